@@ -1,0 +1,28 @@
+#include "host/Failure.h"
+
+#include "host/Text.h"
+
+namespace tagwright::host {
+
+Failure::Failure(std::int32_t number, std::u16string description)
+    : std::runtime_error(std::to_string(number) + ": " + toUtf8(description)), number_(number),
+      description_(std::move(description)) {}
+
+// The descriptions are the ones the editor's users already know from its own scripting runtime.
+Failure Failure::overflow() {
+    return {Overflow, u"溢出"};
+}
+Failure Failure::subscriptOutOfRange() {
+    return {SubscriptOutOfRange, u"下标越界"};
+}
+Failure Failure::typeMismatch() {
+    return {TypeMismatch, u"类型不匹配"};
+}
+Failure Failure::objectNotSet() {
+    return {ObjectNotSet, u"对象变量或 With 块变量未设置"};
+}
+Failure Failure::memberNotSupported(std::u16string_view member) {
+    return {MemberNotSupported, u"对象不支持该属性或方法: " + std::u16string(member)};
+}
+
+} // namespace tagwright::host

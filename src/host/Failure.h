@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace tagwright::host {
+
+// One run-time failure: the host's own number and description for host errors, or one of the
+// numbers below for the program's own. Handlers catch it at their top and report both parts.
+class Failure : public std::runtime_error {
+  public:
+    static constexpr std::int32_t Overflow = 6;
+    static constexpr std::int32_t SubscriptOutOfRange = 9;
+    static constexpr std::int32_t TypeMismatch = 13;
+    static constexpr std::int32_t ObjectNotSet = 91;
+    static constexpr std::int32_t MemberNotSupported = 438;
+
+    Failure(std::int32_t number, std::u16string description);
+
+    std::int32_t number() const { return number_; }
+    const std::u16string& description() const { return description_; }
+
+    static Failure overflow();
+    static Failure subscriptOutOfRange();
+    static Failure typeMismatch();
+    static Failure objectNotSet();
+    static Failure memberNotSupported(std::u16string_view member);
+
+  private:
+    std::int32_t number_;
+    std::u16string description_;
+};
+
+} // namespace tagwright::host

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tagwright::host::memory {
+
+// Positions into the design's arrays; -1 means "none" (no net, no class).
+using Index = std::int32_t;
+constexpr Index none = -1;
+
+struct PinData {
+    std::u16string name;
+    std::int32_t number = 0;
+    double x = 0, y = 0;
+    Index net = none;
+    nlohmann::json extra; // fields of the design file this program does not know, kept as read
+};
+
+struct ComponentData {
+    std::u16string name;
+    bool selected = false;
+    std::vector<PinData> pins;
+    nlohmann::json extra;
+};
+
+struct NetClassData {
+    std::u16string name;
+    nlohmann::json extra;
+};
+
+struct NetData {
+    std::u16string name;
+    Index netClass = none;
+    bool selected = false;
+    nlohmann::json extra;
+};
+
+struct ViaData {
+    double x = 0, y = 0;
+    Index net = none;
+    nlohmann::json extra;
+};
+
+struct TextData {
+    std::u16string text;
+    std::int32_t layer = 1;
+    double x = 0, y = 0, height = 0, lineWidth = 0, rotation = 0;
+    bool locked = false;
+    bool deleted = false;
+    nlohmann::json extra;
+};
+
+// A whole design as the in-memory editor holds it. Texts are deleted by marking them, so a
+// pass that deletes thousands of labels never moves the rest; the marks are swept out before
+// the texts are walked or counted again.
+struct Design {
+    std::int32_t unit = 2;
+    std::vector<std::u16string> layers;
+    std::vector<NetClassData> netClasses;
+    std::vector<NetData> nets;
+    std::vector<ComponentData> components;
+    std::vector<ViaData> vias;
+    std::vector<std::shared_ptr<TextData>> texts;
+    nlohmann::json extra;
+
+    // What the editor's view was asked to do; tests and the stand-in look at it.
+    std::size_t showSelectionCalls = 0;
+    // Told of every change made through the host interface, in words (for a verbose editor).
+    std::function<void(const std::u16string&)> onChange;
+
+    std::size_t deletedTexts = 0;
+    void sweepDeletedTexts();
+    std::size_t liveTextCount() const { return texts.size() - deletedTexts; }
+};
+
+} // namespace tagwright::host::memory

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "host/memory/Design.h"
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+namespace tagwright::host::memory {
+
+// A design file that cannot be read or written; the message names the file and, for a bad
+// field, the field's path (for example "components[3].pins[0].x").
+class DesignFileError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+Design parseDesign(const std::string& json, const std::string& sourceName);
+std::string serializeDesign(const Design& design);
+
+Design loadDesign(const std::filesystem::path& path);
+// Writes to a temporary file beside `path` and renames it over, so a crash never leaves a
+// half-written design behind.
+void saveDesign(const Design& design, const std::filesystem::path& path);
+
+} // namespace tagwright::host::memory

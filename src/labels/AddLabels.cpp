@@ -1,0 +1,155 @@
+#include "labels/AddLabels.h"
+
+#include "host/Failure.h"
+#include "host/Text.h"
+#include "labels/LabelSettings.h"
+
+#include <limits>
+#include <optional>
+
+namespace tagwright::labels {
+
+namespace {
+
+// Stands in as the class name of a net without a class, so such nets pass the class filter
+// only when it is off (or a class of exactly this name is chosen).
+constexpr char16_t noClassMarker[] = u"#$%&";
+
+class Run {
+  public:
+    Run(const host::HostDocument& document, const WindowSnapshot& window,
+        const ShowMessage& showMessage)
+        : document_(document), window_(window), showMessage_(showMessage) {}
+
+    void start(ComponentMask& mask) {
+        settings_ = makeLabelSettings(document_.unit(), window_);
+        if (window_.selectedNets) {
+            nets_ = SelectionSet::chosenIn(window_.nets);
+        }
+        if (window_.selectedNetClasses) {
+            classes_ = SelectionSet::chosenIn(window_.netClasses);
+        }
+        mask.rebuild(window_.components, window_.selectedComponents);
+
+        auto type = window_.labelType;
+        if (type != NetNameLabel && type != PinNumberLabel && type != NetClassLabel) {
+            return;
+        }
+        walkPins(mask);
+        if (type != PinNumberLabel && window_.vias) {
+            walkVias();
+        }
+    }
+
+  private:
+    bool netPasses(const std::u16string& name) const {
+        return !window_.selectedNets || nets_.contains(name);
+    }
+    bool classPasses(const std::u16string& name) const {
+        return !window_.selectedNetClasses || classes_.contains(name);
+    }
+
+    void walkPins(const ComponentMask& mask) {
+        for (std::size_t i = 0; i < window_.components.size(); ++i) {
+            if (!mask[i]) {
+                continue;
+            }
+            host::HostComponent component(document_.components().item(window_.components[i].text));
+            component.pins().forEach([&](const host::ObjectRef& member) {
+                host::HostPin pin(member);
+                if (auto text = pinText(pin)) {
+                    placeLabel(pin, *text);
+                }
+            });
+        }
+    }
+
+    void walkVias() {
+        document_.vias().forEach([&](const host::ObjectRef& member) {
+            host::HostVia via(member);
+            host::HostNet net = via.net();
+            if (auto text = netText(net)) {
+                placeLabel(via, *text);
+            }
+        });
+    }
+
+    // The object text of a net-name or net-class label for an object on `net`, or nothing
+    // when the object does not qualify. Names read for the filters are reused as the text.
+    std::optional<std::u16string> netText(const host::HostNet& net) const {
+        if (net.isNothing()) {
+            return std::nullopt;
+        }
+        if (window_.labelType == NetNameLabel) {
+            std::u16string netName = net.name();
+            host::HostNetClass netClass = net.netClass();
+            std::u16string className = netClass.isNothing() ? noClassMarker : netClass.name();
+            if (classPasses(className) && netPasses(netName)) {
+                return netName;
+            }
+            return std::nullopt;
+        }
+        host::HostNetClass netClass = net.netClass();
+        if (netClass.isNothing()) {
+            return std::nullopt;
+        }
+        std::u16string className = netClass.name();
+        if (classPasses(className)) {
+            return className;
+        }
+        return std::nullopt;
+    }
+
+    std::optional<std::u16string> pinText(const host::HostPin& pin) const {
+        if (window_.labelType == PinNumberLabel) {
+            if (pin.net().isNothing() && !window_.unusedPins) {
+                return std::nullopt;
+            }
+            std::u16string name = pin.name();
+            if (name.empty()) {
+                name = host::fromUtf8(std::to_string(pin.number()));
+                showMessage_(name, applicationTitle);
+            }
+            return name;
+        }
+        auto text = netText(pin.net());
+        if (text && window_.labelType == NetClassLabel) {
+            // The pin's own class property is what the editor shows for the pin; anything
+            // but text there labels as empty rather than failing the run.
+            host::Value value = pin.netClassProperty();
+            return value.type() == host::Value::Type::String ? value.toString() : u"";
+        }
+        return text;
+    }
+
+    template <class Anchor> void placeLabel(const Anchor& anchor, const std::u16string& text) {
+        std::int32_t layer = window_.layerIndex + 1;
+        if (layer > std::numeric_limits<std::int16_t>::max()) {
+            throw host::Failure::overflow();
+        }
+        host::TextPlacement placement;
+        placement.text = u"{" + text + u"}";
+        placement.layer = static_cast<std::int16_t>(window_.layerIndex < 0 ? 0 : layer);
+        placement.x = anchor.positionX() + settings_.offsetX;
+        placement.y = anchor.positionY() + settings_.offsetY;
+        placement.height = settings_.height;
+        placement.lineWidth = settings_.lineWidth;
+        placement.rotation = settings_.rotation;
+        document_.addText(placement);
+    }
+
+    const host::HostDocument& document_;
+    const WindowSnapshot& window_;
+    const ShowMessage& showMessage_;
+    LabelSettings settings_;
+    SelectionSet nets_, classes_;
+};
+
+} // namespace
+
+void addLabels(const host::HostDocument& document, const WindowSnapshot& window,
+               ComponentMask& mask, const ShowMessage& showMessage) {
+    Run(document, window, showMessage).start(mask);
+}
+
+} // namespace tagwright::labels

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "host/HostRoles.h"
+#include "labels/SelectionSet.h"
+#include "labels/WindowSnapshot.h"
+
+namespace tagwright::labels {
+
+// The add-labels run of one click: pins of the chosen components, then (for net-name and
+// net-class labels, when vias are ticked) the design's vias. Host failures propagate as
+// host::Failure; the labels placed before the failure stay in the design.
+// `mask` belongs to the window and is rebuilt by every run.
+void addLabels(const host::HostDocument& document, const WindowSnapshot& window,
+               ComponentMask& mask, const ShowMessage& showMessage);
+
+} // namespace tagwright::labels

@@ -1,0 +1,91 @@
+#include "labels/LabelSettings.h"
+
+#include "host/Failure.h"
+#include "host/Value.h"
+#include "labels/WindowSnapshot.h"
+
+#include <charconv>
+#include <string>
+
+namespace tagwright::labels {
+
+namespace {
+
+bool isBlank(char16_t c) {
+    return c == u' ' || c == u'\t';
+}
+
+} // namespace
+
+double parseNumber(std::u16string_view text) {
+    while (!text.empty() && isBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && isBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    if (text.empty()) {
+        return 0;
+    }
+    // Only the plain decimal form: the filters let "-" and "." through anywhere, so "1.2.3",
+    // a lone "-" or "." must be refused here rather than read as a prefix.
+    std::string ascii;
+    int digits = 0, points = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char16_t c = text[i];
+        if (c >= u'0' && c <= u'9') {
+            ++digits;
+        } else if (c == u'.') {
+            ++points;
+        } else if (!(c == u'-' && i == 0)) {
+            throw host::Failure::typeMismatch();
+        }
+        ascii.push_back(static_cast<char>(c));
+    }
+    if (digits == 0 || points > 1) {
+        throw host::Failure::typeMismatch();
+    }
+    double value = 0;
+    auto result = std::from_chars(ascii.data(), ascii.data() + ascii.size(), value);
+    if (result.ec == std::errc::result_out_of_range) {
+        throw host::Failure::overflow();
+    }
+    if (result.ec != std::errc() || result.ptr != ascii.data() + ascii.size()) {
+        throw host::Failure::typeMismatch();
+    }
+    return value;
+}
+
+LabelSettings makeLabelSettings(std::int32_t unitCode, const WindowSnapshot& window) {
+    std::int16_t unit = host::Value(unitCode).toInt16();
+    LabelSettings settings;
+    settings.rotation = parseNumber(window.rotation);
+    double x = parseNumber(window.offsetX);
+    double y = parseNumber(window.offsetY);
+    double h = parseNumber(window.fontHeight);
+    double w = parseNumber(window.fontWidth);
+
+    double divisor = 0;
+    switch (unit) {
+    case 2:
+        divisor = 1;
+        break;
+    case 3:
+        divisor = 1000;
+        break;
+    case 4:
+        // The factor this tool has always used (not 39.37); labels placed by earlier runs
+        // and the users' habits depend on it.
+        divisor = 39.6;
+        break;
+    default:
+        return settings; // unknown units place labels at the pad with zero size
+    }
+    settings.offsetX = x / divisor;
+    settings.offsetY = y / divisor;
+    settings.height = h / divisor;
+    settings.lineWidth = w / divisor;
+    return settings;
+}
+
+} // namespace tagwright::labels

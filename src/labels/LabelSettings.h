@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace tagwright::labels {
+
+struct WindowSnapshot;
+
+// Sizes and offsets in the design's unit, rotation in degrees as entered.
+struct LabelSettings {
+    double offsetX = 0, offsetY = 0, height = 0, lineWidth = 0, rotation = 0;
+};
+
+// A field's text as a number: optional blanks, an optional leading "-", digits with at most
+// one "." and at least one digit; "." whatever the locale. Empty text is 0. Anything else is
+// a type mismatch (13).
+double parseNumber(std::u16string_view text);
+
+// Converts the mil values typed in the window into the design's unit. Unit codes: 2 mils,
+// 3 inches, 4 millimetres; any other code zeroes sizes and offsets.
+LabelSettings makeLabelSettings(std::int32_t unitCode, const WindowSnapshot& window);
+
+} // namespace tagwright::labels

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tagwright::labels {
+
+enum LabelType : std::int16_t { NetNameLabel = 0, PinNumberLabel = 1, NetClassLabel = 2 };
+
+struct ListEntry {
+    std::u16string text;
+    bool selected = false;
+};
+
+// Everything a run reads from the window, taken once per click: nothing in the window can
+// change while a handler runs, so one reading gives the same answers as reading at each test.
+struct WindowSnapshot {
+    std::int16_t labelType = PinNumberLabel;
+    std::u16string offsetX, offsetY, fontHeight, fontWidth, rotation;
+    bool selectedComponents = false; // chkSelectedComp
+    bool selectedNets = false;       // chkSelectedNets
+    bool selectedNetClasses = false; // chkSelectedNetClasses
+    bool unusedPins = false;         // chkUnUsedPins
+    bool vias = false;               // chkVias
+    std::vector<ListEntry> components, nets, netClasses;
+    std::int32_t layerIndex = 0; // selected entry of cboLabelLayer, -1 when none
+};
+
+inline constexpr char16_t applicationTitle[] = u"Tagwright";
+
+// Shows one modal message (OK only, no icon) and returns once the user has dismissed it.
+using ShowMessage = std::function<void(const std::u16string& text, const std::u16string& title)>;
+
+} // namespace tagwright::labels

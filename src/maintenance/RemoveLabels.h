@@ -1,0 +1,19 @@
+#pragma once
+
+#include "host/HostRoles.h"
+#include "labels/WindowSnapshot.h"
+
+#include <string>
+
+namespace tagwright::maintenance {
+
+// True for a text this program wrote: first code unit "{", last "}".
+bool isMarkedLabel(std::u16string_view text);
+
+// One pass over the design's texts deleting every marked one. A text the editor refuses to
+// delete is reported with `labelTypeCaption` (the caption of the chosen label type) and the
+// pass goes on.
+void removeLabels(const host::HostDocument& document, const std::u16string& labelTypeCaption,
+                  const labels::ShowMessage& showMessage);
+
+} // namespace tagwright::maintenance
