@@ -1,0 +1,16 @@
+# nlohmann/json from the host's /usr/include, without putting /usr/include (glibc's headers)
+# on the cross compiler's include path: the headers are copied into the build tree.
+set(_tagwright_json_source /usr/include/nlohmann)
+if(NOT EXISTS ${_tagwright_json_source}/json.hpp)
+    set(nlohmann_json_FOUND FALSE)
+    set(nlohmann_json_NOT_FOUND_MESSAGE "install nlohmann-json3-dev")
+    return()
+endif()
+if(NOT TARGET nlohmann_json::nlohmann_json)
+    set(_tagwright_json_include ${CMAKE_BINARY_DIR}/cross-include)
+    file(COPY ${_tagwright_json_source} DESTINATION ${_tagwright_json_include})
+    add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED)
+    set_target_properties(nlohmann_json::nlohmann_json PROPERTIES
+        INTERFACE_INCLUDE_DIRECTORIES ${_tagwright_json_include})
+endif()
+set(nlohmann_json_VERSION 3.11.2)

@@ -1,0 +1,331 @@
+#include "host/com/server/HostDispatch.h"
+
+#include "host/Failure.h"
+#include "host/Text.h"
+#include "host/com/ComFailure.h"
+#include "host/com/DispatchObject.h"
+#include "host/com/VariantConversion.h"
+
+#include <array>
+#include <exception>
+#include <string>
+#include <vector>
+
+namespace tagwright::host::com {
+
+namespace {
+
+// Identifies our own objects inside this process; never crosses to another one.
+constexpr IID servedObjectIid = {
+    0x5d0c7a41, 0x93e2, 0x4c1b, {0x8f, 0x6d, 0x2a, 0x47, 0xb1, 0x0e, 0x9c, 0x33}};
+
+// The members of the editor's interface. Host objects match names exactly, automation
+// clients send them in any case, so a name is mapped to its spelling here; the id is the
+// position in this table, the same for every object. When a client sends both read and call
+// flags, `call` says which the member is.
+struct Member {
+    std::u16string_view name;
+    bool call = false;
+};
+constexpr std::array members{
+    Member{u"ActiveDocument"}, Member{u"View"},          Member{u"Unit"},
+    Member{u"LayerName"},      Member{u"LayerCount"},    Member{u"Components"},
+    Member{u"Nets"},           Member{u"Vias"},          Member{u"NetClasses"},
+    Member{u"Texts"},          Member{u"AddText", true}, Member{u"ShowSelection", true},
+    Member{u"Item"},           Member{u"Count"},         Member{u"Name"},
+    Member{u"NetClass"},       Member{u"Pins"},          Member{u"Selected"},
+    Member{u"PositionX"},      Member{u"PositionY"},     Member{u"Net"},
+    Member{u"Number"},         Member{u"TextString"},    Member{u"Delete", true},
+};
+constexpr DISPID firstMemberId = 1;
+
+bool sameName(std::u16string_view a, const wchar_t* b) {
+    auto fold = [](char16_t c) {
+        return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
+    };
+    std::size_t i = 0;
+    for (; i < a.size(); ++i) {
+        if (b[i] == 0 || fold(a[i]) != fold(static_cast<char16_t>(b[i]))) {
+            return false;
+        }
+    }
+    return b[i] == 0;
+}
+
+const Member* memberById(DISPID id) {
+    if (id < firstMemberId || id >= firstMemberId + static_cast<DISPID>(members.size())) {
+        return nullptr;
+    }
+    return &members[static_cast<std::size_t>(id - firstMemberId)];
+}
+
+ObjectRef wrapIncoming(ComPtr<IDispatch> dispatch) {
+    if (!dispatch) {
+        return nullptr;
+    }
+    if (ObjectRef own = HostDispatch::servedObject(dispatch.get())) {
+        return own;
+    }
+    return DispatchObject::wrap(std::move(dispatch), std::make_shared<DispatchKind>());
+}
+
+ComPtr<IDispatch> unwrapOutgoing(const ObjectRef& object) {
+    if (auto* foreign = dynamic_cast<DispatchObject*>(object.get())) {
+        return ComPtr<IDispatch>::share(foreign->dispatch());
+    }
+    return HostDispatch::serve(object);
+}
+
+// Failures must not leave as C++ exceptions through a COM interface.
+HRESULT failed(const std::exception& e, EXCEPINFO* exception) {
+    if (auto* failure = dynamic_cast<const Failure*>(&e)) {
+        return exceptionFromFailure(*failure, exception);
+    }
+    return exceptionFromFailure(
+        Failure(static_cast<std::int32_t>(E_UNEXPECTED), fromUtf8(e.what())), exception);
+}
+
+// A collection's members for a client, fetched from the host enumerator as they are asked for.
+class HostEnumVariant : public IEnumVARIANT {
+  public:
+    HostEnumVariant(ObjectRef collection, std::unique_ptr<HostEnumerator> members)
+        : collection_(std::move(collection)), members_(std::move(members)) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (!out) {
+            return E_POINTER;
+        }
+        if (iid == IID_IUnknown || iid == IID_IEnumVARIANT) {
+            *out = static_cast<IEnumVARIANT*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        ULONG left = --references_;
+        if (left == 0) {
+            delete this;
+        }
+        return left;
+    }
+
+    HRESULT STDMETHODCALLTYPE Next(ULONG wanted, VARIANT* out, ULONG* fetched) override {
+        ULONG count = 0;
+        try {
+            Value member;
+            while (count < wanted && members_->next(member)) {
+                out[count] = toVariant(member, unwrapOutgoing).release();
+                ++count;
+            }
+        } catch (const std::exception&) {
+            for (ULONG i = 0; i < count; ++i) {
+                VariantClear(&out[i]);
+            }
+            if (fetched) {
+                *fetched = 0;
+            }
+            return E_FAIL;
+        }
+        if (fetched) {
+            *fetched = count;
+        }
+        return count == wanted ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE Skip(ULONG count) override {
+        try {
+            Value member;
+            for (ULONG i = 0; i < count; ++i) {
+                if (!members_->next(member)) {
+                    return S_FALSE;
+                }
+            }
+            return S_OK;
+        } catch (const std::exception&) {
+            return E_FAIL;
+        }
+    }
+    HRESULT STDMETHODCALLTYPE Reset() override {
+        try {
+            members_ = collection_->enumerate();
+            return S_OK;
+        } catch (const std::exception&) {
+            return E_FAIL;
+        }
+    }
+    HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT** out) override {
+        if (out) {
+            *out = nullptr;
+        }
+        return E_NOTIMPL;
+    }
+
+  private:
+    virtual ~HostEnumVariant() = default;
+
+    std::atomic<ULONG> references_{1};
+    ObjectRef collection_;
+    std::unique_ptr<HostEnumerator> members_;
+};
+
+} // namespace
+
+std::atomic<std::size_t> HostDispatch::nameLookups{0};
+
+ComPtr<IDispatch> HostDispatch::serve(ObjectRef object) {
+    return ComPtr<IDispatch>::adopt(new HostDispatch(std::move(object)));
+}
+
+ObjectRef HostDispatch::servedObject(IDispatch* dispatch) {
+    HostDispatch* own = nullptr;
+    if (dispatch &&
+        SUCCEEDED(dispatch->QueryInterface(servedObjectIid, reinterpret_cast<void**>(&own)))) {
+        ObjectRef object = own->object_;
+        own->Release();
+        return object;
+    }
+    return nullptr;
+}
+
+HRESULT HostDispatch::QueryInterface(REFIID iid, void** out) {
+    if (!out) {
+        return E_POINTER;
+    }
+    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == servedObjectIid) {
+        *out = static_cast<IDispatch*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG HostDispatch::AddRef() {
+    return ++references_;
+}
+
+ULONG HostDispatch::Release() {
+    ULONG left = --references_;
+    if (left == 0) {
+        delete this;
+    }
+    return left;
+}
+
+HRESULT HostDispatch::GetTypeInfoCount(UINT* count) {
+    if (!count) {
+        return E_POINTER;
+    }
+    *count = 0;
+    return S_OK;
+}
+
+HRESULT HostDispatch::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
+    if (info) {
+        *info = nullptr;
+    }
+    return DISP_E_BADINDEX;
+}
+
+HRESULT HostDispatch::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+    if (!names || !ids) {
+        return E_POINTER;
+    }
+    ++nameLookups;
+    HRESULT hr = S_OK;
+    for (UINT n = 0; n < count; ++n) {
+        ids[n] = DISPID_UNKNOWN;
+        // Named arguments are not part of the interface.
+        if (n == 0 && names[0]) {
+            if (sameName(u"_NewEnum", names[0])) {
+                ids[0] = DISPID_NEWENUM;
+            }
+            for (std::size_t i = 0; i < members.size(); ++i) {
+                if (sameName(members[i].name, names[0])) {
+                    ids[0] = firstMemberId + static_cast<DISPID>(i);
+                }
+            }
+        }
+        if (ids[n] == DISPID_UNKNOWN) {
+            hr = DISP_E_UNKNOWNNAME;
+        }
+    }
+    return hr;
+}
+
+HRESULT HostDispatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+                             VARIANT* result, EXCEPINFO* exception, UINT* argError) {
+    if (!params) {
+        return E_POINTER;
+    }
+    if (result) {
+        VariantInit(result);
+    }
+    try {
+        if (id == DISPID_NEWENUM) {
+            if (params->cArgs != 0) {
+                return DISP_E_BADPARAMCOUNT;
+            }
+            auto* members = new HostEnumVariant(object_, object_->enumerate());
+            if (result) {
+                V_VT(result) = VT_UNKNOWN;
+                V_UNKNOWN(result) = members;
+            } else {
+                members->Release();
+            }
+            return S_OK;
+        }
+        const Member* member = memberById(id);
+        if (!member) {
+            return DISP_E_MEMBERNOTFOUND;
+        }
+
+        CallKind kind;
+        UINT named = 0;
+        if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
+            if (params->cNamedArgs != 1 || params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT ||
+                params->cArgs < 1) {
+                return DISP_E_PARAMNOTOPTIONAL;
+            }
+            kind = CallKind::Put;
+            named = 1;
+        } else if (params->cNamedArgs != 0) {
+            return DISP_E_NONAMEDARGS;
+        } else if ((flags & DISPATCH_METHOD) && (flags & DISPATCH_PROPERTYGET)) {
+            kind = member->call ? CallKind::Method : CallKind::Get;
+        } else if (flags & DISPATCH_METHOD) {
+            kind = CallKind::Method;
+        } else {
+            kind = CallKind::Get;
+        }
+
+        // Positional arguments arrive last first, after the named value of a put.
+        std::vector<Value> args;
+        args.reserve(params->cArgs);
+        for (UINT i = params->cArgs; i > named; --i) {
+            try {
+                args.push_back(fromVariant(params->rgvarg[i - 1], wrapIncoming));
+            } catch (const Failure&) {
+                if (argError) {
+                    *argError = i - 1;
+                }
+                throw;
+            }
+        }
+        if (named) {
+            args.push_back(fromVariant(params->rgvarg[0], wrapIncoming));
+        }
+
+        Value answer = object_->invoke(member->name, kind, args);
+        if (result && kind != CallKind::Put) {
+            *result = toVariant(answer, unwrapOutgoing).release();
+        }
+        return S_OK;
+    } catch (const std::exception& e) {
+        return failed(e, exception);
+    }
+}
+
+} // namespace tagwright::host::com

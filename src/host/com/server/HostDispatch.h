@@ -1,0 +1,45 @@
+#pragma once
+
+#include "host/HostObject.h"
+#include "host/com/ComHandles.h"
+
+#include <atomic>
+#include <cstddef>
+
+namespace tagwright::host::com {
+
+// Serves any host object (the in-memory design in practice) as an automation object, so a
+// client sees through IDispatch exactly what the object answers to invoke: no second object
+// model. Every object reached through it is served the same way.
+class HostDispatch : public IDispatch {
+  public:
+    // Returns the new object with one reference, owned by the caller.
+    static ComPtr<IDispatch> serve(ObjectRef object);
+    // The host object behind `dispatch` when it is one of ours in this process, else null.
+    static ObjectRef servedObject(IDispatch* dispatch);
+
+    // How often a client asked for ids by name, over all objects: tests check that a client
+    // does not ask again for what it already knows.
+    static std::atomic<std::size_t> nameLookups;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale,
+                                            DISPID* ids) override;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID locale, WORD flags,
+                                     DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
+                                     UINT* argError) override;
+
+  private:
+    explicit HostDispatch(ObjectRef object) : object_(std::move(object)) {}
+    virtual ~HostDispatch() = default;
+
+    std::atomic<ULONG> references_{1};
+    ObjectRef object_;
+};
+
+} // namespace tagwright::host::com
