@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace tagwright::host::memory {
@@ -75,9 +76,16 @@ struct Design {
     // Told of every change made through the host interface, in words (for a verbose editor).
     std::function<void(const std::u16string&)> onChange;
 
+    // Component by name (first of a name), built on first use: every labelled component is
+    // looked up by name, and a linear search would make large runs quadratic.
+    Index findComponent(const std::u16string& name);
+
     std::size_t deletedTexts = 0;
     void sweepDeletedTexts();
     std::size_t liveTextCount() const { return texts.size() - deletedTexts; }
+
+  private:
+    std::unordered_map<std::u16string, Index> componentsByName_;
 };
 
 } // namespace tagwright::host::memory

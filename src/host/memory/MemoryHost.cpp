@@ -273,16 +273,25 @@ class CollectionObject : public HostObject, public std::enable_shared_from_this<
 
   private:
     ObjectRef byName(const std::u16string& name) const {
-        std::size_t n = count();
-        for (std::size_t i = 0; i < n; ++i) {
-            if (nameAt(i) == name) {
-                return at(i);
+        if (kind_ == CollectionKind::Components) {
+            Index found = design_->findComponent(name);
+            if (found != none) {
+                return at(static_cast<std::size_t>(found));
+            }
+        } else {
+            std::size_t n = count();
+            for (std::size_t i = 0; i < n; ++i) {
+                const std::u16string* candidate = nameAt(i);
+                if (candidate && *candidate == name) {
+                    return at(i);
+                }
             }
         }
         throw hostError(u"找不到对象: " + name);
     }
 
-    const std::u16string* namePtr(std::size_t i) const {
+    // Vias have no name and are never found by one.
+    const std::u16string* nameAt(std::size_t i) const {
         switch (kind_) {
         case CollectionKind::Components:
             return &design_->components[i].name;
@@ -298,10 +307,6 @@ class CollectionObject : public HostObject, public std::enable_shared_from_this<
             break;
         }
         return nullptr;
-    }
-    std::u16string nameAt(std::size_t i) const {
-        const std::u16string* name = namePtr(i);
-        return name ? *name : std::u16string();
     }
 
     std::shared_ptr<Design> design_;

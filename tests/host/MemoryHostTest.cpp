@@ -1,0 +1,127 @@
+#include "support/TestDesign.h"
+
+#include "host/Failure.h"
+#include "host/memory/BoardGenerator.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace tagwright;
+using host::Value;
+
+namespace {
+
+std::int32_t failureOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const host::Failure& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+TEST(MemoryHost, ItemFindsMembersByPositionAndFirstName) {
+    test::TestHost host;
+    host::HostCollection nets = host.document.nets();
+    EXPECT_EQ(host::HostNet(nets.item(1)).name(), u"GND");
+    EXPECT_EQ(host::HostNet(nets.item(3)).name(), u"NC1");
+    EXPECT_EQ(host::HostNet(nets.item(u"SDA")).name(), u"SDA");
+    // A 32-bit position reaches the same member as the 16-bit one.
+    EXPECT_EQ(host::HostNet(nets.get(u"Item", {std::int32_t{2}}).toObject()).name(), u"SDA");
+
+    EXPECT_EQ(failureOf([&] { nets.item(4); }), host::Failure::SubscriptOutOfRange);
+    EXPECT_EQ(failureOf([&] { nets.item(0); }), host::Failure::SubscriptOutOfRange);
+    EXPECT_NE(failureOf([&] { nets.item(u"VCC"); }), 0);
+}
+
+TEST(MemoryHost, CallsThatCannotWorkFailWithTheirNumbers) {
+    test::TestHost host;
+    host::HostPin pin(host::HostComponent(host.document.components().item(1)).pins().item(1));
+    struct Case {
+        const char* what;
+        std::function<void()> call;
+        std::int32_t number;
+    };
+    const Case cases[] = {
+        {"unknown member", [&] { pin.get(u"Colour"); }, host::Failure::MemberNotSupported},
+        {"put to a read-only property", [&] { pin.put(u"Name", u"x"); },
+         host::Failure::MemberNotSupported},
+        {"wrong argument type", [&] { pin.get(u"PositionX", {u"0"}); },
+         host::Failure::TypeMismatch},
+        {"call on nothing", [] { host::HostPin().name(); }, host::Failure::ObjectNotSet},
+        {"layer out of range", [&] { host.document.layerName(4); }, 440},
+        {"AddText on layer 0",
+         [&] {
+             host.document.addText({u"{x}", 0, 0, 0, 1, 1, 0});
+         },
+         440},
+        {"no document",
+         [] { host::HostApplication(host::memory::makeApplication(nullptr)).activeDocument(); },
+         440},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(failureOf(c.call), c.number) << c.what;
+    }
+}
+
+TEST(MemoryHost, PinReadsMatchTheDesign) {
+    test::TestHost host;
+    host::HostCollection pins = host::HostComponent(host.document.components().item(u"U1")).pins();
+    host::HostPin gnd(pins.item(1)), unnamed(pins.item(3)), loose(pins.item(4));
+    EXPECT_DOUBLE_EQ(gnd.positionX(), 100);
+    EXPECT_DOUBLE_EQ(gnd.positionY(), 200);
+    EXPECT_EQ(gnd.net().name(), u"GND");
+    EXPECT_EQ(gnd.netClassProperty(), Value(u"POWER"));
+    EXPECT_EQ(unnamed.name(), u"");
+    EXPECT_EQ(unnamed.number(), 12);
+    EXPECT_EQ(unnamed.netClassProperty(), Value(u"")); // net without a class
+    EXPECT_TRUE(loose.net().isNothing());
+    EXPECT_TRUE(unnamed.net().netClass().isNothing());
+}
+
+TEST(MemoryHost, DeletingDuringAPassVisitsEveryTextOnce) {
+    auto board = host::memory::generateBoard({.components = 1, .texts = 500});
+    test::TestHost host(std::move(board));
+    int visited = 0;
+    host.document.texts().forEach([&](const host::ObjectRef& t) {
+        ++visited;
+        EXPECT_TRUE(host::HostText(t).remove());
+    });
+    EXPECT_EQ(visited, 500);
+    EXPECT_EQ(host.document.texts().get(u"Count").toInt32(), 0);
+}
+
+TEST(MemoryHost, LockedTextRefusesDeleteAndStays) {
+    test::TestHost host(R"({"texts": [{"text": "{A}", "locked": true}, {"text": "{B}"}]})");
+    host::HostCollection texts = host.document.texts();
+    EXPECT_FALSE(host::HostText(texts.item(1)).remove());
+    EXPECT_TRUE(host::HostText(texts.item(2)).remove());
+    EXPECT_EQ(host.texts(), std::vector<std::u16string>{u"{A}"});
+    // After the sweep positions close up again.
+    EXPECT_EQ(host::HostText(host.document.texts().item(1)).textString(), u"{A}");
+}
+
+TEST(MemoryHost, SelectionAndViewAreRecorded) {
+    test::TestHost host;
+    std::vector<std::u16string> changes;
+    host.design->onChange = [&](const std::u16string& c) { changes.push_back(c); };
+    host::HostComponent(host.document.components().item(2)).setSelected(true);
+    host::HostNet(host.document.nets().item(1)).setSelected(false);
+    host.document.view().showSelection();
+    host.document.addText({u"{GND}", 1, 110, 195, 15, 1, 0});
+
+    EXPECT_TRUE(host.design->components[1].selected);
+    EXPECT_EQ(host.design->showSelectionCalls, 1u);
+    std::vector<std::u16string> expected = {u"selected R1", u"deselected GND",
+                                            u"added {GND} at (110, 195) on layer 1"};
+    EXPECT_EQ(changes, expected);
+}
+
+TEST(BoardGenerator, SameShapeSameBoard) {
+    host::memory::BoardShape shape{.components = 30, .pinsPerComponent = 8, .nets = 40, .vias = 50};
+    EXPECT_EQ(host::memory::serializeDesign(host::memory::generateBoard(shape)),
+              host::memory::serializeDesign(host::memory::generateBoard(shape)));
+}
+
+} // namespace

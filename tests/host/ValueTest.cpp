@@ -1,0 +1,58 @@
+#include "host/Value.h"
+#include "host/Failure.h"
+#include "host/Text.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace tagwright::host;
+
+namespace {
+
+std::int32_t failureOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const Failure& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+TEST(Value, ConversionsFollowTheEditorsScriptingRules) {
+    EXPECT_EQ(Value(std::int16_t{-3}).toInt32(), -3);
+    EXPECT_EQ(Value(true).toInt32(), -1);
+    EXPECT_EQ(Value(2.5).toInt32(), 2); // banker's rounding, as the host's own runtime
+    EXPECT_EQ(Value(3.5).toInt32(), 4);
+    EXPECT_DOUBLE_EQ(Value(std::int32_t{7}).toDouble(), 7.0);
+    EXPECT_TRUE(Value(std::int32_t{5}).toBool());
+    EXPECT_EQ(Value().toObject(), nullptr);
+
+    EXPECT_EQ(failureOf([] { Value(std::int32_t{40000}).toInt16(); }), Failure::Overflow);
+    EXPECT_EQ(failureOf([] { Value(1e12).toInt32(); }), Failure::Overflow);
+    EXPECT_EQ(failureOf([] { Value(u"12").toInt32(); }), Failure::TypeMismatch);
+    EXPECT_EQ(failureOf([] { Value(1.0).toString(); }), Failure::TypeMismatch);
+    EXPECT_EQ(failureOf([] { Value(u"x").toObject(); }), Failure::TypeMismatch);
+}
+
+TEST(Value, DisplayTextIsPlainDecimal) {
+    EXPECT_EQ(Value(std::int32_t{-12}).toDisplayText(), u"-12");
+    EXPECT_EQ(Value(0.25).toDisplayText(), u"0.25");
+    EXPECT_EQ(Value().toDisplayText(), u"");
+}
+
+TEST(Text, Utf8RoundTripKeepsEveryCharacter) {
+    std::u16string text = u"网络 GND 😀 {x}";
+    EXPECT_EQ(fromUtf8(toUtf8(text)), text);
+    EXPECT_EQ(toUtf8(u"网"), "\xE7\xBD\x91");
+}
+
+TEST(Text, BrokenInputBecomesReplacementCharacters) {
+    EXPECT_EQ(toUtf8(std::u16string(1, char16_t{0xD800})), "\xEF\xBF\xBD");
+    EXPECT_EQ(fromUtf8("a\xC0\xAF"
+                       "b"),
+              u"a\uFFFD\uFFFDb");                     // overlong "/"
+    EXPECT_EQ(fromUtf8("\xE7\xBD"), u"\uFFFD\uFFFD"); // cut short
+}
+
+} // namespace

@@ -1,0 +1,275 @@
+#include "support/TestDesign.h"
+
+#include "host/Failure.h"
+#include "host/memory/BoardGenerator.h"
+#include "labels/AddLabels.h"
+
+#include <gtest/gtest.h>
+
+using namespace tagwright;
+using labels::WindowSnapshot;
+
+namespace {
+
+using Texts = std::vector<std::u16string>;
+
+// The window as the small board fills it, with nothing chosen and the default sizes.
+WindowSnapshot windowFor(std::int16_t type) {
+    WindowSnapshot w;
+    w.labelType = type;
+    w.fontHeight = u"15";
+    w.fontWidth = u"1";
+    w.rotation = u"00";
+    w.components = {{u"U1"}, {u"R1"}};
+    w.nets = {{u"GND"}, {u"SDA"}, {u"NC1"}};
+    w.netClasses = {{u"POWER"}, {u"SIGNAL"}};
+    return w;
+}
+
+struct RunResult {
+    Texts added;
+    Texts messages;
+};
+
+RunResult run(const WindowSnapshot& window, test::TestHost& host) {
+    RunResult result;
+    auto before = host.design->texts.size();
+    labels::ComponentMask mask;
+    labels::addLabels(host.document, window, mask,
+                      [&](const std::u16string& text, const std::u16string& title) {
+                          EXPECT_EQ(title, u"Tagwright");
+                          result.messages.push_back(text);
+                      });
+    for (auto i = before; i < host.design->texts.size(); ++i) {
+        result.added.push_back(host.design->texts[i]->text);
+    }
+    return result;
+}
+
+struct RuleCase {
+    const char* name;
+    std::function<void(WindowSnapshot&)> setUp;
+    std::int16_t type;
+    Texts labels;
+    Texts messages = {};
+};
+
+void PrintTo(const RuleCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class PinAndViaRules : public testing::TestWithParam<RuleCase> {};
+
+TEST_P(PinAndViaRules, PlaceExactlyTheQualifyingLabelsInOrder) {
+    const RuleCase& c = GetParam();
+    WindowSnapshot window = windowFor(c.type);
+    if (c.setUp) {
+        c.setUp(window);
+    }
+    test::TestHost host;
+    RunResult result = run(window, host);
+    EXPECT_EQ(result.added, c.labels);
+    EXPECT_EQ(result.messages, c.messages);
+}
+
+const auto chooseNets = [](std::vector<int> positions) {
+    return [=](WindowSnapshot& w) {
+        w.selectedNets = true;
+        for (int p : positions) {
+            w.nets[p].selected = true;
+        }
+    };
+};
+const auto chooseClasses = [](std::vector<int> positions) {
+    return [=](WindowSnapshot& w) {
+        w.selectedNetClasses = true;
+        for (int p : positions) {
+            w.netClasses[p].selected = true;
+        }
+    };
+};
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, PinAndViaRules,
+    testing::Values(
+        RuleCase{"NetNameEveryPinOnANet",
+                 nullptr,
+                 labels::NetNameLabel,
+                 {u"{GND}", u"{SDA}", u"{NC1}", u"{SDA}", u"{GND}"}},
+        RuleCase{"NetNameViasAfterPinsSkippingViaWithoutNet",
+                 [](WindowSnapshot& w) { w.vias = true; },
+                 labels::NetNameLabel,
+                 {u"{GND}", u"{SDA}", u"{NC1}", u"{SDA}", u"{GND}", u"{SDA}", u"{NC1}"}},
+        RuleCase{
+            "NetNameChosenNetsOnly", chooseNets({0}), labels::NetNameLabel, {u"{GND}", u"{GND}"}},
+        RuleCase{"NetNameChosenClassOnly",
+                 [](WindowSnapshot& w) {
+                     chooseClasses({1})(w);
+                     w.vias = true;
+                 },
+                 labels::NetNameLabel,
+                 {u"{SDA}", u"{SDA}", u"{SDA}"}},
+        RuleCase{"NetNameClassFilterWithNothingChosenPlacesNothing",
+                 chooseClasses({}),
+                 labels::NetNameLabel,
+                 {}},
+        RuleCase{"NetNameNeedsBothNetAndClassChosen",
+                 [](WindowSnapshot& w) {
+                     chooseNets({0})(w);
+                     chooseClasses({1})(w);
+                 },
+                 labels::NetNameLabel,
+                 {}},
+        RuleCase{"NetNameClasslessNetPassesOnlyAsMarker",
+                 [](WindowSnapshot& w) {
+                     w.netClasses.push_back({u"#$%&", true});
+                     w.selectedNetClasses = true;
+                 },
+                 labels::NetNameLabel,
+                 {u"{NC1}"}},
+        RuleCase{"NetNameChosenComponentButEveryVia",
+                 [](WindowSnapshot& w) {
+                     w.selectedComponents = true;
+                     w.components[1].selected = true;
+                     w.vias = true;
+                 },
+                 labels::NetNameLabel,
+                 {u"{SDA}", u"{GND}", u"{SDA}", u"{NC1}"}},
+        RuleCase{"PinNumberSkipsPinsWithoutNetAndAnnouncesUnnamedPin",
+                 nullptr,
+                 labels::PinNumberLabel,
+                 {u"{1}", u"{2}", u"{12}", u"{1}", u"{2}"},
+                 {u"12"}},
+        RuleCase{"PinNumberWithUnusedPinsLabelsEveryPinButNoVia",
+                 [](WindowSnapshot& w) {
+                     w.unusedPins = true;
+                     w.vias = true;
+                     chooseNets({})(w);
+                 },
+                 labels::PinNumberLabel,
+                 {u"{1}", u"{2}", u"{12}", u"{4}", u"{1}", u"{2}"},
+                 {u"12"}},
+        RuleCase{"NetClassIgnoresNetFilterAndClasslessNets",
+                 [](WindowSnapshot& w) {
+                     chooseNets({})(w);
+                     w.unusedPins = true;
+                     w.vias = true;
+                 },
+                 labels::NetClassLabel,
+                 {u"{POWER}", u"{SIGNAL}", u"{SIGNAL}", u"{POWER}", u"{SIGNAL}"}},
+        RuleCase{"NetClassChosenClassOnly",
+                 chooseClasses({0}),
+                 labels::NetClassLabel,
+                 {u"{POWER}", u"{POWER}"}},
+        RuleCase{"UnknownTypePlacesNothing", nullptr, 7, {}},
+        RuleCase{"ComponentListedTwiceIsLabelledTwice",
+                 [](WindowSnapshot& w) {
+                     w.components = {{u"R1"}, {u"R1"}};
+                 },
+                 labels::NetNameLabel,
+                 {u"{SDA}", u"{GND}", u"{SDA}", u"{GND}"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(AddLabels, PassesTheExactAddTextArguments) {
+    WindowSnapshot window = windowFor(labels::NetNameLabel);
+    window.offsetX = u"10";
+    window.offsetY = u"-5";
+    window.rotation = u"90";
+    window.layerIndex = 1;
+    test::TestHost host;
+    run(window, host);
+
+    auto addText = std::find_if(host.log->calls.begin(), host.log->calls.end(),
+                                [](const auto& c) { return c.member == u"AddText"; });
+    ASSERT_NE(addText, host.log->calls.end());
+    std::vector<host::Value> expected = {u"{GND}", std::int16_t{2}, 110.0, 195.0,          15.0,
+                                         1.0,      std::int32_t{0}, 90.0,  std::int32_t{0}};
+    EXPECT_EQ(addText->args, expected);
+    EXPECT_EQ(addText->kind, host::CallKind::Method);
+}
+
+TEST(AddLabels, HostCallsPerLabelStayWithinBudget) {
+    test::TestHost host(R"({"layers": ["Top"], "netClasses": ["P"],
+        "nets": [{"name": "GND", "netClass": "P"}],
+        "components": [{"name": "U1", "pins": [{"name": "1", "x": 0, "y": 0, "net": "GND"}]}]})");
+    WindowSnapshot window = windowFor(labels::NetNameLabel);
+    window.components = {{u"U1"}};
+    run(window, host);
+    std::vector<std::u16string> netName = {u"Unit",     u"Components", u"Item",      u"Pins",
+                                           u"_NewEnum", u"Net",        u"Name",      u"NetClass",
+                                           u"Name",     u"PositionX",  u"PositionY", u"AddText"};
+    EXPECT_EQ(host.log->members(), netName);
+
+    host.log->clear();
+    window.labelType = labels::PinNumberLabel;
+    run(window, host);
+    std::vector<std::u16string> pinNumber = {u"Unit",      u"Components", u"Item", u"Pins",
+                                             u"_NewEnum",  u"Net",        u"Name", u"PositionX",
+                                             u"PositionY", u"AddText"};
+    EXPECT_EQ(host.log->members(), pinNumber);
+}
+
+TEST(AddLabels, BadNumberStopsBeforeAnythingIsPlaced) {
+    for (auto field :
+         {&WindowSnapshot::offsetX, &WindowSnapshot::offsetY, &WindowSnapshot::fontHeight,
+          &WindowSnapshot::fontWidth, &WindowSnapshot::rotation}) {
+        WindowSnapshot window = windowFor(labels::NetNameLabel);
+        window.*field = u"-";
+        test::TestHost host;
+        try {
+            run(window, host);
+            ADD_FAILURE() << "no failure";
+        } catch (const host::Failure& e) {
+            EXPECT_EQ(e.number(), host::Failure::TypeMismatch);
+        }
+        EXPECT_EQ(host.log->members(), std::vector<std::u16string>{u"Unit"});
+        EXPECT_EQ(host.texts().size(), 2u);
+    }
+}
+
+TEST(AddLabels, FailureMidRunKeepsTheLabelsPlacedSoFar) {
+    test::TestHost host;
+    int addTexts = 0;
+    host.log->beforeCall = [&](const host::RecordedCall& call) {
+        if (call.member == u"AddText" && ++addTexts == 3) {
+            throw host::Failure(-2147023174, u"RPC 服务器不可用");
+        }
+    };
+    EXPECT_THROW(run(windowFor(labels::NetNameLabel), host), host::Failure);
+    Texts expected = {u"{NOTE}", u"keep", u"{GND}", u"{SDA}"};
+    EXPECT_EQ(host.texts(), expected);
+}
+
+TEST(AddLabels, ComponentGoneFromTheDesignEndsTheRunThere) {
+    WindowSnapshot window = windowFor(labels::PinNumberLabel);
+    window.components = {{u"R1"}, {u"U9"}, {u"U1"}};
+    test::TestHost host;
+    EXPECT_THROW(run(window, host), host::Failure);
+    Texts expected = {u"{NOTE}", u"keep", u"{1}", u"{2}"};
+    EXPECT_EQ(host.texts(), expected);
+}
+
+TEST(AddLabels, LargeDesignsAreNotCapped) {
+    test::TestHost host(host::memory::generateBoard({.components = 5000, .pinsPerComponent = 1}));
+    WindowSnapshot window = windowFor(labels::PinNumberLabel);
+    window.unusedPins = true;
+    window.components.clear();
+    for (const auto& c : host.design->components) {
+        window.components.push_back({c.name, false});
+    }
+    EXPECT_EQ(run(window, host).added.size(), 5000u);
+}
+
+TEST(AddLabels, PositionsPastSixteenBitsTravelAsThirtyTwoBit) {
+    test::TestHost host(host::memory::generateBoard({.components = 33000, .pinsPerComponent = 0}));
+    host::HostCollection components = host.document.components();
+    EXPECT_EQ(host::HostComponent(components.item(32767)).name(), u"U32767");
+    EXPECT_EQ(host::HostComponent(components.item(33000)).name(), u"U33000");
+    auto items = std::count_if(host.log->calls.begin(), host.log->calls.end(),
+                               [](const auto& c) { return c.member == u"Item"; });
+    ASSERT_EQ(items, 2);
+    EXPECT_EQ(host.log->calls[1].args[0].type(), host::Value::Type::Int16);
+    EXPECT_EQ(host.log->calls[3].args[0].type(), host::Value::Type::Int32);
+}
+
+} // namespace

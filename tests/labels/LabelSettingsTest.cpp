@@ -1,0 +1,77 @@
+#include "labels/LabelSettings.h"
+#include "host/Failure.h"
+#include "labels/WindowSnapshot.h"
+
+#include <gtest/gtest.h>
+
+using namespace tagwright;
+using labels::parseNumber;
+
+namespace {
+
+TEST(ParseNumber, AcceptsPlainDecimalsOnly) {
+    struct Case {
+        std::u16string text;
+        double value;
+    };
+    const Case good[] = {{u"", 0},     {u"15", 15},   {u"-2.5", -2.5},
+                         {u".5", 0.5}, {u"5.", 5},    {u" 10 ", 10},
+                         {u"00", 0},   {u"0.8", 0.8}, {u"\t-0.25", -0.25}};
+    for (const auto& c : good) {
+        EXPECT_DOUBLE_EQ(parseNumber(c.text), c.value);
+    }
+    const std::u16string bad[] = {u"-",   u".",   u"1.2.3", u"1-2", u"--1", u"+1",
+                                  u"1e3", u"1,5", u"１",    u"abc", u"- 1", u" "};
+    for (const auto& text : bad) {
+        if (text == u" ") {
+            EXPECT_DOUBLE_EQ(parseNumber(text), 0); // only blanks is as good as empty
+            continue;
+        }
+        try {
+            parseNumber(text);
+            ADD_FAILURE() << "accepted a bad number";
+        } catch (const host::Failure& e) {
+            EXPECT_EQ(e.number(), host::Failure::TypeMismatch);
+        }
+    }
+}
+
+TEST(LabelSettings, ConvertsMilsIntoTheDesignUnit) {
+    labels::WindowSnapshot window;
+    window.offsetX = u"10";
+    window.offsetY = u"-5";
+    window.fontHeight = u"15";
+    window.fontWidth = u"1";
+    window.rotation = u"90";
+    struct Case {
+        std::int32_t unit;
+        double x, y, h, w;
+    };
+    const Case cases[] = {
+        {2, 10, -5, 15, 1},
+        {3, 0.01, -0.005, 0.015, 0.001},
+        {4, 10 / 39.6, -5 / 39.6, 15 / 39.6, 1 / 39.6},
+        {1, 0, 0, 0, 0},
+        {5, 0, 0, 0, 0},
+    };
+    for (const auto& c : cases) {
+        auto s = labels::makeLabelSettings(c.unit, window);
+        EXPECT_EQ(s.offsetX, c.x) << c.unit; // exact: one division, no rounding
+        EXPECT_EQ(s.offsetY, c.y) << c.unit;
+        EXPECT_EQ(s.height, c.h) << c.unit;
+        EXPECT_EQ(s.lineWidth, c.w) << c.unit;
+        EXPECT_EQ(s.rotation, 90) << c.unit; // never converted
+    }
+    EXPECT_EQ(labels::makeLabelSettings(4, window).height, 0.3787878787878788);
+}
+
+TEST(LabelSettings, UnitThatDoesNotFitSixteenBitsOverflows) {
+    try {
+        labels::makeLabelSettings(70000, {});
+        FAIL();
+    } catch (const host::Failure& e) {
+        EXPECT_EQ(e.number(), host::Failure::Overflow);
+    }
+}
+
+} // namespace
