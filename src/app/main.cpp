@@ -1,0 +1,19 @@
+#include "host/Attach.h"
+#include "window/frmTagwright.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+#ifdef Q_OS_WIN
+    // A window with an owner gets no taskbar button; the owner itself is never shown.
+    QWidget owner;
+    tagwright::window::frmTagwright window(tagwright::host::attachRunningEditor, &owner);
+#else
+    tagwright::window::frmTagwright window(tagwright::host::attachRunningEditor);
+#endif
+    if (!window.Form_Load())
+        return 0;
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,14 @@
+#include "window/Messages.h"
+
+#include <QMessageBox>
+
+namespace tagwright::window {
+
+void MessageBoxes::show(const QString& text, const QString& title) {
+    // Before the window is first shown (the attach failure at load) the box stands alone.
+    QWidget* parent = owner_ != nullptr && owner_->isVisible() ? owner_ : nullptr;
+    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+} // namespace tagwright::window

@@ -1,0 +1,16 @@
+#pragma once
+
+class QWidget;
+
+namespace tagwright::window {
+
+// Keeps `window` off the taskbar. On X11 no window flag does this, so the window's own
+// _NET_WM_STATE gets _NET_WM_STATE_SKIP_TASKBAR before it is mapped; the window manager drops
+// that state when the window is withdrawn, so this runs again before every show. Elsewhere, or
+// without an X11 connection, it does nothing.
+void keepOffTaskbar(QWidget* window);
+
+// Whether the window's _NET_WM_STATE asks to skip the taskbar (false where there is no X11).
+bool isKeptOffTaskbar(QWidget* window);
+
+} // namespace tagwright::window
