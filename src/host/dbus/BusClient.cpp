@@ -1,0 +1,231 @@
+#include "host/dbus/BusClient.h"
+
+#include "host/Failure.h"
+#include "host/dbus/Protocol.h"
+
+#include <QCoreApplication>
+#include <QDBusError>
+#include <QDBusMessage>
+#include <QDBusVariant>
+
+#include <deque>
+#include <memory>
+
+namespace tagwright::host::dbus {
+
+namespace {
+
+// How many members one round trip fetches while walking a collection.
+constexpr quint32 enumerationBatch = 64;
+
+constexpr std::int32_t cannotCreateObject = 429;
+constexpr std::int32_t serverUnavailable = 462;
+constexpr std::int32_t invalidProcedureCall = 5;
+constexpr std::int32_t automationError = 440;
+
+bool isTransportError(const QString& name) {
+    static const QStringList names = {
+        QStringLiteral("org.freedesktop.DBus.Error.ServiceUnknown"),
+        QStringLiteral("org.freedesktop.DBus.Error.NameHasNoOwner"),
+        QStringLiteral("org.freedesktop.DBus.Error.NoReply"),
+        QStringLiteral("org.freedesktop.DBus.Error.Disconnected"),
+        QStringLiteral("org.freedesktop.DBus.Error.NoServer"),
+        QStringLiteral("org.freedesktop.DBus.Error.Timeout"),
+        QStringLiteral("org.freedesktop.DBus.Error.TimedOut"),
+    };
+    return names.contains(name);
+}
+
+bool isRefusedCall(const QString& name) {
+    static const QStringList names = {
+        QLatin1String(invalidCallError),
+        QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod"),
+        QStringLiteral("org.freedesktop.DBus.Error.UnknownObject"),
+        QStringLiteral("org.freedesktop.DBus.Error.UnknownInterface"),
+        QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"),
+    };
+    return names.contains(name);
+}
+
+// The error as the editor's own automation runtime would number it.
+Failure failureFrom(const QDBusMessage& reply) {
+    const QString name = reply.errorName();
+    const QVariantList args = reply.arguments();
+    if (name == QLatin1String(failureError) && args.size() >= 2 &&
+        args[1].metaType().id() == QMetaType::Int) {
+        return Failure(args[1].toInt(), toU16(args[0].toString()));
+    }
+    const std::u16string detail = toU16(reply.errorMessage());
+    if (isTransportError(name)) {
+        return Failure(serverUnavailable, u"远程服务器机器不存在或不可用: " + detail);
+    }
+    if (isRefusedCall(name)) {
+        return Failure(invalidProcedureCall, u"无效的过程调用或参数: " + detail);
+    }
+    return Failure(automationError, u"自动化错误: " + toU16(name) + u": " + detail);
+}
+
+Failure malformedReply(const QString& reason) {
+    return Failure(automationError, u"自动化错误: " + toU16(reason));
+}
+
+class RemoteObject;
+
+// One connection to one server: sends the calls and turns errors into Failures.
+class BusLink : public std::enable_shared_from_this<BusLink> {
+  public:
+    BusLink(QDBusConnection connection, QString service)
+        : connection_(std::move(connection)), service_(std::move(service)) {}
+
+    QDBusMessage call(const QString& method, const QVariantList& args) const {
+        QDBusMessage message = newCall(method);
+        message.setArguments(args);
+        const QDBusMessage reply = connection_.call(message, QDBus::Block);
+        if (reply.type() != QDBusMessage::ReplyMessage) {
+            throw failureFrom(reply);
+        }
+        return reply;
+    }
+
+    // Fire and forget (QtDBus marks a sent call as wanting no reply): a reply would only
+    // cost a round trip.
+    void release(ObjectId id) const {
+        if (!QCoreApplication::instance() || !connection_.isConnected()) {
+            return;
+        }
+        QDBusMessage message = newCall(QStringLiteral("Release"));
+        message << QVariant::fromValue(QList<qulonglong>{id});
+        connection_.send(message);
+    }
+
+    ObjectRef objectFor(ObjectId id);
+    Value decode(const QVariant& wire);
+    QVariant encode(const Value& value) const;
+
+  private:
+    QDBusMessage newCall(const QString& method) const {
+        QDBusMessage message = QDBusMessage::createMethodCall(service_, QLatin1String(objectPath),
+                                                              QLatin1String(interfaceName), method);
+        message.setAutoStartService(false);
+        return message;
+    }
+
+    QDBusConnection connection_;
+    QString service_;
+};
+
+class RemoteEnumerator : public HostEnumerator {
+  public:
+    RemoteEnumerator(std::shared_ptr<BusLink> link, ObjectId id)
+        : link_(std::move(link)), id_(id) {}
+    ~RemoteEnumerator() override { link_->release(id_); }
+
+    bool next(Value& member) override {
+        if (buffered_.empty() && !finished_) {
+            const QDBusMessage reply = link_->call(
+                QStringLiteral("Next"), {QVariant::fromValue(id_), QVariant(enumerationBatch)});
+            try {
+                const QVariantList members = variantList(reply.arguments().value(0));
+                for (const QVariant& wire : members) {
+                    buffered_.push_back(link_->decode(wire));
+                }
+                finished_ = static_cast<quint32>(members.size()) < enumerationBatch;
+            } catch (const MalformedValue& malformed) {
+                throw malformedReply(malformed.reason);
+            }
+        }
+        if (buffered_.empty()) {
+            return false;
+        }
+        member = std::move(buffered_.front());
+        buffered_.pop_front();
+        return true;
+    }
+
+  private:
+    std::shared_ptr<BusLink> link_;
+    ObjectId id_;
+    std::deque<Value> buffered_;
+    bool finished_ = false;
+};
+
+class RemoteObject : public HostObject {
+  public:
+    RemoteObject(std::shared_ptr<BusLink> link, ObjectId id) : link_(std::move(link)), id_(id) {}
+    ~RemoteObject() override { link_->release(id_); }
+
+    ObjectId id() const { return id_; }
+    const BusLink* link() const { return link_.get(); }
+
+    Value invoke(std::u16string_view member, CallKind kind, std::span<const Value> args) override {
+        QVariantList wireArgs;
+        for (const Value& arg : args) {
+            wireArgs.append(link_->encode(arg));
+        }
+        const QDBusMessage reply =
+            link_->call(QStringLiteral("Invoke"), {QVariant::fromValue(id_), toQString(member),
+                                                   static_cast<int>(kind), QVariant(wireArgs)});
+        return link_->decode(reply.arguments().value(0));
+    }
+
+    std::unique_ptr<HostEnumerator> enumerate() override {
+        const QDBusMessage reply =
+            link_->call(QStringLiteral("Enumerate"), {QVariant::fromValue(id_)});
+        const QVariant id = reply.arguments().value(0);
+        if (id.metaType().id() != QMetaType::ULongLong) {
+            throw malformedReply(QStringLiteral("an enumerator without an id"));
+        }
+        return std::make_unique<RemoteEnumerator>(link_, id.toULongLong());
+    }
+
+  private:
+    std::shared_ptr<BusLink> link_;
+    ObjectId id_;
+};
+
+ObjectRef BusLink::objectFor(ObjectId id) {
+    return std::make_shared<RemoteObject>(shared_from_this(), id);
+}
+
+Value BusLink::decode(const QVariant& wire) {
+    try {
+        return decodeValue(wire, [this](ObjectId id) { return objectFor(id); });
+    } catch (const MalformedValue& malformed) {
+        throw malformedReply(malformed.reason);
+    }
+}
+
+QVariant BusLink::encode(const Value& value) const {
+    return encodeValue(value, [this](const ObjectRef& object) {
+        // Only objects of this same editor can travel back to it.
+        const auto* remote = dynamic_cast<const RemoteObject*>(object.get());
+        if (!remote || remote->link() != this) {
+            throw Failure::typeMismatch();
+        }
+        return remote->id();
+    });
+}
+
+} // namespace
+
+ObjectRef connectToEditor(const QDBusConnection& connection, const QString& service) {
+    registerTypes();
+    if (!connection.isConnected()) {
+        throw Failure(cannotCreateObject,
+                      u"ActiveX 部件不能创建对象: " + toU16(connection.lastError().message()));
+    }
+    // Peer.Ping is answered by the bus library of whoever owns the name, so this fails at once
+    // when no editor runs, and never asks the bus to start one.
+    QDBusMessage ping = QDBusMessage::createMethodCall(service, QLatin1String(objectPath),
+                                                       QStringLiteral("org.freedesktop.DBus.Peer"),
+                                                       QStringLiteral("Ping"));
+    ping.setAutoStartService(false);
+    const QDBusMessage reply = connection.call(ping, QDBus::Block);
+    if (reply.type() != QDBusMessage::ReplyMessage) {
+        throw Failure(cannotCreateObject,
+                      u"ActiveX 部件不能创建对象: " + toU16(reply.errorMessage()));
+    }
+    return std::make_shared<BusLink>(connection, service)->objectFor(applicationId);
+}
+
+} // namespace tagwright::host::dbus

@@ -1,0 +1,285 @@
+#include "host/dbus/BusServer.h"
+
+#include "host/Failure.h"
+
+#include <QDBusConnectionInterface>
+#include <QDBusServiceWatcher>
+#include <QDBusVariant>
+
+#include <exception>
+#include <vector>
+
+namespace tagwright::host::dbus {
+
+namespace {
+
+// A client that never releases would otherwise grow the server without bound.
+constexpr std::size_t maxIdsPerClient = 1'000'000;
+constexpr quint32 maxBatch = 1024;
+constexpr int automationError = 440;
+
+struct InvalidCall {
+    QString reason;
+};
+
+const char introspection[] = R"(<interface name="PowerPCB.Automation">
+  <method name="Invoke">
+    <arg name="object" type="t" direction="in"/>
+    <arg name="member" type="s" direction="in"/>
+    <arg name="kind" type="i" direction="in"/>
+    <arg name="args" type="av" direction="in"/>
+    <arg name="result" type="v" direction="out"/>
+  </method>
+  <method name="Enumerate">
+    <arg name="object" type="t" direction="in"/>
+    <arg name="enumerator" type="t" direction="out"/>
+  </method>
+  <method name="Next">
+    <arg name="enumerator" type="t" direction="in"/>
+    <arg name="count" type="u" direction="in"/>
+    <arg name="members" type="av" direction="out"/>
+  </method>
+  <method name="Release">
+    <arg name="ids" type="at" direction="in"/>
+    <annotation name="org.freedesktop.DBus.Method.NoReply" value="true"/>
+  </method>
+</interface>
+)";
+
+void expectSignature(const QDBusMessage& message, QLatin1String signature) {
+    if (message.signature() != signature) {
+        throw InvalidCall{QStringLiteral("%1 takes (%2), not (%3)")
+                              .arg(message.member(), signature, message.signature())};
+    }
+}
+
+QList<qulonglong> idList(const QVariant& wire) {
+    if (wire.metaType() == QMetaType::fromType<QDBusArgument>()) {
+        QList<qulonglong> ids;
+        wire.value<QDBusArgument>() >> ids;
+        return ids;
+    }
+    return wire.value<QList<qulonglong>>();
+}
+
+} // namespace
+
+BusServer::BusServer(ObjectRef application, QObject* parent)
+    : QDBusVirtualObject(parent), application_(std::move(application)) {
+    registerTypes();
+}
+
+BusServer::~BusServer() = default;
+
+bool BusServer::serveOn(const QDBusConnection& connection) {
+    watcher_ = new QDBusServiceWatcher(this);
+    watcher_->setConnection(connection);
+    watcher_->setWatchMode(QDBusServiceWatcher::WatchForUnregistration);
+    connect(watcher_, &QDBusServiceWatcher::serviceUnregistered, this, &BusServer::clientLeft);
+    QDBusConnection(connection).registerVirtualObject(QLatin1String(objectPath), this);
+    return QDBusConnection(connection).objectRegisteredAt(QLatin1String(objectPath)) == this;
+}
+
+std::size_t BusServer::heldIds() const {
+    std::lock_guard lock(mutex_);
+    std::size_t held = 0;
+    for (const auto& [client, table] : clients_) {
+        held += table.size() - 1; // every table holds the application
+    }
+    return held;
+}
+
+std::size_t BusServer::clientCount() const {
+    std::lock_guard lock(mutex_);
+    return clients_.size();
+}
+
+QString BusServer::introspect(const QString&) const {
+    return QLatin1String(introspection);
+}
+
+bool BusServer::handleMessage(const QDBusMessage& message, const QDBusConnection& connection) {
+    if (message.type() != QDBusMessage::MethodCallMessage) {
+        return false;
+    }
+    QDBusMessage reply;
+    try {
+        std::lock_guard lock(mutex_);
+        reply = dispatch(message, connection);
+    } catch (const Failure& failure) {
+        reply =
+            message.createErrorReply(QLatin1String(failureError), toQString(failure.description()));
+        reply << static_cast<int>(failure.number());
+    } catch (const InvalidCall& invalid) {
+        reply = message.createErrorReply(QLatin1String(invalidCallError), invalid.reason);
+    } catch (const MalformedValue& malformed) {
+        reply = message.createErrorReply(QLatin1String(invalidCallError), malformed.reason);
+    } catch (const std::exception& error) {
+        // The host object's own fault, not the caller's: an automation error.
+        reply = message.createErrorReply(QLatin1String(failureError),
+                                         QStringLiteral("自动化错误: ") +
+                                             QString::fromUtf8(error.what()));
+        reply << automationError;
+    } catch (...) {
+        reply = message.createErrorReply(QLatin1String(failureError), QStringLiteral("自动化错误"));
+        reply << automationError;
+    }
+    if (message.isReplyRequired() && reply.type() != QDBusMessage::InvalidMessage) {
+        connection.send(reply);
+    }
+    return true;
+}
+
+QDBusMessage BusServer::dispatch(const QDBusMessage& message, const QDBusConnection& connection) {
+    if (!message.interface().isEmpty() && message.interface() != QLatin1String(interfaceName)) {
+        throw InvalidCall{QStringLiteral("unknown interface %1").arg(message.interface())};
+    }
+    Table& table = tableFor(message.service(), connection);
+    const QString& member = message.member();
+    if (member == QLatin1String("Invoke")) {
+        expectSignature(message, QLatin1String("tsiav"));
+        return invoke(message, table);
+    }
+    if (member == QLatin1String("Enumerate")) {
+        expectSignature(message, QLatin1String("t"));
+        return enumerate(message, table);
+    }
+    if (member == QLatin1String("Next")) {
+        expectSignature(message, QLatin1String("tu"));
+        return next(message, table);
+    }
+    if (member == QLatin1String("Release")) {
+        expectSignature(message, QLatin1String("at"));
+        release(message, table);
+        return message.createReply();
+    }
+    throw InvalidCall{QStringLiteral("unknown method %1").arg(member)};
+}
+
+QDBusMessage BusServer::invoke(const QDBusMessage& message, Table& table) {
+    const QVariantList in = message.arguments();
+    const ObjectRef target = entryFor(table, in[0].toULongLong()).object;
+    if (!target) {
+        throw InvalidCall{QStringLiteral("object %1 is an enumerator").arg(in[0].toULongLong())};
+    }
+    const int kind = in[2].toInt();
+    if (kind < static_cast<int>(CallKind::Get) || kind > static_cast<int>(CallKind::Method)) {
+        throw InvalidCall{QStringLiteral("unknown call kind %1").arg(kind)};
+    }
+    std::vector<Value> args;
+    for (const QVariant& wire : variantList(in[3])) {
+        args.push_back(decodeValue(wire, [&](ObjectId id) {
+            const ObjectRef object = entryFor(table, id).object;
+            if (!object) {
+                throw InvalidCall{QStringLiteral("object %1 is an enumerator").arg(id)};
+            }
+            return object;
+        }));
+    }
+    const Value result = target->invoke(toU16(in[1].toString()), static_cast<CallKind>(kind), args);
+    const QVariant out = encodeValue(result, [&](const ObjectRef& object) {
+        return hold(table, {object, {}});
+    });
+    return message.createReply(QVariant::fromValue(QDBusVariant(out)));
+}
+
+QDBusMessage BusServer::enumerate(const QDBusMessage& message, Table& table) {
+    const ObjectId id = message.arguments()[0].toULongLong();
+    const ObjectRef target = entryFor(table, id).object;
+    if (!target) {
+        throw InvalidCall{QStringLiteral("object %1 is an enumerator").arg(id)};
+    }
+    auto enumerator = target->enumerate();
+    if (!enumerator) {
+        throw Failure::memberNotSupported(u"_NewEnum");
+    }
+    return message.createReply(QVariant::fromValue(hold(table, {{}, std::move(enumerator)})));
+}
+
+QDBusMessage BusServer::next(const QDBusMessage& message, Table& table) {
+    const QVariantList in = message.arguments();
+    const ObjectId id = in[0].toULongLong();
+    HostEnumerator* enumerator = entryFor(table, id).enumerator.get();
+    if (!enumerator) {
+        throw InvalidCall{QStringLiteral("object %1 is not an enumerator").arg(id)};
+    }
+    const quint32 count = std::min(in[1].toUInt(), maxBatch);
+    QVariantList members;
+    std::vector<ObjectId> held;
+    try {
+        Value member;
+        while (static_cast<quint32>(members.size()) < count && enumerator->next(member)) {
+            members.append(encodeValue(member, [&](const ObjectRef& object) {
+                return held.emplace_back(hold(table, {object, {}}));
+            }));
+        }
+    } catch (...) {
+        // The client never learns these ids, so it could never release them.
+        for (const ObjectId unseen : held) {
+            table.erase(unseen);
+        }
+        throw;
+    }
+    return message.createReply(QVariant(members));
+}
+
+void BusServer::release(const QDBusMessage& message, Table& table) {
+    for (const qulonglong id : idList(message.arguments()[0])) {
+        // The application stays reachable for the client's next attach.
+        if (id != applicationId) {
+            table.erase(id);
+        }
+    }
+}
+
+BusServer::Table& BusServer::tableFor(const QString& client, const QDBusConnection& connection) {
+    auto found = clients_.find(client);
+    if (found != clients_.end()) {
+        return found->second;
+    }
+    Table& table = clients_[client];
+    table.emplace(applicationId, Entry{application_, {}});
+    if (watcher_ && !client.isEmpty()) {
+        watcher_->addWatchedService(client);
+        // A client that left before the watch was in place would never be reported.
+        if (QDBusConnectionInterface* bus = connection.interface();
+            bus && !bus->isServiceRegistered(client).value()) {
+            clients_.erase(client);
+            throw InvalidCall{QStringLiteral("the caller has left the bus")};
+        }
+    }
+    return table;
+}
+
+ObjectId BusServer::hold(Table& table, Entry entry) {
+    if (table.size() >= maxIdsPerClient) {
+        throw InvalidCall{QStringLiteral("too many objects held; release some first")};
+    }
+    const ObjectId id = nextId_++;
+    table.emplace(id, std::move(entry));
+    return id;
+}
+
+BusServer::Entry& BusServer::entryFor(Table& table, ObjectId id) {
+    auto found = table.find(id);
+    if (found == table.end()) {
+        throw InvalidCall{QStringLiteral("unknown object %1").arg(id)};
+    }
+    return found->second;
+}
+
+void BusServer::clientLeft(const QString& client) {
+    Table gone;
+    {
+        std::lock_guard lock(mutex_);
+        auto found = clients_.find(client);
+        if (found == clients_.end()) {
+            return;
+        }
+        gone = std::move(found->second);
+        clients_.erase(found);
+    }
+    watcher_->removeWatchedService(client);
+}
+
+} // namespace tagwright::host::dbus

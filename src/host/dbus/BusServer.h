@@ -1,0 +1,63 @@
+#pragma once
+
+#include "host/HostObject.h"
+#include "host/dbus/Protocol.h"
+
+#include <QDBusConnection>
+#include <QDBusVirtualObject>
+
+#include <cstddef>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+
+class QDBusServiceWatcher;
+
+namespace tagwright::host::dbus {
+
+// Serves a tree of host objects, rooted at the application, on one object path. Every call is
+// checked before it reaches a host object, so a client can get errors but never bring the
+// server down. Lives in the thread whose event loop serves its connection.
+class BusServer : public QDBusVirtualObject {
+    Q_OBJECT
+  public:
+    explicit BusServer(ObjectRef application, QObject* parent = nullptr);
+    ~BusServer() override;
+
+    // Registers the object path on `connection`; claiming the well-known name is the caller's
+    // choice, so a second server can be refused before it serves anything.
+    bool serveOn(const QDBusConnection& connection);
+
+    // Ids held by clients, the application's own excepted; safe to ask from any thread.
+    std::size_t heldIds() const;
+    std::size_t clientCount() const;
+
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override;
+    QString introspect(const QString& path) const override;
+
+  private:
+    struct Entry {
+        ObjectRef object;
+        std::unique_ptr<HostEnumerator> enumerator;
+    };
+    using Table = std::unordered_map<ObjectId, Entry>;
+
+    QDBusMessage dispatch(const QDBusMessage& message, const QDBusConnection& connection);
+    QDBusMessage invoke(const QDBusMessage& message, Table& table);
+    QDBusMessage enumerate(const QDBusMessage& message, Table& table);
+    QDBusMessage next(const QDBusMessage& message, Table& table);
+    void release(const QDBusMessage& message, Table& table);
+
+    Table& tableFor(const QString& client, const QDBusConnection& connection);
+    ObjectId hold(Table& table, Entry entry);
+    Entry& entryFor(Table& table, ObjectId id);
+    void clientLeft(const QString& client);
+
+    ObjectRef application_;
+    QDBusServiceWatcher* watcher_ = nullptr;
+    mutable std::mutex mutex_;
+    std::unordered_map<QString, Table> clients_;
+    ObjectId nextId_ = applicationId + 1;
+};
+
+} // namespace tagwright::host::dbus

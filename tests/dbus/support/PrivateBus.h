@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+#include <sys/types.h>
+
+namespace tagwright::testing {
+
+// A session bus of this test process's own, so tests that claim the editor's well-known name
+// can run side by side. Sets DBUS_SESSION_BUS_ADDRESS, so it must exist before QtDBus is used.
+class PrivateBus {
+  public:
+    PrivateBus();
+    ~PrivateBus();
+    PrivateBus(const PrivateBus&) = delete;
+    PrivateBus& operator=(const PrivateBus&) = delete;
+
+    const QString& address() const { return address_; }
+
+  private:
+    pid_t daemon_ = -1;
+    QString address_;
+};
+
+} // namespace tagwright::testing

@@ -1,0 +1,55 @@
+#include "support/StandinProcess.h"
+
+#include <signal.h>
+
+namespace tagwright::testing {
+
+namespace {
+constexpr int patienceMs = 10'000;
+}
+
+StandinProcess::StandinProcess(const QStringList& args) {
+    process_.start(QStringLiteral(EDITOR_STANDIN), args);
+}
+
+StandinProcess::~StandinProcess() {
+    if (process_.state() != QProcess::NotRunning) {
+        process_.kill();
+        process_.waitForFinished(patienceMs);
+    }
+}
+
+bool StandinProcess::waitUntilServing() {
+    if (!process_.waitForStarted(patienceMs)) {
+        return false;
+    }
+    while (!output_.contains(QLatin1String("serving "))) {
+        if (!process_.waitForReadyRead(patienceMs)) {
+            return false;
+        }
+        output_ += QString::fromUtf8(process_.readAllStandardOutput());
+    }
+    return true;
+}
+
+int StandinProcess::waitForExit() {
+    if (!process_.waitForFinished(patienceMs) || process_.exitStatus() != QProcess::NormalExit) {
+        return -1;
+    }
+    return process_.exitCode();
+}
+
+void StandinProcess::sendSignal(int number) {
+    ::kill(process_.processId(), number);
+}
+
+QString StandinProcess::output() {
+    output_ += QString::fromUtf8(process_.readAllStandardOutput());
+    return output_;
+}
+
+QString StandinProcess::errors() {
+    return QString::fromUtf8(process_.readAllStandardError());
+}
+
+} // namespace tagwright::testing
