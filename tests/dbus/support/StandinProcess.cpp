@@ -19,15 +19,11 @@ StandinProcess::~StandinProcess() {
     }
 }
 
-bool StandinProcess::waitUntilServing() {
-    if (!process_.waitForStarted(patienceMs)) {
-        return false;
-    }
-    while (!output_.contains(QLatin1String("serving "))) {
+bool StandinProcess::waitForOutput(const QString& text) {
+    while (!output().contains(text)) {
         if (!process_.waitForReadyRead(patienceMs)) {
-            return false;
+            return output().contains(text);
         }
-        output_ += QString::fromUtf8(process_.readAllStandardOutput());
     }
     return true;
 }

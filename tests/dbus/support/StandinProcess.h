@@ -13,7 +13,9 @@ class StandinProcess {
     ~StandinProcess();
 
     // True once it announced that it serves; false when it ended or stayed silent instead.
-    bool waitUntilServing();
+    bool waitUntilServing() { return waitForOutput(QStringLiteral("serving ")); }
+    // True once `text` appeared on its standard output.
+    bool waitForOutput(const QString& text);
     // Waits for the end and returns the exit status, or -1 for a crash or a timeout.
     int waitForExit();
     void sendSignal(int number);
