@@ -33,6 +33,17 @@ TEST(DesignFile, RoundTripKeepsEverythingIncludingUnknownFields) {
     EXPECT_FALSE(json["vias"][0].contains("net"));
 }
 
+TEST(DesignFile, FieldOrderInTheFileDoesNotMatter) {
+    const std::string forward = R"({"netClasses": ["P"], "nets": [{"name": "GND", "netClass": "P"}],
+        "components": [{"name": "U1", "pins": [{"number": 1, "net": "GND"}]}],
+        "vias": [{"net": "GND"}]})";
+    const std::string backward = R"({"vias": [{"net": "GND"}],
+        "components": [{"name": "U1", "pins": [{"number": 1, "net": "GND"}]}],
+        "nets": [{"name": "GND", "netClass": "P"}], "netClasses": ["P"]})";
+    EXPECT_EQ(serializeDesign(parseDesign(backward, "b")),
+              serializeDesign(parseDesign(forward, "f")));
+}
+
 TEST(DesignFile, BadFilesAreRefusedNamingFileAndField) {
     struct Case {
         const char* json;
@@ -51,6 +62,9 @@ TEST(DesignFile, BadFilesAreRefusedNamingFileAndField) {
          "components[0].pins[0].net names no net"},
         {R"({"vias": {}})", "vias must be an array"},
         {R"({"texts": [{"locked": 1}]})", "texts[0].locked must be true or false"},
+        {R"({"nets": [], "components": [{"name": "a"}, {"pins": 3}]})",
+         "components[1].pins must be an array"},
+        {R"({"netClasses": [], "nets": [], "vias": [{}, 5]})", "vias[1] must be an object"},
     };
     for (const auto& c : cases) {
         try {

@@ -69,7 +69,7 @@ Design generateBoard(const BoardShape& shape) {
     design.texts.reserve(static_cast<std::size_t>(shape.texts));
     for (std::int32_t t = 0; t < shape.texts; ++t) {
         auto text = std::make_shared<TextData>();
-        text->text = u"{" + name("N", shape.nets > 0 ? t % shape.nets : t) + u"}";
+        text->text = name("{N", shape.nets > 0 ? t % shape.nets : t) + u"}";
         text->x = (t % 200) * 100.0;
         text->y = (t / 200) * 100.0;
         text->height = 15;

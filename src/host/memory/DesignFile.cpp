@@ -126,64 +126,185 @@ void putExtra(nlohmann::ordered_json& out, const json& extra) {
 
 } // namespace
 
-Design parseDesign(const std::string& text, const std::string& file) {
-    json root;
-    try {
-        root = json::parse(text);
-    } catch (const json::parse_error& e) {
-        throw DesignFileError(file + ": not valid JSON (" + e.what() + ")");
-    }
+namespace {
 
-    Design design;
-    FieldReader top(root, "", file);
-    design.unit = top.integer("unit", 2);
+// Reads a design while the JSON is being parsed: the elements of the three large arrays
+// (components, vias, texts) are turned into the design as soon as each is complete and then
+// dropped, so a 100k-pin file never exists as a whole document tree in memory. Elements that
+// arrive before what they refer to (components before nets) are kept and read at the end.
+class DesignReader {
+  public:
+    explicit DesignReader(const std::string& file) : file_(file) {}
 
-    const json& layers = top.array("layers");
-    for (std::size_t i = 0; i < layers.size(); ++i) {
-        if (!layers[i].is_string()) {
-            top.fail(element("layers", i), "must be a string");
+    Design read(const std::string& text) {
+        json root;
+        try {
+            root = json::parse(text, [this](int depth, json::parse_event_t event, json& parsed) {
+                return onEvent(depth, event, parsed);
+            });
+        } catch (const json::parse_error& e) {
+            throw DesignFileError(file_ + ": not valid JSON (" + e.what() + ")");
         }
-        design.layers.push_back(fromUtf8(layers[i].get_ref<const std::string&>()));
-    }
-
-    // Classes and nets are referred to by name; the first of a name wins.
-    std::unordered_map<std::u16string, Index> classByName, netByName;
-    const json& classes = top.array("netClasses");
-    for (std::size_t i = 0; i < classes.size(); ++i) {
-        NetClassData netClass;
-        if (classes[i].is_string()) {
-            netClass.name = fromUtf8(classes[i].get_ref<const std::string&>());
-        } else {
-            FieldReader r(classes[i], element("netClasses", i), file);
-            netClass.name = r.text("name");
-            netClass.extra = r.rest();
-        }
-        classByName.emplace(netClass.name, static_cast<Index>(i));
-        design.netClasses.push_back(std::move(netClass));
-    }
-
-    const json& nets = top.array("nets");
-    for (std::size_t i = 0; i < nets.size(); ++i) {
-        FieldReader r(nets[i], element("nets", i), file);
-        NetData net;
-        net.name = r.text("name");
-        if (const json* cls = r.find("netClass")) {
-            if (!cls->is_string()) {
-                r.fail(r.field("netClass"), "must be a string");
+        FieldReader top(root, "", file_);
+        design_.unit = top.integer("unit", 2);
+        for (int section = Layers; section < SectionCount; ++section) {
+            const json& array = top.array(keys[section]);
+            if (!done_[section]) {
+                readSection(static_cast<Section>(section), array);
             }
-            auto found = classByName.find(fromUtf8(cls->get_ref<const std::string&>()));
-            if (found == classByName.end()) {
-                r.fail(r.field("netClass"), "names no class of netClasses");
-            }
-            net.netClass = found->second;
         }
-        net.selected = r.flag("selected");
-        net.extra = r.rest();
-        netByName.emplace(net.name, static_cast<Index>(i));
-        design.nets.push_back(std::move(net));
+        design_.extra = top.rest();
+        return std::move(design_);
     }
 
-    auto netOf = [&](FieldReader& r) -> Index {
+  private:
+    enum Section { Layers, Classes, Nets, Components, Vias, Texts, SectionCount, Other };
+    static constexpr const char* keys[SectionCount] = {"layers",     "netClasses", "nets",
+                                                       "components", "vias",       "texts"};
+
+    bool ready(Section section) const {
+        switch (section) {
+        case Nets:
+            return done_[Classes];
+        case Components:
+        case Vias:
+            return done_[Nets];
+        default:
+            return true;
+        }
+    }
+
+    bool onEvent(int depth, json::parse_event_t event, json& parsed) {
+        using Event = json::parse_event_t;
+        if (depth == 1 && event == Event::key) {
+            current_ = Other;
+            for (int section = Layers; section < SectionCount; ++section) {
+                if (parsed == keys[section]) {
+                    current_ = static_cast<Section>(section);
+                }
+            }
+        } else if (depth == 1 && event == Event::array_start) {
+            streaming_ = current_ >= Components && current_ < SectionCount && ready(current_);
+            streamed_ = 0;
+        } else if (depth == 1 && event == Event::array_end && current_ < SectionCount) {
+            if (streaming_) {
+                done_[current_] = true;
+            } else if (current_ < Components && ready(current_)) {
+                readSection(current_, parsed);
+                done_[current_] = true;
+            }
+            streaming_ = false;
+        } else if (depth == 2 && streaming_ &&
+                   (event == Event::object_end || event == Event::array_end ||
+                    event == Event::value)) {
+            readElement(current_, parsed, streamed_++);
+            return false; // read: the document tree need not keep it
+        }
+        return true;
+    }
+
+    void readSection(Section section, const json& array) {
+        for (std::size_t i = 0; i < array.size(); ++i) {
+            readElement(section, array[i], i);
+        }
+    }
+
+    void readElement(Section section, const json& value, std::size_t i) {
+        std::string path = element(keys[section], i);
+        switch (section) {
+        case Layers:
+            if (!value.is_string()) {
+                throw DesignFileError(file_ + ": " + path + " must be a string");
+            }
+            design_.layers.push_back(fromUtf8(value.get_ref<const std::string&>()));
+            break;
+        case Classes: {
+            NetClassData netClass;
+            if (value.is_string()) {
+                netClass.name = fromUtf8(value.get_ref<const std::string&>());
+            } else {
+                FieldReader r(value, path, file_);
+                netClass.name = r.text("name");
+                netClass.extra = r.rest();
+            }
+            classByName_.emplace(netClass.name, static_cast<Index>(i));
+            design_.netClasses.push_back(std::move(netClass));
+            break;
+        }
+        case Nets: {
+            FieldReader r(value, path, file_);
+            NetData net;
+            net.name = r.text("name");
+            if (const json* cls = r.find("netClass")) {
+                if (!cls->is_string()) {
+                    r.fail(r.field("netClass"), "must be a string");
+                }
+                auto found = classByName_.find(fromUtf8(cls->get_ref<const std::string&>()));
+                if (found == classByName_.end()) {
+                    r.fail(r.field("netClass"), "names no class of netClasses");
+                }
+                net.netClass = found->second;
+            }
+            net.selected = r.flag("selected");
+            net.extra = r.rest();
+            netByName_.emplace(net.name, static_cast<Index>(i));
+            design_.nets.push_back(std::move(net));
+            break;
+        }
+        case Components: {
+            FieldReader r(value, path, file_);
+            ComponentData component;
+            component.name = r.text("name");
+            component.selected = r.flag("selected");
+            const json& pins = r.array("pins");
+            component.pins.reserve(pins.size());
+            for (std::size_t k = 0; k < pins.size(); ++k) {
+                FieldReader p(pins[k], element(path + ".pins", k), file_);
+                PinData pin;
+                pin.name = p.text("name");
+                pin.number = p.integer("number", 0);
+                pin.x = p.number("x");
+                pin.y = p.number("y");
+                pin.net = netOf(p);
+                pin.extra = p.rest();
+                component.pins.push_back(std::move(pin));
+            }
+            component.extra = r.rest();
+            design_.components.push_back(std::move(component));
+            break;
+        }
+        case Vias: {
+            FieldReader r(value, path, file_);
+            ViaData via;
+            via.x = r.number("x");
+            via.y = r.number("y");
+            via.net = netOf(r);
+            via.extra = r.rest();
+            design_.vias.push_back(std::move(via));
+            break;
+        }
+        case Texts: {
+            FieldReader r(value, path, file_);
+            auto t = std::make_shared<TextData>();
+            t->text = r.text("text");
+            t->layer = r.integer("layer", 1);
+            t->x = r.number("x");
+            t->y = r.number("y");
+            t->height = r.number("height");
+            t->lineWidth = r.number("lineWidth");
+            t->rotation = r.number("rotation");
+            t->locked = r.flag("locked");
+            t->extra = r.rest();
+            design_.texts.push_back(std::move(t));
+            break;
+        }
+        default:
+            break;
+        }
+    }
+
+    // Nets are named; the first net of a name is the one meant.
+    Index netOf(FieldReader& r) {
         const json* name = r.find("net");
         if (!name) {
             return none;
@@ -191,69 +312,26 @@ Design parseDesign(const std::string& text, const std::string& file) {
         if (!name->is_string()) {
             r.fail(r.field("net"), "must be a string");
         }
-        auto found = netByName.find(fromUtf8(name->get_ref<const std::string&>()));
-        if (found == netByName.end()) {
+        auto found = netByName_.find(fromUtf8(name->get_ref<const std::string&>()));
+        if (found == netByName_.end()) {
             r.fail(r.field("net"), "names no net of nets");
         }
         return found->second;
-    };
-
-    const json& components = top.array("components");
-    design.components.reserve(components.size());
-    for (std::size_t i = 0; i < components.size(); ++i) {
-        std::string path = element("components", i);
-        FieldReader r(components[i], path, file);
-        ComponentData component;
-        component.name = r.text("name");
-        component.selected = r.flag("selected");
-        const json& pins = r.array("pins");
-        component.pins.reserve(pins.size());
-        for (std::size_t k = 0; k < pins.size(); ++k) {
-            FieldReader p(pins[k], element(path + ".pins", k), file);
-            PinData pin;
-            pin.name = p.text("name");
-            pin.number = p.integer("number", 0);
-            pin.x = p.number("x");
-            pin.y = p.number("y");
-            pin.net = netOf(p);
-            pin.extra = p.rest();
-            component.pins.push_back(std::move(pin));
-        }
-        component.extra = r.rest();
-        design.components.push_back(std::move(component));
     }
 
-    const json& vias = top.array("vias");
-    design.vias.reserve(vias.size());
-    for (std::size_t i = 0; i < vias.size(); ++i) {
-        FieldReader r(vias[i], element("vias", i), file);
-        ViaData via;
-        via.x = r.number("x");
-        via.y = r.number("y");
-        via.net = netOf(r);
-        via.extra = r.rest();
-        design.vias.push_back(std::move(via));
-    }
+    const std::string& file_;
+    Design design_;
+    std::unordered_map<std::u16string, Index> classByName_, netByName_;
+    bool done_[SectionCount] = {};
+    Section current_ = Other;
+    bool streaming_ = false;
+    std::size_t streamed_ = 0;
+};
 
-    const json& texts = top.array("texts");
-    design.texts.reserve(texts.size());
-    for (std::size_t i = 0; i < texts.size(); ++i) {
-        FieldReader r(texts[i], element("texts", i), file);
-        auto t = std::make_shared<TextData>();
-        t->text = r.text("text");
-        t->layer = r.integer("layer", 1);
-        t->x = r.number("x");
-        t->y = r.number("y");
-        t->height = r.number("height");
-        t->lineWidth = r.number("lineWidth");
-        t->rotation = r.number("rotation");
-        t->locked = r.flag("locked");
-        t->extra = r.rest();
-        design.texts.push_back(std::move(t));
-    }
+} // namespace
 
-    design.extra = top.rest();
-    return design;
+Design parseDesign(const std::string& text, const std::string& file) {
+    return DesignReader(file).read(text);
 }
 
 std::string serializeDesign(const Design& design) {
