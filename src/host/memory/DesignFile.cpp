@@ -77,6 +77,23 @@ class FieldReader {
         return v->get<bool>();
     }
 
+    // A name that must match an entry of an earlier array (the first entry of that name).
+    Index reference(const char* key, const std::unordered_map<std::u16string, Index>& byName,
+                    const char* arrayName) {
+        const json* v = find(key);
+        if (!v) {
+            return none;
+        }
+        if (!v->is_string()) {
+            fail(field(key), "must be a string");
+        }
+        auto found = byName.find(fromUtf8(v->get_ref<const std::string&>()));
+        if (found == byName.end()) {
+            fail(field(key), std::string("names no entry of ") + arrayName);
+        }
+        return found->second;
+    }
+
     const json& array(const char* key) {
         static const json empty = json::array();
         const json* v = find(key);
@@ -235,16 +252,7 @@ class DesignReader {
             FieldReader r(value, path, file_);
             NetData net;
             net.name = r.text("name");
-            if (const json* cls = r.find("netClass")) {
-                if (!cls->is_string()) {
-                    r.fail(r.field("netClass"), "must be a string");
-                }
-                auto found = classByName_.find(fromUtf8(cls->get_ref<const std::string&>()));
-                if (found == classByName_.end()) {
-                    r.fail(r.field("netClass"), "names no class of netClasses");
-                }
-                net.netClass = found->second;
-            }
+            net.netClass = r.reference("netClass", classByName_, "netClasses");
             net.selected = r.flag("selected");
             net.extra = r.rest();
             netByName_.emplace(net.name, static_cast<Index>(i));
@@ -265,7 +273,7 @@ class DesignReader {
                 pin.number = p.integer("number", 0);
                 pin.x = p.number("x");
                 pin.y = p.number("y");
-                pin.net = netOf(p);
+                pin.net = p.reference("net", netByName_, "nets");
                 pin.extra = p.rest();
                 component.pins.push_back(std::move(pin));
             }
@@ -278,7 +286,7 @@ class DesignReader {
             ViaData via;
             via.x = r.number("x");
             via.y = r.number("y");
-            via.net = netOf(r);
+            via.net = r.reference("net", netByName_, "nets");
             via.extra = r.rest();
             design_.vias.push_back(std::move(via));
             break;
@@ -301,22 +309,6 @@ class DesignReader {
         default:
             break;
         }
-    }
-
-    // Nets are named; the first net of a name is the one meant.
-    Index netOf(FieldReader& r) {
-        const json* name = r.find("net");
-        if (!name) {
-            return none;
-        }
-        if (!name->is_string()) {
-            r.fail(r.field("net"), "must be a string");
-        }
-        auto found = netByName_.find(fromUtf8(name->get_ref<const std::string&>()));
-        if (found == netByName_.end()) {
-            r.fail(r.field("net"), "names no net of nets");
-        }
-        return found->second;
     }
 
     const std::string& file_;

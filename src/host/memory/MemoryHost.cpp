@@ -73,6 +73,21 @@ void checkFlag(const Value& v) {
     (void)v.toInt32();
 }
 
+// The editor's selection flag of a component or net, read and written by name; the last
+// member either object answers, so anything else is unsupported.
+Value selection(const MemberCall& call, const Design& design, bool& selected,
+                const std::u16string& name) {
+    if (call.is(u"Selected", 0)) {
+        return selected;
+    }
+    if (call.isPut(u"Selected")) {
+        selected = call.arg(0).toBool();
+        tell(design, (selected ? u"selected " : u"deselected ") + name);
+        return {};
+    }
+    call.unsupported();
+}
+
 class NetClassObject : public HostObject {
   public:
     NetClassObject(std::shared_ptr<Design> d, Index i) : design_(std::move(d)), index_(i) {}
@@ -104,15 +119,7 @@ class NetObject : public HostObject {
             }
             return std::make_shared<NetClassObject>(design_, net.netClass);
         }
-        if (call.is(u"Selected", 0)) {
-            return net.selected;
-        }
-        if (call.isPut(u"Selected")) {
-            net.selected = call.arg(0).toBool();
-            tell(*design_, (net.selected ? u"selected " : u"deselected ") + net.name);
-            return {};
-        }
-        call.unsupported();
+        return selection(call, *design_, net.selected, net.name);
     }
 
   private:
@@ -326,15 +333,7 @@ class ComponentObject : public HostObject {
         if (call.is(u"Pins", 0)) {
             return std::make_shared<CollectionObject>(design_, CollectionKind::Pins, index_);
         }
-        if (call.is(u"Selected", 0)) {
-            return component.selected;
-        }
-        if (call.isPut(u"Selected")) {
-            component.selected = call.arg(0).toBool();
-            tell(*design_, (component.selected ? u"selected " : u"deselected ") + component.name);
-            return {};
-        }
-        call.unsupported();
+        return selection(call, *design_, component.selected, component.name);
     }
 
   private:
