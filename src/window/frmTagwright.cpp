@@ -12,7 +12,15 @@
 #include <QCoreApplication>
 #include <QLineEdit>
 
+#include <algorithm>
 #include <new>
+#include <utility>
+#include <vector>
+
+// The icon lives in this static library's resources, which the linker would otherwise drop.
+static void initWindowResources() {
+    Q_INIT_RESOURCE(tagwright);
+}
 
 namespace tagwright::window {
 
@@ -49,6 +57,39 @@ std::vector<labels::ListEntry> entriesOf(const QListWidget* list) {
     return entries;
 }
 
+// Keeps the page controls where the window description puts them, in the tab control's
+// coordinates, whatever height the style and font give the tab strip.
+class PagePlacement : public QObject {
+  public:
+    explicit PagePlacement(QTabWidget* tabs) : QObject(tabs), tabs_(tabs) {
+        for (int page = 0; page < tabs->count(); ++page) {
+            for (QWidget* control :
+                 tabs->widget(page)->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+                designed_.push_back({control, control->pos()});
+        }
+        // The page stack is what the tab control moves below its strip.
+        tabs->widget(0)->parentWidget()->installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Move || event->type() == QEvent::Resize)
+            place();
+        return false;
+    }
+
+  private:
+    void place() {
+        for (const auto& [control, position] : designed_) {
+            const QPoint inPage = position - control->parentWidget()->mapTo(tabs_, QPoint());
+            control->move(std::max(0, inPage.x()), std::max(0, inPage.y()));
+        }
+    }
+
+    QTabWidget* tabs_;
+    std::vector<std::pair<QWidget*, QPoint>> designed_;
+};
+
 void keepNumberKey(std::int16_t& keyAscii) {
     if (!isSizeOrOffsetKey(keyAscii))
         keyAscii = 0;
@@ -62,13 +103,17 @@ frmTagwright::frmTagwright(host::AttachFunction attach, QWidget* parent)
           hide();
           QCoreApplication::exit(0);
       }) {
+    initWindowResources();
     ui_->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(353, 310);
-    setWindowIcon(QIcon(QStringLiteral(":/tagwright/tagwright.png")));
+    QIcon icon(QStringLiteral(":/tagwright/tagwright.png"));
+    icon.addFile(QStringLiteral(":/tagwright/tagwright-16.png"));
+    setWindowIcon(icon);
     applyFonts();
+    new PagePlacement(ui_->tabObjList);
 
     // Typed rotations are read from the field; they never become list items.
     ui_->cboLabelRotation->setCompleter(nullptr);
