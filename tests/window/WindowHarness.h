@@ -33,6 +33,9 @@ struct Message {
     QString text;
     QString title;
     friend bool operator==(const Message&, const Message&) = default;
+    friend void PrintTo(const Message& m, std::ostream* out) {
+        *out << "[" << m.title.toStdString() << "] " << m.text.toStdString();
+    }
 };
 
 // Records every message the window shows; each counts as dismissed at once.
