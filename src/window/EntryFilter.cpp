@@ -40,7 +40,10 @@ class KeyPressFilter : public QObject {
         const int k = key->key();
         if (k == Qt::Key_Tab || k == Qt::Key_Backtab || k == Qt::Key_Delete)
             return {};
-        if ((key->modifiers() & Qt::ControlModifier) && k >= Qt::Key_A && k <= Qt::Key_Z)
+        // Ctrl+Alt is AltGr on some layouts, which types ordinary characters.
+        const Qt::KeyboardModifiers held = key->modifiers();
+        if ((held & Qt::ControlModifier) && !(held & Qt::AltModifier) && k >= Qt::Key_A &&
+            k <= Qt::Key_Z)
             return QString(QChar(char16_t(k - Qt::Key_A + 1)));
         if (k == Qt::Key_Backspace)
             return QString(QChar(char16_t(backspace)));

@@ -349,6 +349,8 @@ void frmTagwright::guarded(const std::function<void()>& body) {
     } catch (const std::exception& other) {
         reportFailure(internalError,
                       QStringLiteral("内部错误: ") + QString::fromUtf8(other.what()));
+    } catch (...) {
+        reportFailure(internalError, QStringLiteral("内部错误"));
     }
 }
 
