@@ -2,235 +2,297 @@
 
 #include "maintenance/Locate.h"
 
-#include <QAbstractButton>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QTabWidget>
 
 #include <gtest/gtest.h>
 
 using namespace tagwright;
+using Messages = test::MessageLog;
 
 namespace {
 
 using Texts = std::vector<std::u16string>;
-using Messages = std::vector<test::Message>;
+const test::Message attachNotice = {"请先打开一个PCB设计文件!", "提示"};
 
-// The window loaded with a design, and the few things a user does to it.
-struct Session {
-    explicit Session(const std::string& design = test::smallBoard) : harness(design) {
-        loaded = harness.window->Form_Load();
-    }
-
-    void click(const char* name) { harness.control<QAbstractButton>(name)->click(); }
-    void tick(const char* name) { harness.control<QAbstractButton>(name)->setChecked(true); }
-    void select(const char* list, int row) {
-        harness.control<QListWidget>(list)->item(row)->setSelected(true);
-    }
-    void setText(const char* field, const char* text) {
-        harness.control<QLineEdit>(field)->setText(QString::fromUtf8(text));
-    }
-    void setRotation(const char* text) {
-        harness.control<QComboBox>("cboLabelRotation")->setEditText(QString::fromUtf8(text));
+// The window loaded with the small board, and what a user does to it.
+struct Session : test::WindowHarness {
+    explicit Session(bool load = true) {
+        if (load)
+            loaded = window->Form_Load();
     }
 
-    // The design's live texts after the first `before` ones.
-    Texts addedTexts(std::size_t before = 2) const {
+    QStringList entries(const char* name) const {
+        QStringList texts;
+        if (auto* combo = window->findChild<QComboBox*>(name)) {
+            for (int i = 0; i < combo->count(); ++i)
+                texts << combo->itemText(i);
+        } else {
+            for (auto* item : control<QListWidget>(name)->findItems("*", Qt::MatchWildcard))
+                texts << (item->isSelected() ? "+" : "") + item->text();
+        }
+        return texts;
+    }
+    void tick(const char* name) const { control<QAbstractButton>(name)->setChecked(true); }
+    void select(const char* list, int row) const {
+        control<QListWidget>(list)->item(row)->setSelected(true);
+    }
+    void setText(const char* field, const char* text) const {
+        if (auto* combo = window->findChild<QComboBox*>(field))
+            combo->setEditText(text);
+        else
+            control<QLineEdit>(field)->setText(text);
+    }
+    // The design's live texts after the two it starts with.
+    Texts addedTexts() const {
         Texts texts;
-        for (const auto& text : harness.design->texts) {
+        for (const auto& text : design->texts) {
             if (!text->deleted)
                 texts.push_back(text->text);
         }
-        return Texts(texts.begin() + std::ptrdiff_t(std::min(before, texts.size())), texts.end());
+        return Texts(texts.begin() + std::min<std::ptrdiff_t>(2, std::ssize(texts)), texts.end());
     }
 
-    test::WindowHarness harness;
     bool loaded = false;
 };
 
-class Handlers : public testing::Test {
-  protected:
-    void SetUp() override { ASSERT_TRUE(s.loaded); }
+TEST(Handlers, LoadFillsTheListsInHostOrderAndSetsTheStartState) {
     Session s;
-};
+    ASSERT_TRUE(s.loaded);
+    EXPECT_EQ(s.entries("lstCompList"), QStringList({"U1", "R1"}));
+    EXPECT_EQ(s.entries("lstNetList"), QStringList({"GND", "SDA", "NC1"}));
+    EXPECT_EQ(s.entries("lstNetClassList"), QStringList({"POWER", "SIGNAL"}));
+    EXPECT_EQ(s.entries("cboLabelLayer"), QStringList({"Top", "Bottom", "Silkscreen Top"}));
+    EXPECT_EQ(s.control<QComboBox>("cboLabelLayer")->currentIndex(), 0);
+    EXPECT_EQ(s.control<QComboBox>("cboLabelRotation")->currentText(), "00");
+    EXPECT_EQ(s.entries("cboLabelRotation"), QStringList({"00", "90", "180", "270"}));
+    for (const char* list : {"lstCompList", "lstNetList", "lstNetClassList"}) {
+        EXPECT_EQ(s.control<QListWidget>(list)->selectionMode(),
+                  QAbstractItemView::ExtendedSelection);
+    }
+    EXPECT_EQ(s.window->labelTypeIndex(), 1);
+    EXPECT_TRUE(s.control<QAbstractButton>("optLabelType_1")->isChecked());
+    EXPECT_EQ(s.control<QTabWidget>("tabObjList")->currentIndex(), 0);
+    EXPECT_TRUE(s.control("chkUnUsedPins")->isEnabled());
+    EXPECT_FALSE(s.control("chkVias")->isEnabled());
+    EXPECT_TRUE(s.takeMessages().empty());
+    // One name read per member, nothing cached for later.
+    EXPECT_EQ(s.log->count(u"Name"), 7u);
+}
 
-TEST_F(Handlers, AddLabelsOfEveryTypeFromWhatTheWindowShows) {
-    struct Case {
-        const char* what;
-        std::function<void(Session&)> arrange;
-        Texts added;
-        Messages messages;
+// Every way the attachment can fail ends alike: the notice, then the end of the program,
+// before the window was ever shown, or with the lists already emptied at a refresh.
+TEST(Handlers, FailedAttachShowsTheNoticeAndEnds) {
+    const auto failAt = [](const char16_t* member) {
+        return [member](Session& s) {
+            s.log->beforeCall = [member](const host::RecordedCall& call) {
+                if (call.member == member)
+                    throw host::Failure(-2147418113, u"灾难性故障");
+            };
+        };
     };
+    const std::pair<const char*, std::function<void(Session&)>> cases[] = {
+        {"no editor running",
+         [](Session& s) {
+             s.onAttach = [&s] {
+                 // A refresh empties the lists before it attaches.
+                 for (const char* list :
+                      {"lstCompList", "lstNetList", "lstNetClassList", "cboLabelLayer"})
+                     EXPECT_TRUE(s.entries(list).isEmpty()) << list;
+                 throw std::runtime_error("no bus");
+             };
+         }},
+        {"no design open", [](Session& s) { s.designOpen = false; }},
+        {"no layers", [](Session& s) { s.design->layers.clear(); }},
+        {"a host call fails", failAt(u"NetClasses")},
+    };
+    for (const bool atRefresh : {false, true}) {
+        for (const auto& [what, arrange] : cases) {
+            SCOPED_TRACE(testing::Message() << what << (atRefresh ? " at refresh" : " at load"));
+            Session s(atRefresh);
+            arrange(s);
+            if (atRefresh)
+                s.click("cmdUpdateList");
+            else
+                EXPECT_FALSE(s.window->Form_Load());
+            EXPECT_EQ(s.takeMessages(), Messages{attachNotice});
+            EXPECT_EQ(s.programEnds, 1);
+            EXPECT_FALSE(s.window->isVisible());
+        }
+    }
+}
+
+TEST(Handlers, RefreshRebuildsTheListsAndKeepsEverythingElse) {
+    Session s;
+    s.click("optLabelType_2");
+    s.control<QTabWidget>("tabObjList")->setCurrentIndex(0);
+    s.setText("cboLabelRotation", "180");
+    s.setText("txtLabelOffsetX", "10");
+    s.control<QComboBox>("cboLabelLayer")->setCurrentIndex(2);
+    s.tick("chkSelectedComp");
+    s.select("lstNetList", 0);
+
+    s.design->components.pop_back();
+    s.design->nets[0].name = u"AGND";
+    s.click("cmdUpdateList");
+
+    EXPECT_EQ(s.entries("lstCompList"), QStringList({"U1"}));
+    EXPECT_EQ(s.entries("lstNetList"), QStringList({"AGND", "SDA", "NC1"}));
+    EXPECT_EQ(s.control<QComboBox>("cboLabelLayer")->currentIndex(), 0);
+    EXPECT_EQ(s.window->labelTypeIndex(), 2);
+    EXPECT_EQ(s.control<QTabWidget>("tabObjList")->currentIndex(), 0);
+    EXPECT_EQ(s.control<QComboBox>("cboLabelRotation")->currentText(), "180");
+    EXPECT_EQ(s.control<QLineEdit>("txtLabelOffsetX")->text(), "10");
+    EXPECT_TRUE(s.control<QAbstractButton>("chkSelectedComp")->isChecked());
+    EXPECT_TRUE(s.takeMessages().empty());
+}
+
+TEST(Handlers, AboutAndClose) {
+    Session s;
+    s.log->calls.clear();
+    s.click("cmdHelp");
+    s.click("cmdHelp");
+    const test::Message about = {
+        "版本：1.0       \r\n\r\n运行错误或改进建议请联系：  \r\n\r\nsupport@tagwright.invalid",
+        "Tagwright"};
+    EXPECT_EQ(s.takeMessages(), Messages({about, about}));
+    EXPECT_TRUE(s.log->calls.empty());
+
+    s.click("cmdClose");
+    EXPECT_EQ(s.programEnds, 1);
+    s.window->close(); // the title bar's close box
+    EXPECT_EQ(s.programEnds, 2);
+    EXPECT_TRUE(s.takeMessages().empty());
+}
+
+TEST(Handlers, AddLabelsFromWhatTheWindowShows) {
     const Messages unnamedPin = {{"12", "Tagwright"}};
-    const Case cases[] = {
+    const std::tuple<const char*, std::function<void(Session&)>, Texts, Messages> cases[] = {
         {"pin numbers", [](Session&) {}, {u"{1}", u"{2}", u"{12}", u"{1}", u"{2}"}, unnamedPin},
-        {"pin numbers with unused pins",
-         [](Session& t) { t.tick("chkUnUsedPins"); },
+        {"pin numbers, unused pins too",
+         [](Session& s) { s.tick("chkUnUsedPins"); },
          {u"{1}", u"{2}", u"{12}", u"{4}", u"{1}", u"{2}"},
          unnamedPin},
-        {"net names with vias",
-         [](Session& t) {
-             t.click("optLabelType_0");
-             t.tick("chkVias");
-         },
+        {"net names, vias too",
+         [](Session& s) { s.click("optLabelType_0"), s.tick("chkVias"); },
          {u"{GND}", u"{SDA}", u"{NC1}", u"{SDA}", u"{GND}", u"{SDA}", u"{NC1}"},
          {}},
         {"net names of the selected net",
-         [](Session& t) {
-             t.click("optLabelType_0");
-             t.tick("chkSelectedNets");
-             t.select("lstNetList", 0);
+         [](Session& s) {
+             s.click("optLabelType_0"), s.tick("chkSelectedNets"), s.select("lstNetList", 0);
          },
          {u"{GND}", u"{GND}"},
          {}},
         {"net classes of the selected component",
-         [](Session& t) {
-             t.click("optLabelType_2");
-             t.tick("chkSelectedComp");
-             t.select("lstCompList", 1);
+         [](Session& s) {
+             s.click("optLabelType_2"), s.tick("chkSelectedComp"), s.select("lstCompList", 1);
          },
          {u"{SIGNAL}", u"{POWER}"},
          {}},
         {"net classes of the selected class, vias too",
-         [](Session& t) {
-             t.click("optLabelType_2");
-             t.tick("chkSelectedNetClasses");
-             t.select("lstNetClassList", 1);
-             t.tick("chkVias");
+         [](Session& s) {
+             s.click("optLabelType_2"), s.tick("chkSelectedNetClasses"), s.tick("chkVias");
+             s.select("lstNetClassList", 1);
          },
          {u"{SIGNAL}", u"{SIGNAL}", u"{SIGNAL}"},
          {}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        Session fresh;
-        ASSERT_TRUE(fresh.loaded);
-        c.arrange(fresh);
-        fresh.click("cmdAddLabel");
-        EXPECT_EQ(fresh.addedTexts(), c.added);
-        EXPECT_EQ(fresh.harness.takeMessages(), c.messages);
+    for (const auto& [what, arrange, added, messages] : cases) {
+        SCOPED_TRACE(what);
+        Session s;
+        arrange(s);
+        s.click("cmdAddLabel");
+        EXPECT_EQ(s.addedTexts(), added);
+        EXPECT_EQ(s.takeMessages(), messages);
     }
 }
 
-TEST_F(Handlers, FieldsAndLayerReachEveryLabel) {
-    s.tick("chkSelectedComp");
-    s.select("lstCompList", 0);
+TEST(Handlers, FieldsAndLayerReachTheLabels) {
+    Session s;
     s.setText("txtLabelOffsetX", "10");
     s.setText("txtLabelOffsetY", "-5");
     s.setText("txtLabelFontH", "20");
     s.setText("txtLabelFontW", "2");
-    s.setRotation("90");
-    s.harness.control<QComboBox>("cboLabelLayer")->setCurrentIndex(1);
+    s.setText("cboLabelRotation", "90");
+    s.control<QComboBox>("cboLabelLayer")->setCurrentIndex(1);
     s.click("cmdAddLabel");
-
-    ASSERT_EQ(s.addedTexts().size(), 3u);
-    const host::memory::TextData& first = *s.harness.design->texts[2];
+    ASSERT_EQ(s.design->texts.size(), 7u);
+    const host::memory::TextData& first = *s.design->texts[2];
     EXPECT_EQ(first.text, u"{1}");
     EXPECT_EQ(first.layer, 2);
-    EXPECT_DOUBLE_EQ(first.x, 110);
-    EXPECT_DOUBLE_EQ(first.y, 195);
-    EXPECT_DOUBLE_EQ(first.height, 20);
-    EXPECT_DOUBLE_EQ(first.lineWidth, 2);
-    EXPECT_DOUBLE_EQ(first.rotation, 90);
+    EXPECT_EQ(std::tuple(first.x, first.y, first.height, first.lineWidth, first.rotation),
+              std::tuple(110.0, 195.0, 20.0, 2.0, 90.0));
 }
 
-const char* const lockedLabelDesign = R"({"layers": ["Top"], "nets": [{"name": "GND"}],
-    "components": [{"name": "U1", "pins": [{"name": "1", "x": 1, "y": 2, "net": "GND"}]}],
-    "texts": [{"text": "{LOCK}", "locked": true}, {"text": "keep"}, {"text": "{NOTE}"}]})";
-
-TEST(Removal, DeleteRemovesEveryMarkedTextAndReportsARefusal) {
-    Session s(lockedLabelDesign);
-    ASSERT_TRUE(s.loaded);
-    s.click("optLabelType_0");
+TEST(Handlers, DeleteAndLocateLeaveTheWindowAsItWas) {
+    Session s;
     s.click("cmdAddLabel");
-    s.click("optLabelType_1");
-    s.select("lstCompList", 0);
-    s.click("cmdDeleteLabel");
-
-    EXPECT_EQ(s.addedTexts(0), Texts({u"{LOCK}", u"keep"}));
-    EXPECT_EQ(s.harness.takeMessages(),
-              Messages({{"删除 管脚号{LOCK} 时发生错误，请手工删除！", "Tagwright"}}));
-    // The window is left as it was.
-    EXPECT_EQ(s.harness.control<QListWidget>("lstCompList")->count(), 1);
-    EXPECT_TRUE(s.harness.control<QListWidget>("lstCompList")->item(0)->isSelected());
-    EXPECT_EQ(s.harness.window->labelTypeIndex(), 1);
-}
-
-TEST_F(Handlers, LocateSelectsExactlyTheChosenEntries) {
+    s.takeMessages();
+    s.design->texts[0]->locked = true; // {NOTE}
     s.select("lstCompList", 1);
-    s.click("cmdLocateComp");
-    EXPECT_FALSE(s.harness.design->components[0].selected);
-    EXPECT_TRUE(s.harness.design->components[1].selected);
-    EXPECT_EQ(s.harness.design->showSelectionCalls, 1u);
-    for (const auto& net : s.harness.design->nets)
-        EXPECT_FALSE(net.selected);
+    s.click("cmdDeleteLabel");
+    EXPECT_EQ(s.takeMessages(),
+              Messages({{"删除 管脚号{NOTE} 时发生错误，请手工删除！", "Tagwright"}}));
+    EXPECT_TRUE(s.addedTexts().empty());
 
+    s.click("cmdLocateComp");
+    EXPECT_FALSE(s.design->components[0].selected);
+    EXPECT_TRUE(s.design->components[1].selected);
     s.click("optLabelType_0");
-    s.select("lstNetList", 0);
     s.select("lstNetList", 2);
     s.click("cmdLocateNet");
-    EXPECT_TRUE(s.harness.design->nets[0].selected);
-    EXPECT_FALSE(s.harness.design->nets[1].selected);
-    EXPECT_TRUE(s.harness.design->nets[2].selected);
-    EXPECT_TRUE(s.harness.design->components[1].selected);
-    EXPECT_EQ(s.harness.design->showSelectionCalls, 2u);
-    EXPECT_TRUE(s.harness.takeMessages().empty());
+    EXPECT_EQ(std::tuple(s.design->nets[0].selected, s.design->nets[2].selected),
+              std::tuple(false, true));
+    EXPECT_EQ(s.design->showSelectionCalls, 2u);
+    EXPECT_EQ(s.entries("lstCompList"), QStringList({"U1", "+R1"}));
 
-    // A design changed since the last refresh is not trusted with positions.
-    s.harness.design->components[0].name = u"U9";
+    // The window passes on what the locate step says of a list the design no longer matches.
+    s.design->components[0].name = u"U9";
     s.click("cmdLocateComp");
-    EXPECT_EQ(s.harness.takeMessages(),
+    EXPECT_EQ(s.takeMessages(),
               Messages({{QString::fromStdU16String(maintenance::staleListMessage), "Tagwright"}}));
 }
 
 // A failure no handler expects is reported with its number and description; what was done
 // stays done and the window goes on working.
-TEST_F(Handlers, UncaughtFailuresAreReportedAndTheProgramLivesOn) {
-    struct Case {
-        const char* what;
-        std::function<void(Session&)> arrange;
-        const char* button;
-        QString report;
-        std::size_t labelsLeft;
-    };
+TEST(Handlers, UncaughtFailuresAreReportedAndTheProgramLivesOn) {
     const auto failAt = [](const char16_t* member, int occurrence) {
-        return [member, occurrence](Session& t) {
-            t.harness.log->beforeCall = [member, occurrence,
-                                         seen = 0](const host::RecordedCall& call) mutable {
+        return [member, occurrence](Session& s) {
+            s.log->beforeCall = [=, seen = 0](const host::RecordedCall& call) mutable {
                 if (call.member == member && ++seen == occurrence)
                     throw host::Failure(1004, u"应用程序定义或对象定义错误");
             };
         };
     };
-    const QString hostReport = "运行时错误 '1004':\n应用程序定义或对象定义错误";
-    const Case cases[] = {
-        {"a lone minus sign in an offset", [](Session& t) { t.setText("txtLabelOffsetY", "-"); },
-         "cmdAddLabel", "运行时错误 '13':\n类型不匹配", 0},
-        {"a lone point in the rotation", [](Session& t) { t.setRotation("."); }, "cmdAddLabel",
-         "运行时错误 '13':\n类型不匹配", 0},
-        {"the host fails at the second label", failAt(u"AddText", 2), "cmdAddLabel", hostReport, 1},
-        {"the host fails while removing", failAt(u"TextString", 1), "cmdDeleteLabel", hostReport,
-         0},
-        {"the host fails to show the selection", failAt(u"ShowSelection", 1), "cmdLocateComp",
-         hostReport, 0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        Session fresh;
-        ASSERT_TRUE(fresh.loaded);
-        c.arrange(fresh);
-        fresh.click(c.button);
-        EXPECT_EQ(fresh.harness.takeMessages(), Messages({{c.report, "Tagwright"}}));
-        EXPECT_EQ(fresh.addedTexts().size(), c.labelsLeft);
-        EXPECT_EQ(fresh.harness.programEnds, 0);
+    const QString typeMismatch = "运行时错误 '13':\n类型不匹配";
+    const QString hostError = "运行时错误 '1004':\n应用程序定义或对象定义错误";
+    const std::tuple<const char*, std::function<void(Session&)>, const char*, QString, std::size_t>
+        cases[] = {
+            {"a lone minus sign", [](Session& s) { s.setText("txtLabelOffsetY", "-"); },
+             "cmdAddLabel", typeMismatch, 0},
+            {"a lone point", [](Session& s) { s.setText("cboLabelRotation", "."); }, "cmdAddLabel",
+             typeMismatch, 0},
+            {"host fails at the second label", failAt(u"AddText", 2), "cmdAddLabel", hostError, 1},
+            {"host fails while removing", failAt(u"TextString", 1), "cmdDeleteLabel", hostError, 0},
+            {"host fails to show", failAt(u"ShowSelection", 1), "cmdLocateComp", hostError, 0},
+        };
+    for (const auto& [what, arrange, button, report, labelsLeft] : cases) {
+        SCOPED_TRACE(what);
+        Session s;
+        arrange(s);
+        s.click(button);
+        EXPECT_EQ(s.takeMessages(), Messages({{report, "Tagwright"}}));
+        EXPECT_EQ(s.addedTexts().size(), labelsLeft);
+        EXPECT_EQ(s.programEnds, 0);
 
-        // Still working: with the cause gone the same click does its job.
-        fresh.harness.log->beforeCall = nullptr;
-        fresh.setText("txtLabelOffsetY", "");
-        fresh.setRotation("0");
-        fresh.click("cmdAddLabel");
-        EXPECT_EQ(fresh.addedTexts().size(), c.labelsLeft + 5);
-        EXPECT_EQ(fresh.harness.takeMessages(), Messages({{"12", "Tagwright"}}));
+        // With the cause gone the same window labels the board.
+        s.log->beforeCall = nullptr;
+        s.setText("txtLabelOffsetY", "");
+        s.setText("cboLabelRotation", "0");
+        s.click("cmdAddLabel");
+        EXPECT_EQ(s.addedTexts().size(), labelsLeft + 5);
     }
 }
 

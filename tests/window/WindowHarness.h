@@ -7,9 +7,8 @@
 #include "support/TestDesign.h"
 #include "window/frmTagwright.h"
 
-#include <QRect>
+#include <QAbstractButton>
 #include <QString>
-#include <QWidget>
 
 #include <functional>
 #include <memory>
@@ -18,50 +17,42 @@
 #include <utility>
 #include <vector>
 
-// Readable failure output for Qt strings.
 inline void PrintTo(const QString& text, std::ostream* out) {
     *out << '"' << text.toStdString() << '"';
-}
-
-inline void PrintTo(const QRect& r, std::ostream* out) {
-    *out << "(" << r.x() << ", " << r.y() << ") " << r.width() << "x" << r.height();
 }
 
 namespace tagwright::test {
 
 struct Message {
-    QString text;
-    QString title;
+    QString text, title;
     friend bool operator==(const Message&, const Message&) = default;
     friend void PrintTo(const Message& m, std::ostream* out) {
         *out << "[" << m.title.toStdString() << "] " << m.text.toStdString();
     }
 };
+using MessageLog = std::vector<Message>;
 
 // Records every message the window shows; each counts as dismissed at once.
 class RecordedMessages : public window::Messages {
   public:
-    explicit RecordedMessages(std::shared_ptr<std::vector<Message>> shown)
-        : shown_(std::move(shown)) {}
+    explicit RecordedMessages(std::shared_ptr<MessageLog> shown) : shown_(std::move(shown)) {}
     void show(const QString& text, const QString& title) override {
         shown_->push_back({text, title});
     }
 
   private:
-    std::shared_ptr<std::vector<Message>> shown_;
+    std::shared_ptr<MessageLog> shown_;
 };
 
-// The window attached to an in-memory design through a recording decorator, with its
-// messages and its program end observed instead of acted on.
+// The window attached to an in-memory design through a recording decorator, with its messages
+// and the program's end observed instead of acted on.
 struct WindowHarness {
     std::shared_ptr<host::memory::Design> design;
     std::shared_ptr<host::CallLog> log = std::make_shared<host::CallLog>();
-    std::shared_ptr<std::vector<Message>> messages = std::make_shared<std::vector<Message>>();
+    std::shared_ptr<MessageLog> messages = std::make_shared<MessageLog>();
     int programEnds = 0;
-    bool editorRunning = true;
     bool designOpen = true;
-    // Runs at each attach, before the editor is reached.
-    std::function<void()> onAttach;
+    std::function<void()> onAttach; // runs at each attach, before the editor is reached
     std::unique_ptr<window::frmTagwright> window;
 
     explicit WindowHarness(const std::string& json = smallBoard)
@@ -69,8 +60,6 @@ struct WindowHarness {
         window = std::make_unique<window::frmTagwright>([this] {
             if (onAttach)
                 onAttach();
-            if (!editorRunning)
-                throw host::Failure(429, u"ActiveX 部件不能创建对象");
             return host::HostApplication(host::recordCalls(
                 host::memory::makeApplication(designOpen ? design : nullptr), log));
         });
@@ -78,17 +67,15 @@ struct WindowHarness {
         window->setProgramEnd([this] { ++programEnds; });
     }
 
-    template <class Widget = QWidget> Widget* control(const char* name) const {
-        if (window->objectName() == QLatin1String(name))
-            return qobject_cast<Widget*>(window.get());
-        auto* widget = window->findChild<Widget*>(QString::fromLatin1(name));
+    template <class Widget = QWidget> Widget* control(const QString& name) const {
+        auto* widget = window->objectName() == name ? qobject_cast<Widget*>(window.get())
+                                                    : window->findChild<Widget*>(name);
         if (widget == nullptr)
-            throw std::runtime_error(std::string("no control ") + name);
+            throw std::runtime_error("no control " + name.toStdString());
         return widget;
     }
-
-    // Takes the messages shown so far.
-    std::vector<Message> takeMessages() { return std::exchange(*messages, {}); }
+    void click(const char* name) const { control<QAbstractButton>(name)->click(); }
+    MessageLog takeMessages() { return std::exchange(*messages, {}); }
 };
 
 } // namespace tagwright::test
