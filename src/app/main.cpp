@@ -6,8 +6,10 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
 #ifdef Q_OS_WIN
-    // A window with an owner gets no taskbar button; the owner itself is never shown.
+    // A window with an owner gets no taskbar button; the owner is never shown, but it needs a
+    // native window of its own to become the owner.
     QWidget owner;
+    owner.winId();
     tagwright::window::frmTagwright window(tagwright::host::attachRunningEditor, &owner);
 #else
     tagwright::window::frmTagwright window(tagwright::host::attachRunningEditor);
