@@ -227,6 +227,10 @@ TEST_F(BusLinkTest, EnumerationVisitsEveryMemberInOrderAcrossBatches) {
         EXPECT_EQ(seen[i], static_cast<std::int32_t>(i));
     }
     EXPECT_FALSE(members->next(member));
+    members.reset();
+    member = Value();
+    bus.settle();
+    EXPECT_EQ(bus.server().heldIds(), 0u) << "a finished walk leaves nothing behind";
 
     const ObjectRef child = call(bus.application(), u"Child").toObject();
     try {
@@ -277,6 +281,9 @@ TEST_F(BusLinkTest, ALeavingClientLosesEverythingItHeld) {
 QVariant listOf(const QVariantList& values) {
     return QVariant(values);
 }
+QVariant noIds() {
+    return QVariant::fromValue(QList<qulonglong>());
+}
 QVariant idOf(qulonglong id) {
     return QVariant::fromValue(id);
 }
@@ -295,11 +302,11 @@ QVariant nestedList() {
 TEST_F(BusLinkTest, MalformedCallsAreRefusedAndTheServerGoesOn) {
     const auto app = idOf(applicationId);
     const auto echo = QStringLiteral("Echo");
-    const QDBusMessage walk = bus.raw(QStringLiteral("Enumerate"), {app});
+    const QDBusMessage walk = bus.raw(QStringLiteral("Enumerate"), {app, 5u});
     ASSERT_EQ(walk.type(), QDBusMessage::ReplyMessage);
     const qulonglong enumerator = walk.arguments()[0].toULongLong();
     const QDBusMessage made =
-        bus.raw(QStringLiteral("Invoke"), {app, QStringLiteral("Child"), 0, listOf({})});
+        bus.raw(QStringLiteral("Invoke"), {app, QStringLiteral("Child"), 0, listOf({}), noIds()});
     ASSERT_EQ(made.type(), QDBusMessage::ReplyMessage);
     qulonglong child = 0;
     decodeValue(made.arguments()[0], [&](ObjectId id) {
@@ -314,20 +321,26 @@ TEST_F(BusLinkTest, MalformedCallsAreRefusedAndTheServerGoesOn) {
         QVariantList args;
     };
     const std::vector<Case> cases = {
-        {"unknown object", "Invoke", {idOf(999), echo, 2, listOf({})}},
-        {"nothing as target", "Invoke", {idOf(0), echo, 2, listOf({})}},
-        {"unknown kind", "Invoke", {app, echo, 7, listOf({})}},
-        {"wrong signature", "Invoke", {echo, echo, 2, listOf({})}},
+        {"unknown object", "Invoke", {idOf(999), echo, 2, listOf({}), noIds()}},
+        {"nothing as target", "Invoke", {idOf(0), echo, 2, listOf({}), noIds()}},
+        {"unknown kind", "Invoke", {app, echo, 7, listOf({}), noIds()}},
+        {"wrong signature", "Invoke", {echo, echo, 2, listOf({}), noIds()}},
         {"missing arguments", "Invoke", {app, echo}},
-        {"list as argument", "Invoke", {app, echo, 2, listOf({nestedList()})}},
-        {"byte as argument", "Invoke", {app, echo, 2, listOf({QVariant::fromValue(uchar(7))})}},
-        {"unsigned as argument", "Invoke", {app, echo, 2, listOf({QVariant(7u)})}},
-        {"unknown object as argument", "Invoke", {app, echo, 2, listOf({handleOf(424242)})}},
-        {"enumerator as target", "Invoke", {idOf(enumerator), echo, 2, listOf({})}},
-        {"enumerator as argument", "Invoke", {app, echo, 2, listOf({handleOf(enumerator)})}},
+        {"list as argument", "Invoke", {app, echo, 2, listOf({nestedList()}), noIds()}},
+        {"byte as argument",
+         "Invoke",
+         {app, echo, 2, listOf({QVariant::fromValue(uchar(7))}), noIds()}},
+        {"unsigned as argument", "Invoke", {app, echo, 2, listOf({QVariant(7u)}), noIds()}},
+        {"unknown object as argument",
+         "Invoke",
+         {app, echo, 2, listOf({handleOf(424242)}), noIds()}},
+        {"enumerator as target", "Invoke", {idOf(enumerator), echo, 2, listOf({}), noIds()}},
+        {"enumerator as argument",
+         "Invoke",
+         {app, echo, 2, listOf({handleOf(enumerator)}), noIds()}},
         {"walk an object", "Next", {app, 5u}},
         {"walk an unknown id", "Next", {idOf(999), 5u}},
-        {"enumerate an unknown id", "Enumerate", {idOf(999)}},
+        {"enumerate an unknown id", "Enumerate", {idOf(999), 5u}},
         {"unknown method", "Frobnicate", {}},
     };
     for (const auto& c : cases) {
@@ -339,7 +352,7 @@ TEST_F(BusLinkTest, MalformedCallsAreRefusedAndTheServerGoesOn) {
     }
 
     // Ids belong to the client they were given to.
-    const QVariantList useChild = {idOf(child), QStringLiteral("Index"), 0, listOf({})};
+    const QVariantList useChild = {idOf(child), QStringLiteral("Index"), 0, listOf({}), noIds()};
     auto other =
         QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("other"));
     EXPECT_EQ(bus.raw(other, QStringLiteral("Invoke"), useChild).errorName(),

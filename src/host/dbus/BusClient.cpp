@@ -10,6 +10,8 @@
 
 #include <deque>
 #include <memory>
+#include <mutex>
+#include <utility>
 
 namespace tagwright::host::dbus {
 
@@ -17,6 +19,8 @@ namespace {
 
 // How many members one round trip fetches while walking a collection.
 constexpr quint32 enumerationBatch = 64;
+// Released ids kept back for the next call; a client that only walks still frees them.
+constexpr qsizetype maxPendingReleases = 256;
 
 constexpr std::int32_t cannotCreateObject = 429;
 constexpr std::int32_t serverUnavailable = 462;
@@ -87,15 +91,26 @@ class BusLink : public std::enable_shared_from_this<BusLink> {
         return reply;
     }
 
-    // Fire and forget (QtDBus marks a sent call as wanting no reply): a reply would only
-    // cost a round trip.
-    void release(ObjectId id) const {
-        if (!QCoreApplication::instance() || !connection_.isConnected()) {
-            return;
+    // The id goes to the server with the next Invoke, or alone once many have piled up.
+    void release(ObjectId id) {
+        std::lock_guard lock(mutex_);
+        released_.append(id);
+        if (released_.size() >= maxPendingReleases) {
+            sendReleased();
         }
-        QDBusMessage message = newCall(QStringLiteral("Release"));
-        message << QVariant::fromValue(QList<qulonglong>{id});
-        connection_.send(message);
+    }
+
+    QDBusMessage invoke(QVariantList args) {
+        {
+            std::lock_guard lock(mutex_);
+            args.append(QVariant::fromValue(std::exchange(released_, {})));
+        }
+        return call(QStringLiteral("Invoke"), args);
+    }
+
+    ~BusLink() {
+        std::lock_guard lock(mutex_);
+        sendReleased();
     }
 
     ObjectRef objectFor(ObjectId id);
@@ -110,29 +125,46 @@ class BusLink : public std::enable_shared_from_this<BusLink> {
         return message;
     }
 
+    // Fire and forget (QtDBus marks a sent call as wanting no reply).
+    void sendReleased() {
+        if (released_.isEmpty() || !QCoreApplication::instance() || !connection_.isConnected()) {
+            return;
+        }
+        QDBusMessage message = newCall(QStringLiteral("Release"));
+        message << QVariant::fromValue(std::exchange(released_, {}));
+        connection_.send(message);
+    }
+
     QDBusConnection connection_;
     QString service_;
+    std::mutex mutex_;
+    QList<qulonglong> released_;
 };
 
 class RemoteEnumerator : public HostEnumerator {
   public:
-    RemoteEnumerator(std::shared_ptr<BusLink> link, ObjectId id)
-        : link_(std::move(link)), id_(id) {}
-    ~RemoteEnumerator() override { link_->release(id_); }
+    RemoteEnumerator(std::shared_ptr<BusLink> link, const QDBusMessage& reply)
+        : link_(std::move(link)) {
+        const QVariant id = reply.arguments().value(0);
+        if (id.metaType().id() != QMetaType::ULongLong) {
+            throw malformedReply(QStringLiteral("a walk without an id"));
+        }
+        id_ = id.toULongLong();
+        take(reply.arguments().value(1));
+    }
+    ~RemoteEnumerator() override {
+        if (id_ != nothingId) {
+            link_->release(id_);
+        }
+    }
 
     bool next(Value& member) override {
-        if (buffered_.empty() && !finished_) {
-            const QDBusMessage reply = link_->call(
-                QStringLiteral("Next"), {QVariant::fromValue(id_), QVariant(enumerationBatch)});
-            try {
-                const QVariantList members = variantList(reply.arguments().value(0));
-                for (const QVariant& wire : members) {
-                    buffered_.push_back(link_->decode(wire));
-                }
-                finished_ = static_cast<quint32>(members.size()) < enumerationBatch;
-            } catch (const MalformedValue& malformed) {
-                throw malformedReply(malformed.reason);
-            }
+        if (buffered_.empty() && id_ != nothingId) {
+            take(link_
+                     ->call(QStringLiteral("Next"),
+                            {QVariant::fromValue(id_), QVariant(enumerationBatch)})
+                     .arguments()
+                     .value(0));
         }
         if (buffered_.empty()) {
             return false;
@@ -143,10 +175,24 @@ class RemoteEnumerator : public HostEnumerator {
     }
 
   private:
+    void take(const QVariant& batch) {
+        try {
+            const QVariantList members = variantList(batch);
+            for (const QVariant& wire : members) {
+                buffered_.push_back(link_->decode(wire));
+            }
+            // A short batch ends the walk, and the server has dropped it already.
+            if (static_cast<quint32>(members.size()) < enumerationBatch) {
+                id_ = nothingId;
+            }
+        } catch (const MalformedValue& malformed) {
+            throw malformedReply(malformed.reason);
+        }
+    }
+
     std::shared_ptr<BusLink> link_;
-    ObjectId id_;
+    ObjectId id_ = nothingId;
     std::deque<Value> buffered_;
-    bool finished_ = false;
 };
 
 class RemoteObject : public HostObject {
@@ -162,20 +208,15 @@ class RemoteObject : public HostObject {
         for (const Value& arg : args) {
             wireArgs.append(link_->encode(arg));
         }
-        const QDBusMessage reply =
-            link_->call(QStringLiteral("Invoke"), {QVariant::fromValue(id_), toQString(member),
-                                                   static_cast<int>(kind), QVariant(wireArgs)});
+        const QDBusMessage reply = link_->invoke({QVariant::fromValue(id_), toQString(member),
+                                                  static_cast<int>(kind), QVariant(wireArgs)});
         return link_->decode(reply.arguments().value(0));
     }
 
     std::unique_ptr<HostEnumerator> enumerate() override {
-        const QDBusMessage reply =
-            link_->call(QStringLiteral("Enumerate"), {QVariant::fromValue(id_)});
-        const QVariant id = reply.arguments().value(0);
-        if (id.metaType().id() != QMetaType::ULongLong) {
-            throw malformedReply(QStringLiteral("an enumerator without an id"));
-        }
-        return std::make_unique<RemoteEnumerator>(link_, id.toULongLong());
+        return std::make_unique<RemoteEnumerator>(
+            link_, link_->call(QStringLiteral("Enumerate"),
+                               {QVariant::fromValue(id_), QVariant(enumerationBatch)}));
     }
 
   private:

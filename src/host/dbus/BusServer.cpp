@@ -28,11 +28,14 @@ const char introspection[] = R"(<interface name="PowerPCB.Automation">
     <arg name="member" type="s" direction="in"/>
     <arg name="kind" type="i" direction="in"/>
     <arg name="args" type="av" direction="in"/>
+    <arg name="released" type="at" direction="in"/>
     <arg name="result" type="v" direction="out"/>
   </method>
   <method name="Enumerate">
     <arg name="object" type="t" direction="in"/>
+    <arg name="count" type="u" direction="in"/>
     <arg name="enumerator" type="t" direction="out"/>
+    <arg name="members" type="av" direction="out"/>
   </method>
   <method name="Next">
     <arg name="enumerator" type="t" direction="in"/>
@@ -137,11 +140,11 @@ QDBusMessage BusServer::dispatch(const QDBusMessage& message, const QDBusConnect
     Table& table = tableFor(message.service(), connection);
     const QString& member = message.member();
     if (member == QLatin1String("Invoke")) {
-        expectSignature(message, QLatin1String("tsiav"));
+        expectSignature(message, QLatin1String("tsiavat"));
         return invoke(message, table);
     }
     if (member == QLatin1String("Enumerate")) {
-        expectSignature(message, QLatin1String("t"));
+        expectSignature(message, QLatin1String("tu"));
         return enumerate(message, table);
     }
     if (member == QLatin1String("Next")) {
@@ -150,7 +153,7 @@ QDBusMessage BusServer::dispatch(const QDBusMessage& message, const QDBusConnect
     }
     if (member == QLatin1String("Release")) {
         expectSignature(message, QLatin1String("at"));
-        release(message, table);
+        release(message.arguments()[0], table);
         return message.createReply();
     }
     throw InvalidCall{QStringLiteral("unknown method %1").arg(member)};
@@ -158,6 +161,7 @@ QDBusMessage BusServer::dispatch(const QDBusMessage& message, const QDBusConnect
 
 QDBusMessage BusServer::invoke(const QDBusMessage& message, Table& table) {
     const QVariantList in = message.arguments();
+    release(in[4], table);
     const ObjectRef target = entryFor(table, in[0].toULongLong()).object;
     if (!target) {
         throw InvalidCall{QStringLiteral("object %1 is an enumerator").arg(in[0].toULongLong())};
@@ -184,7 +188,8 @@ QDBusMessage BusServer::invoke(const QDBusMessage& message, Table& table) {
 }
 
 QDBusMessage BusServer::enumerate(const QDBusMessage& message, Table& table) {
-    const ObjectId id = message.arguments()[0].toULongLong();
+    const QVariantList in = message.arguments();
+    const ObjectId id = in[0].toULongLong();
     const ObjectRef target = entryFor(table, id).object;
     if (!target) {
         throw InvalidCall{QStringLiteral("object %1 is an enumerator").arg(id)};
@@ -193,7 +198,11 @@ QDBusMessage BusServer::enumerate(const QDBusMessage& message, Table& table) {
     if (!enumerator) {
         throw Failure::memberNotSupported(u"_NewEnum");
     }
-    return message.createReply(QVariant::fromValue(hold(table, {{}, std::move(enumerator)})));
+    QVariantList members;
+    // A walk that ends within its first batch needs no id at all.
+    const bool ended = fillBatch(*enumerator, in[1].toUInt(), table, members);
+    const ObjectId walk = ended ? nothingId : hold(table, {{}, std::move(enumerator)});
+    return message.createReply(QVariantList{QVariant::fromValue(walk), QVariant(members)});
 }
 
 QDBusMessage BusServer::next(const QDBusMessage& message, Table& table) {
@@ -203,12 +212,24 @@ QDBusMessage BusServer::next(const QDBusMessage& message, Table& table) {
     if (!enumerator) {
         throw InvalidCall{QStringLiteral("object %1 is not an enumerator").arg(id)};
     }
-    const quint32 count = std::min(in[1].toUInt(), maxBatch);
     QVariantList members;
+    // The short batch tells the client the walk is over; it will not release the id.
+    if (fillBatch(*enumerator, in[1].toUInt(), table, members)) {
+        table.erase(id);
+    }
+    return message.createReply(QVariant(members));
+}
+
+bool BusServer::fillBatch(HostEnumerator& enumerator, quint32 count, Table& table,
+                          QVariantList& members) {
+    count = std::min(count, maxBatch);
     std::vector<ObjectId> held;
     try {
         Value member;
-        while (static_cast<quint32>(members.size()) < count && enumerator->next(member)) {
+        while (static_cast<quint32>(members.size()) < count) {
+            if (!enumerator.next(member)) {
+                return true;
+            }
             members.append(encodeValue(member, [&](const ObjectRef& object) {
                 return held.emplace_back(hold(table, {object, {}}));
             }));
@@ -220,11 +241,11 @@ QDBusMessage BusServer::next(const QDBusMessage& message, Table& table) {
         }
         throw;
     }
-    return message.createReply(QVariant(members));
+    return false;
 }
 
-void BusServer::release(const QDBusMessage& message, Table& table) {
-    for (const qulonglong id : idList(message.arguments()[0])) {
+void BusServer::release(const QVariant& ids, Table& table) {
+    for (const qulonglong id : idList(ids)) {
         // The application stays reachable for the client's next attach.
         if (id != applicationId) {
             table.erase(id);

@@ -46,7 +46,9 @@ class BusServer : public QDBusVirtualObject {
     QDBusMessage invoke(const QDBusMessage& message, Table& table);
     QDBusMessage enumerate(const QDBusMessage& message, Table& table);
     QDBusMessage next(const QDBusMessage& message, Table& table);
-    void release(const QDBusMessage& message, Table& table);
+    void release(const QVariant& ids, Table& table);
+    // Up to `count` members of the walk; true when the walk ended before the batch was full.
+    bool fillBatch(HostEnumerator& enumerator, quint32 count, Table& table, QVariantList& members);
 
     Table& tableFor(const QString& client, const QDBusConnection& connection);
     ObjectId hold(Table& table, Entry entry);

@@ -15,10 +15,18 @@ namespace tagwright::host::dbus {
 // object: the client names an object by the id the server handed it, and the server keeps
 // each client's ids apart and drops them when that client releases them or leaves the bus.
 //
-//   Invoke(t object, s member, i kind, av args) -> v result   kind: 0 get, 1 put, 2 method
-//   Enumerate(t object) -> t enumerator
-//   Next(t enumerator, u count) -> av members                  fewer than count: the end
+//   Invoke(t object, s member, i kind, av args, at released) -> v result
+//                                       kind: 0 get, 1 put, 2 method
+//   Enumerate(t object, u count) -> t enumerator, av members
+//   Next(t enumerator, u count) -> av members
+//
+// A walk hands out up to `count` members per round trip; fewer than `count` means it is over
+// and the server has dropped the enumerator (id 0 when the first batch already ended it).
 //   Release(at ids)                                            sent without waiting for a reply
+//
+// Ids the client has let go of ride along with its next Invoke as `released`: dropping an
+// object then costs no message of its own, which would cost the server a wake-up each.
+// Release carries them alone when many pile up between calls.
 //
 // Values travel as D-Bus basic types that keep their width: bool b, 16-bit n, 32-bit i,
 // double d, string s. An object travels as the struct (t) holding its id, "nothing" as id 0;

@@ -1,0 +1,207 @@
+// The host link over the session bus against the stand-in editor in its own process: the
+// bus's own round trip (the floor), one late-bound call, and a net-name run on a 10k-pin
+// board compared with what its host calls must cost at the floor.
+// Run it on a bus of its own: dbus-run-session -- tagwright_dbus_bench
+#include "host/Attach.h"
+#include "host/CallRecorder.h"
+#include "host/dbus/Protocol.h"
+#include "host/memory/BoardGenerator.h"
+#include "host/memory/DesignFile.h"
+#include "labels/AddLabels.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+using namespace tagwright;
+
+namespace {
+
+constexpr std::int32_t components = 1000, pinsPerComponent = 10; // 10k pins
+
+// The stand-in serving a generated board, started once for the whole run.
+class Editor {
+  public:
+    Editor() {
+        const auto board = host::memory::generateBoard({.components = components,
+                                                        .pinsPerComponent = pinsPerComponent,
+                                                        .nets = 500,
+                                                        .netClasses = 4,
+                                                        .vias = 0});
+        for (const auto& c : board.components) {
+            window_.components.push_back({c.name, false});
+        }
+        for (const auto& n : board.nets) {
+            window_.nets.push_back({n.name, false});
+        }
+        window_.labelType = labels::NetNameLabel;
+        window_.fontHeight = u"15";
+        window_.fontWidth = u"1";
+        window_.rotation = u"00";
+        const QString path = dir_.filePath(QStringLiteral("board.json"));
+        host::memory::saveDesign(board, path.toStdString());
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process_.start(QStringLiteral(EDITOR_STANDIN), {path});
+        while (!output_.contains("serving ") && process_.waitForReadyRead(30'000)) {
+            output_ += process_.readAllStandardOutput();
+        }
+    }
+    ~Editor() {
+        process_.kill();
+        process_.waitForFinished();
+    }
+    bool serving() const { return output_.contains("serving "); }
+    const labels::WindowSnapshot& window() const { return window_; }
+
+  private:
+    QTemporaryDir dir_;
+    QProcess process_;
+    QByteArray output_;
+    labels::WindowSnapshot window_;
+};
+
+Editor& editor() {
+    static Editor instance;
+    return instance;
+}
+
+QDBusMessage ping() {
+    auto message = QDBusMessage::createMethodCall(
+        QLatin1String(host::dbus::serviceName), QLatin1String(host::dbus::objectPath),
+        QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping"));
+    message.setAutoStartService(false);
+    return message;
+}
+
+// The time `count` bare round trips take, in seconds: the floor that many host calls cannot
+// go below.
+double pingSeconds(std::size_t count) {
+    const QDBusMessage message = ping();
+    auto bus = QDBusConnection::sessionBus();
+    QElapsedTimer timer;
+    timer.start();
+    for (std::size_t i = 0; i < count; ++i) {
+        bus.call(message, QDBus::Block);
+    }
+    return static_cast<double>(timer.nsecsElapsed()) * 1e-9;
+}
+
+double median(std::vector<double> values) {
+    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+    return values[values.size() / 2];
+}
+
+bool ready(benchmark::State& state) {
+    if (!editor().serving()) {
+        state.SkipWithError("the stand-in editor did not start (is there a session bus?)");
+        return false;
+    }
+    return true;
+}
+
+void busRoundTrip(benchmark::State& state) {
+    if (!ready(state)) {
+        return;
+    }
+    const QDBusMessage message = ping();
+    auto bus = QDBusConnection::sessionBus();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(bus.call(message, QDBus::Block));
+    }
+}
+BENCHMARK(busRoundTrip)->Unit(benchmark::kMicrosecond);
+
+// A call the server refuses at once: the bus plus the server's own dispatch, no host object.
+void refusedCall(benchmark::State& state) {
+    if (!ready(state)) {
+        return;
+    }
+    auto message = QDBusMessage::createMethodCall(
+        QLatin1String(host::dbus::serviceName), QLatin1String(host::dbus::objectPath),
+        QLatin1String(host::dbus::interfaceName), QStringLiteral("Enumerate"));
+    message << QVariant::fromValue(qulonglong{0}) << 0u;
+    auto bus = QDBusConnection::sessionBus();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(bus.call(message, QDBus::Block));
+    }
+}
+BENCHMARK(refusedCall)->Unit(benchmark::kMicrosecond);
+
+void hostCall(benchmark::State& state) {
+    if (!ready(state)) {
+        return;
+    }
+    const host::HostDocument document = host::attachRunningEditor().activeDocument();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(document.unit());
+    }
+}
+BENCHMARK(hostCall)->Unit(benchmark::kMicrosecond);
+
+void hostCallReturningObject(benchmark::State& state) {
+    if (!ready(state)) {
+        return;
+    }
+    const host::HostDocument document = host::attachRunningEditor().activeDocument();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(document.view());
+    }
+}
+BENCHMARK(hostCallReturningObject)->Unit(benchmark::kMicrosecond);
+
+// Each run is followed by as many bare round trips as it made host calls, so both meet the
+// same load on a shared machine; the overhead is the median ratio of the two.
+void netNameRun(benchmark::State& state) {
+    if (!ready(state)) {
+        return;
+    }
+    const host::HostDocument document = host::attachRunningEditor().activeDocument();
+    labels::ComponentMask mask;
+
+    auto log = std::make_shared<host::CallLog>();
+    labels::addLabels(host::HostDocument(host::recordCalls(document.object(), log)),
+                      editor().window(), mask, nullptr);
+    const std::size_t calls = log->calls.size();
+
+    std::vector<double> runs, floors, ratios;
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        labels::addLabels(document, editor().window(), mask, nullptr);
+        const double run = static_cast<double>(timer.nsecsElapsed()) * 1e-9;
+        state.SetIterationTime(run);
+        runs.push_back(run);
+        floors.push_back(pingSeconds(calls));
+        ratios.push_back(runs.back() / floors.back());
+    }
+    state.counters["host_calls"] = static_cast<double>(calls);
+    state.counters["run_ms"] = median(runs) * 1e3;
+    state.counters["floor_ms"] = median(floors) * 1e3;
+    state.counters["round_trip_us"] = median(floors) / static_cast<double>(calls) * 1e6;
+    state.counters["overhead_pct"] = (median(ratios) - 1) * 100;
+}
+BENCHMARK(netNameRun)->Unit(benchmark::kMillisecond)->Iterations(3)->UseManualTime();
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
