@@ -8,7 +8,9 @@
 #include "window/EntryFilter.h"
 #include "window/TaskbarHint.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QScopeGuard>
 #include <QCoreApplication>
 #include <QLineEdit>
 
@@ -340,6 +342,10 @@ void frmTagwright::closeEvent(QCloseEvent* event) {
 }
 
 void frmTagwright::guarded(const std::function<void()>& body) {
+    // A run over a large board can take a while and must not yield to the event loop; the
+    // busy cursor is the one sign of progress that needs none.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const auto restoreCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
     try {
         body();
     } catch (const host::Failure& failure) {
@@ -360,7 +366,13 @@ void frmTagwright::reportFailure(std::int32_t number, const QString& description
 }
 
 void frmTagwright::showMessage(const QString& text, const QString& title) {
+    // The user is asked to read and click: the ordinary cursor while the box is up.
+    int busy = 0;
+    for (; QApplication::overrideCursor() != nullptr; ++busy)
+        QApplication::restoreOverrideCursor();
     messages_->show(text, title);
+    for (; busy > 0; --busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
 }
 
 labels::ShowMessage frmTagwright::messageCallback() {
