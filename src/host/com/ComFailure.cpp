@@ -22,21 +22,30 @@ std::int32_t numberOf(HRESULT scode) {
     return static_cast<std::int32_t>(scode);
 }
 
-} // namespace
-
-std::u16string systemMessage(HRESULT hr) {
+std::u16string formatMessage(DWORD code) {
     wchar_t* buffer = nullptr;
-    DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                      FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     std::u16string text;
     if (length > 0 && buffer) {
         text = fromWide(buffer, length);
     }
     LocalFree(buffer);
-    while (!text.empty() && (text.back() == u'\n' || text.back() == u'\r' || text.back() == u' ' ||
-                             text.back() == u'.')) {
+    while (!text.empty() && (text.back() == u'\n' || text.back() == u'\r' ||
+                             text.back() == u' ' || text.back() == u'.')) {
         text.pop_back();
+    }
+    return text;
+}
+
+} // namespace
+
+std::u16string systemMessage(HRESULT hr) {
+    std::u16string text = formatMessage(static_cast<DWORD>(hr));
+    // Errors of the RPC layer (the editor has gone away) are Win32 codes wrapped in an HRESULT.
+    if (text.empty() && HRESULT_FACILITY(hr) == FACILITY_WIN32) {
+        text = formatMessage(static_cast<DWORD>(HRESULT_CODE(hr)));
     }
     if (text.empty()) {
         char hex[16];

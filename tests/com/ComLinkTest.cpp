@@ -1,0 +1,345 @@
+#include "ServedEditor.h"
+#include "support/TestDesign.h"
+
+#include "host/Attach.h"
+#include "host/Failure.h"
+#include "host/com/ComAttach.h"
+#include "host/com/server/HostDispatch.h"
+#include "host/memory/BoardGenerator.h"
+#include "labels/AddLabels.h"
+#include "maintenance/Locate.h"
+#include "maintenance/RemoveLabels.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+
+using namespace tagwright;
+using host::Failure;
+using host::HostDocument;
+using host::Value;
+using host::memory::Design;
+
+namespace {
+
+enum class Serving { InProcess, OtherProcess };
+
+const char* nameOf(Serving serving) {
+    return serving == Serving::InProcess ? "InProcess" : "OtherProcess";
+}
+void PrintTo(Serving serving, std::ostream* os) {
+    *os << nameOf(serving);
+}
+std::string servingName(const testing::TestParamInfo<Serving>& info) {
+    return nameOf(info.param);
+}
+
+Design smallDesign() {
+    Design design = host::memory::parseDesign(test::smallBoard, "small board");
+    design.layers.push_back(u"丝印层"); // text beyond ASCII crosses as BSTR
+    return design;
+}
+
+struct Messages {
+    std::vector<std::u16string> shown;
+    labels::ShowMessage callback() {
+        return [this](const std::u16string& text, const std::u16string&) { shown.push_back(text); };
+    }
+};
+
+// The same work done directly on the in-memory editor, for the COM run to be compared with.
+struct Reference {
+    std::shared_ptr<Design> design;
+    std::shared_ptr<host::CallLog> log = std::make_shared<host::CallLog>();
+    HostDocument document;
+    explicit Reference(Design d)
+        : design(std::make_shared<Design>(std::move(d))),
+          document(
+              host::HostApplication(host::recordCalls(host::memory::makeApplication(design), log))
+                  .activeDocument()) {}
+};
+
+using TextFields =
+    std::tuple<std::u16string, std::int32_t, double, double, double, double, double, bool>;
+std::vector<TextFields> textsOf(const Design& design) {
+    std::vector<TextFields> out;
+    for (const auto& t : design.texts) {
+        if (!t->deleted) {
+            out.emplace_back(t->text, t->layer, t->x, t->y, t->height, t->lineWidth, t->rotation,
+                             t->locked);
+        }
+    }
+    return out;
+}
+
+std::vector<std::u16string> namesOf(const host::HostCollection& collection) {
+    std::vector<std::u16string> names;
+    collection.forEach([&](const host::ObjectRef& member) {
+        names.push_back(host::HostComponent(member).name());
+    });
+    return names;
+}
+
+class ComLink : public testing::TestWithParam<Serving> {
+  protected:
+    std::unique_ptr<test::ServedEditor> serve(const Design& design) {
+        if (GetParam() == Serving::InProcess) {
+            auto editor = std::make_unique<test::InProcessEditor>(design);
+            inProcess_ = editor.get();
+            return editor;
+        }
+        return std::make_unique<test::EditorProcess>(design);
+    }
+    // The server's own record of the calls it received, where the test can see it.
+    host::CallLog* serverLog() const { return inProcess_ ? inProcess_->log.get() : nullptr; }
+
+  private:
+    test::InProcessEditor* inProcess_ = nullptr;
+};
+
+TEST_P(ComLink, ListsEveryCollectionInHostOrder) {
+    Design design = smallDesign();
+    auto editor = serve(design);
+    HostDocument document = host::attachRunningEditor().activeDocument();
+
+    EXPECT_EQ(namesOf(document.components()), (std::vector<std::u16string>{u"U1", u"R1"}));
+    EXPECT_EQ(namesOf(document.nets()), (std::vector<std::u16string>{u"GND", u"SDA", u"NC1"}));
+    EXPECT_EQ(namesOf(document.netClasses()), (std::vector<std::u16string>{u"POWER", u"SIGNAL"}));
+    ASSERT_EQ(document.layerCount(), 4);
+    for (std::int32_t layer = 1; layer <= 4; ++layer) {
+        EXPECT_EQ(document.layerName(layer), design.layers[layer - 1]);
+    }
+    EXPECT_EQ(document.unit(), 2);
+}
+
+TEST_P(ComLink, AddLabelsPlacesWhatTheInMemoryRunPlaces) {
+    for (std::int16_t type :
+         {labels::NetNameLabel, labels::PinNumberLabel, labels::NetClassLabel}) {
+        SCOPED_TRACE(type);
+        labels::WindowSnapshot window;
+        window.labelType = type;
+        window.offsetX = u"5";
+        window.offsetY = u"-3";
+        window.fontHeight = u"15";
+        window.fontWidth = u"1";
+        window.rotation = u"90";
+        window.unusedPins = true;
+        window.vias = true;
+        window.components = {{u"U1"}, {u"R1"}};
+        window.nets = {{u"GND"}, {u"SDA"}, {u"NC1"}};
+        window.netClasses = {{u"POWER"}, {u"SIGNAL"}};
+        window.layerIndex = 3;
+
+        Reference reference(smallDesign());
+        Messages expectedMessages;
+        labels::ComponentMask referenceMask;
+        labels::addLabels(reference.document, window, referenceMask, expectedMessages.callback());
+
+        auto editor = serve(smallDesign());
+        Messages messages;
+        labels::ComponentMask mask;
+        labels::addLabels(host::attachRunningEditor().activeDocument(), window, mask,
+                          messages.callback());
+        Design served = editor->finish();
+
+        EXPECT_EQ(messages.shown, expectedMessages.shown);
+        EXPECT_GT(served.texts.size(), smallDesign().texts.size());
+        EXPECT_EQ(textsOf(served), textsOf(*reference.design));
+        if (host::CallLog* log = serverLog()) {
+            // Same members, kinds and argument types (the layer as a 16-bit integer) as sent.
+            ASSERT_EQ(log->calls.size(), reference.log->calls.size());
+            for (std::size_t i = 0; i < log->calls.size(); ++i) {
+                EXPECT_EQ(log->calls[i].member, reference.log->calls[i].member) << i;
+                EXPECT_EQ(log->calls[i].kind, reference.log->calls[i].kind) << i;
+                EXPECT_EQ(log->calls[i].args, reference.log->calls[i].args) << i;
+            }
+        }
+    }
+}
+
+TEST_P(ComLink, RemovalGoesOnPastATextTheEditorRefusesToDelete) {
+    Design design = smallDesign();
+    auto locked = std::make_shared<host::memory::TextData>();
+    locked->text = u"{LOCKED}";
+    locked->locked = true;
+    design.texts.insert(design.texts.begin(), locked);
+    auto later = std::make_shared<host::memory::TextData>();
+    later->text = u"{GND}";
+    design.texts.push_back(later);
+
+    auto editor = serve(design);
+    Messages messages;
+    maintenance::removeLabels(host::attachRunningEditor().activeDocument(), u"网络名称",
+                              messages.callback());
+    Design served = editor->finish();
+
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_NE(messages.shown[0].find(u"{LOCKED}"), std::u16string::npos);
+    std::vector<std::u16string> left;
+    for (const auto& t : served.texts) {
+        if (!t->deleted) {
+            left.push_back(t->text);
+        }
+    }
+    EXPECT_EQ(left, (std::vector<std::u16string>{u"{LOCKED}", u"keep"}));
+}
+
+TEST_P(ComLink, LocateSelectsTheChosenEntriesInTheEditor) {
+    Design design = smallDesign();
+    design.nets[0].selected = true;
+    auto editor = serve(design);
+    maintenance::locate(host::attachRunningEditor().activeDocument(),
+                        maintenance::LocateTarget::Nets,
+                        {{u"GND", false}, {u"SDA", true}, {u"NC1", true}}, nullptr);
+    Design served = editor->finish();
+
+    EXPECT_FALSE(served.nets[0].selected);
+    EXPECT_TRUE(served.nets[1].selected);
+    EXPECT_TRUE(served.nets[2].selected);
+    if (GetParam() == Serving::InProcess) {
+        EXPECT_EQ(served.showSelectionCalls, 1u);
+    }
+}
+
+// Every failure reaches the client with the number and description the editor raised, whichever
+// way COM carries it (an exception, an unknown name, a member the object lacks, a bad argument).
+TEST_P(ComLink, HostFailuresKeepTheirNumberAndDescription) {
+    using Call = std::function<void(const HostDocument&)>;
+    auto firstPin = [](const HostDocument& d) {
+        return d.components().item(1).get()->invoke(u"Pins", host::CallKind::Get, {});
+    };
+    const std::pair<const char*, Call> cases[] = {
+        {"editor's own error", [](auto& d) { d.components().item(u"NoSuch"); }},
+        {"index out of range", [](auto& d) { d.nets().item(99); }},
+        {"name no object has", [](auto& d) { d.get(u"Bogus"); }},
+        {"member of another kind",
+         [&](auto& d) {
+             host::HostCollection pins(firstPin(d).toObject());
+             host::HostRole(pins.item(1)).get(u"Count");
+         }},
+        {"argument of the wrong type",
+         [&](auto& d) {
+             host::HostCollection pins(firstPin(d).toObject());
+             host::HostRole(pins.item(1)).get(u"PositionX", {u"x"});
+         }},
+        {"write to a read-only property",
+         [](auto& d) { host::HostRole(d.components().item(1)).put(u"Name", u"X"); }},
+        {"wrong argument count", [](auto& d) { d.components().get(u"Item"); }},
+        {"no view method of that name", [](auto& d) { d.view().call(u"ZoomAll"); }},
+    };
+    auto failureOf = [](const Call& call, const HostDocument& document) -> std::optional<Failure> {
+        try {
+            call(document);
+        } catch (const Failure& failure) {
+            return failure;
+        }
+        return std::nullopt;
+    };
+
+    auto editor = serve(smallDesign());
+    HostDocument document = host::attachRunningEditor().activeDocument();
+    for (const auto& [what, call] : cases) {
+        SCOPED_TRACE(what);
+        Reference reference(smallDesign());
+        std::optional<Failure> expected = failureOf(call, reference.document);
+        ASSERT_TRUE(expected.has_value());
+        std::optional<Failure> actual = failureOf(call, document);
+        ASSERT_TRUE(actual.has_value());
+        EXPECT_EQ(actual->number(), expected->number());
+        EXPECT_EQ(actual->description(), expected->description());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Serving, ComLink,
+                         testing::Values(Serving::InProcess, Serving::OtherProcess), servingName);
+
+TEST(ComLinkInProcess, AsksForEachMemberIdOncePerKindOfObject) {
+    host::memory::BoardShape shape;
+    shape.components = 40;
+    test::InProcessEditor editor(host::memory::generateBoard(shape));
+    HostDocument document = host::attachRunningEditor().activeDocument();
+    std::size_t before = host::com::HostDispatch::nameLookups;
+
+    std::size_t pins = 0;
+    document.components().forEach([&](const host::ObjectRef& member) {
+        host::HostComponent component(member);
+        component.pins().forEach([&](const host::ObjectRef& pin) {
+            host::HostPin(pin).positionX();
+            ++pins;
+        });
+    });
+
+    EXPECT_EQ(pins, 400u);
+    // Components, Pins and PositionX: one lookup each, however many objects.
+    EXPECT_EQ(host::com::HostDispatch::nameLookups - before, 3u);
+}
+
+TEST(ComLinkInProcess, MemberNamesMatchInAnyCase) {
+    test::InProcessEditor editor(smallDesign());
+    HostDocument document = host::attachRunningEditor().activeDocument();
+    EXPECT_EQ(document.get(u"layercount"), Value(std::int32_t{4}));
+    EXPECT_EQ(document.get(u"LAYERNAME", {std::int32_t{1}}), Value(u"Top"));
+}
+
+TEST(ComLinkInProcess, AnEditorWithoutADesignFailsAtTheDocument) {
+    host::com::ActiveObjectRegistration registration(
+        host::memory::makeApplication(nullptr), host::editorProgId, host::com::testServerClsid);
+    host::HostApplication application = host::attachRunningEditor();
+    EXPECT_THROW(application.activeDocument().unit(), Failure);
+}
+
+TEST(ComAttach, FailsWhenNoEditorIsRunning) {
+    auto numberOf = [](const std::function<void()>& attach) {
+        try {
+            attach();
+        } catch (const Failure& failure) {
+            EXPECT_FALSE(failure.description().empty());
+            return failure.number();
+        }
+        ADD_FAILURE() << "attached";
+        return 0;
+    };
+    EXPECT_EQ(numberOf([] { host::com::attachRunningObject(u"Tagwright.NeverInstalled"); }),
+              static_cast<std::int32_t>(CO_E_CLASSSTRING));
+
+    // Known to the system, but not running: attaching must not start it.
+    host::com::ProgIdRegistration known(host::editorProgId, host::com::testServerClsid);
+    EXPECT_EQ(numberOf([] { host::attachRunningEditor(); }),
+              static_cast<std::int32_t>(MK_E_UNAVAILABLE));
+}
+
+TEST(ComLinkOtherProcess, AnEditorThatDiesMidRunFailsTheNextCallWithoutHanging) {
+    host::memory::BoardShape shape;
+    shape.components = 20;
+    test::EditorProcess editor(host::memory::generateBoard(shape));
+    auto log = std::make_shared<host::CallLog>();
+    HostDocument document(
+        host::recordCalls(host::attachRunningEditor().activeDocument().object(), log));
+    log->beforeCall = [&](const host::RecordedCall&) {
+        if (log->calls.size() == 50) {
+            editor.kill();
+        }
+    };
+    labels::WindowSnapshot window;
+    window.fontHeight = u"15";
+    window.fontWidth = u"1";
+    window.rotation = u"00";
+    for (const auto& component : host::memory::generateBoard(shape).components) {
+        window.components.push_back({component.name});
+    }
+
+    auto start = std::chrono::steady_clock::now();
+    labels::ComponentMask mask;
+    try {
+        labels::addLabels(document, window, mask, nullptr);
+        FAIL() << "the run went on after the editor died";
+    } catch (const Failure& failure) {
+        EXPECT_LT(failure.number(), 0) << "an HRESULT from the RPC layer";
+        EXPECT_FALSE(failure.description().empty());
+    }
+    EXPECT_EQ(log->calls.size(), 50u);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+}
+
+} // namespace

@@ -1,0 +1,21 @@
+// Keeps a Wine prefix's system processes alive between test programs. Without a user process,
+// Wine shuts them down after each program and starts them again for the next, about a second
+// per test. It waits on a message-only window, so it shows nothing and needs no desktop; the
+// test script ends it with the prefix's wineserver.
+
+#include <windows.h>
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.hInstance = instance;
+    windowClass.lpszClassName = L"TagwrightWineKeeper";
+    RegisterClassW(&windowClass);
+    CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                    instance, nullptr);
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        DispatchMessageW(&message);
+    }
+    return 0;
+}
