@@ -3,13 +3,11 @@
 #include "host/CallRecorder.h"
 #include "host/HostRoles.h"
 #include "host/com/server/ActiveObjectRegistration.h"
+#include "host/com/server/ServerProcess.h"
 #include "host/memory/Design.h"
-
-#include <windows.h>
 
 #include <memory>
 #include <optional>
-#include <string>
 
 namespace tagwright::test {
 
@@ -37,15 +35,12 @@ class InProcessEditor : public ServedEditor {
 // Served by the server program, so every call crosses processes through the system's proxies.
 class EditorProcess : public ServedEditor {
   public:
-    explicit EditorProcess(const host::memory::Design& design);
-    ~EditorProcess() override;
-    host::memory::Design finish() override;
-    // Ends the server at once, as a crashing editor would.
-    void kill();
+    explicit EditorProcess(const host::memory::Design& design) : process_(design) {}
+    host::memory::Design finish() override { return process_.finish(); }
+    void kill() { process_.kill(); }
 
   private:
-    std::wstring designPath_, savePath_;
-    PROCESS_INFORMATION process_{};
+    host::com::ServerProcess process_;
 };
 
 } // namespace tagwright::test

@@ -8,13 +8,19 @@ namespace tagwright::host::com {
 
 ComApartment::ComApartment() {
     HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (hr == RPC_E_CHANGED_MODE) {
+        return;
+    }
     if (FAILED(hr)) {
         throw failureFromHresult(hr, u"CoInitializeEx");
     }
+    joined_ = true;
 }
 
 ComApartment::~ComApartment() {
-    CoUninitialize();
+    if (joined_) {
+        CoUninitialize();
+    }
 }
 
 } // namespace tagwright::host::com

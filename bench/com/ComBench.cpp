@@ -1,0 +1,102 @@
+// What a call to the editor costs across processes, with and without the member id cache, and
+// what a whole net-name run costs per label. Run it where the editor would run (under Wine here):
+//
+//   tagwright_com_bench [COMPONENTS]
+
+#include "host/Attach.h"
+#include "host/CallRecorder.h"
+#include "host/com/ComApartment.h"
+#include "host/com/DispatchObject.h"
+#include "host/com/server/ActiveObjectRegistration.h"
+#include "host/com/server/ServerProcess.h"
+#include "host/memory/BoardGenerator.h"
+#include "host/memory/MemoryHost.h"
+#include "labels/AddLabels.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+
+using namespace tagwright;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double microsecondsPer(int count, const std::function<void()>& body) {
+    auto start = Clock::now();
+    for (int i = 0; i < count; ++i) {
+        body();
+    }
+    return std::chrono::duration<double, std::micro>(Clock::now() - start).count() / count;
+}
+
+// One read of the document's unit: with the id the client learnt, and the way a client without
+// a cache must do it, asking for the id first.
+void measureLatency(const char* where, const host::HostDocument& document) {
+    constexpr int calls = 2000;
+    auto* remote = dynamic_cast<host::com::DispatchObject*>(document.object().get());
+    IDispatch* dispatch = remote->dispatch();
+    double cached = microsecondsPer(calls, [&] { document.unit(); });
+    double uncached = microsecondsPer(calls, [&] {
+        wchar_t name[] = L"Unit";
+        LPOLESTR names[] = {name};
+        DISPID id = 0;
+        dispatch->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+        DISPPARAMS none{};
+        host::com::Variant result;
+        dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
+                         &none, result.get(), nullptr, nullptr);
+    });
+    std::printf("%-14s call latency: %8.1f us with the id cache, %8.1f us without\n", where, cached,
+                uncached);
+}
+
+void measureNetNameRun(const char* where, const host::HostDocument& attached,
+                       const host::memory::BoardShape& shape) {
+    auto log = std::make_shared<host::CallLog>();
+    host::HostDocument document(host::recordCalls(attached.object(), log));
+    labels::WindowSnapshot window;
+    window.labelType = labels::NetNameLabel;
+    window.fontHeight = u"15";
+    window.fontWidth = u"1";
+    window.rotation = u"00";
+    window.vias = true;
+    for (const auto& component : host::memory::generateBoard(shape).components) {
+        window.components.push_back({component.name});
+    }
+    labels::ComponentMask mask;
+    auto start = Clock::now();
+    labels::addLabels(document, window, mask, nullptr);
+    double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    std::size_t placed = log->count(u"AddText");
+    std::printf("%-14s net-name run: %zu labels in %.2f s, %.1f calls and %.0f us per label\n",
+                where, placed, seconds, static_cast<double>(log->calls.size()) / placed,
+                seconds * 1e6 / placed);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    host::memory::BoardShape shape; // 100 components of 10 pins, 200 nets, 100 vias
+    if (argc > 1) {
+        shape.components = std::atoi(argv[1]);
+    }
+    host::com::ComApartment apartment;
+    {
+        auto design = std::make_shared<host::memory::Design>(host::memory::generateBoard(shape));
+        host::com::ActiveObjectRegistration served(host::memory::makeApplication(design),
+                                                   host::editorProgId, host::com::testServerClsid);
+        host::HostDocument document = host::attachRunningEditor().activeDocument();
+        measureLatency("in process", document);
+        measureNetNameRun("in process", document, shape);
+    }
+    {
+        host::com::ServerProcess server(host::memory::generateBoard(shape));
+        host::HostDocument document = host::attachRunningEditor().activeDocument();
+        measureLatency("other process", document);
+        measureNetNameRun("other process", document, shape);
+    }
+    return 0;
+}
