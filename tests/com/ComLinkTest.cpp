@@ -113,6 +113,21 @@ TEST_P(ComLink, ListsEveryCollectionInHostOrder) {
     EXPECT_EQ(document.unit(), 2);
 }
 
+// More members than one enumeration batch brings, so the walk crosses batch boundaries.
+TEST_P(ComLink, WalksCollectionsLongerThanOneBatch) {
+    host::memory::BoardShape shape;
+    shape.components = 150;
+    Design design = host::memory::generateBoard(shape);
+    auto editor = serve(design);
+    HostDocument document = host::attachRunningEditor().activeDocument();
+
+    std::vector<std::u16string> expected;
+    for (const auto& component : design.components) {
+        expected.push_back(component.name);
+    }
+    EXPECT_EQ(namesOf(document.components()), expected);
+}
+
 TEST_P(ComLink, AddLabelsPlacesWhatTheInMemoryRunPlaces) {
     for (std::int16_t type :
          {labels::NetNameLabel, labels::PinNumberLabel, labels::NetClassLabel}) {
@@ -256,7 +271,7 @@ INSTANTIATE_TEST_SUITE_P(Serving, ComLink,
 
 TEST(ComLinkInProcess, AsksForEachMemberIdOncePerKindOfObject) {
     host::memory::BoardShape shape;
-    shape.components = 40;
+    shape.components = 150;
     test::InProcessEditor editor(host::memory::generateBoard(shape));
     HostDocument document = host::attachRunningEditor().activeDocument();
     std::size_t before = host::com::HostDispatch::nameLookups;
@@ -264,15 +279,16 @@ TEST(ComLinkInProcess, AsksForEachMemberIdOncePerKindOfObject) {
     std::size_t pins = 0;
     document.components().forEach([&](const host::ObjectRef& member) {
         host::HostComponent component(member);
+        component.name();
         component.pins().forEach([&](const host::ObjectRef& pin) {
             host::HostPin(pin).positionX();
             ++pins;
         });
     });
 
-    EXPECT_EQ(pins, 400u);
-    // Components, Pins and PositionX: one lookup each, however many objects.
-    EXPECT_EQ(host::com::HostDispatch::nameLookups - before, 3u);
+    EXPECT_EQ(pins, 1500u);
+    // Components, Name, Pins and PositionX: one lookup each, however many objects.
+    EXPECT_EQ(host::com::HostDispatch::nameLookups - before, 4u);
 }
 
 TEST(ComLinkInProcess, MemberNamesMatchInAnyCase) {
