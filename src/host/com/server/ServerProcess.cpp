@@ -1,5 +1,6 @@
 #include "host/com/server/ServerProcess.h"
 
+#include "host/Attach.h"
 #include "host/memory/DesignFile.h"
 
 #include <atomic>
@@ -34,7 +35,8 @@ std::wstring tempFile(const std::wstring& name) {
 } // namespace
 
 ServerProcess::ServerProcess(const memory::Design& design)
-    : designPath_(tempFile(uniqueName(L"tagwright-design") + L".json")),
+    : progId_(editorProgId, testServerClsid),
+      designPath_(tempFile(uniqueName(L"tagwright-design") + L".json")),
       savePath_(tempFile(uniqueName(L"tagwright-saved") + L".json")) {
     memory::saveDesign(design, designPath_);
     std::wstring readyName = uniqueName(L"Local\\tagwright-editor-ready");

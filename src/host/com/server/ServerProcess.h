@@ -1,5 +1,6 @@
 #pragma once
 
+#include "host/com/server/ActiveObjectRegistration.h"
 #include "host/memory/Design.h"
 
 #include <windows.h>
@@ -24,6 +25,8 @@ class ServerProcess {
     void kill();
 
   private:
+    // Held here as well, so a killed server does not leave its ProgID behind in the registry.
+    ProgIdRegistration progId_;
     std::wstring designPath_, savePath_;
     PROCESS_INFORMATION process_{};
 };
