@@ -134,6 +134,15 @@ bool BusServer::handleMessage(const QDBusMessage& message, const QDBusConnection
 }
 
 QDBusMessage BusServer::dispatch(const QDBusMessage& message, const QDBusConnection& connection) {
+    // Lets bus tools (busctl, d-feet) show what is served.
+    if (message.interface() == QLatin1String("org.freedesktop.DBus.Introspectable") &&
+        message.member() == QLatin1String("Introspect")) {
+        return message.createReply(
+            QStringLiteral("<!DOCTYPE node PUBLIC \"-//freedesktop//DTD D-BUS Object Introspection "
+                           "1.0//EN\" \"http://www.freedesktop.org/standards/dbus/1.0/"
+                           "introspect.dtd\">\n<node>\n%1</node>\n")
+                .arg(introspect(message.path())));
+    }
     if (!message.interface().isEmpty() && message.interface() != QLatin1String(interfaceName)) {
         throw InvalidCall{QStringLiteral("unknown interface %1").arg(message.interface())};
     }
