@@ -1,5 +1,6 @@
 #include "host/Failure.h"
 #include "host/com/ComFailure.h"
+#include "host/com/DispatchObject.h"
 #include "host/com/VariantConversion.h"
 #include "host/com/server/HostDispatch.h"
 #include "host/memory/MemoryHost.h"
@@ -153,6 +154,58 @@ TEST(ComFailure, HresultsMapToTheProgramsNumbersOrStayAsTheyAre) {
     EXPECT_EQ(editorGone.number(), static_cast<std::int32_t>(gone));
     EXPECT_NE(editorGone.description().find(u"RPC"), std::u16string::npos)
         << "the system's own text, not a bare number";
+}
+
+// An automation object that knows one member, "Name", under an id of its own.
+class NamedObject : public IDispatch {
+  public:
+    NamedObject(DISPID id, const wchar_t* name) : id_(id), name_(name) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        *out = iid == IID_IUnknown || iid == IID_IDispatch ? this : nullptr;
+        return *out ? S_OK : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+        *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID,
+                                            DISPID* ids) override {
+        ++lookups;
+        *ids = _wcsicmp(names[0], L"Name") == 0 ? id_ : DISPID_UNKNOWN;
+        return *ids == id_ ? S_OK : DISP_E_UNKNOWNNAME;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result,
+                                     EXCEPINFO*, UINT*) override {
+        if (id != id_) {
+            return DISP_E_MEMBERNOTFOUND;
+        }
+        V_VT(result) = VT_BSTR;
+        V_BSTR(result) = SysAllocString(name_);
+        return S_OK;
+    }
+    int lookups = 0;
+
+  private:
+    DISPID id_;
+    const wchar_t* name_;
+};
+
+TEST(DispatchObject, AnObjectOfAnotherKindThanItsSiblingsIsAskedForItsOwnIds) {
+    NamedObject first(5, L"U1"), other(7, L"J1"), third(5, L"R1");
+    auto siblings = std::make_shared<DispatchKind>();
+    auto read = [&](NamedObject& object) {
+        DispatchObject wrapped(ComPtr<IDispatch>::share(&object), siblings);
+        return wrapped.invoke(u"Name", CallKind::Get, {}).toString();
+    };
+    EXPECT_EQ(read(first), u"U1");
+    EXPECT_EQ(read(other), u"J1");
+    EXPECT_EQ(read(third), u"R1");
+    EXPECT_EQ(read(third), u"R1");
+    // One lookup whenever the id learnt last does not fit, none when it does.
+    EXPECT_EQ(first.lookups + other.lookups + third.lookups, 3);
 }
 
 } // namespace
