@@ -17,7 +17,7 @@ namespace {
 
 // The window as designed, in twips relative to the container; page controls are placed in
 // the tab control's coordinates, whichever page (1 to 3 here, 0 elsewhere) holds them.
-struct ControlSpec {
+struct DesignedControl {
     const char* name;
     const char* kind;
     const char* caption;
@@ -25,7 +25,7 @@ struct ControlSpec {
     int page;
     int left, top, width, height;
 };
-const ControlSpec description[] = {
+const DesignedControl description[] = {
     {"Frame1", "QGroupBox", "标注类型", "frmTagwright", 0, 120, 120, 5055, 660},
     {"Frame2", "QGroupBox", "距焊盘偏移量", "frmTagwright", 0, 120, 960, 1335, 1095},
     {"Frame4", "QGroupBox", "标注字体", "frmTagwright", 0, 1640, 960, 1455, 1095},
@@ -91,16 +91,16 @@ TEST(Layout, EveryControlAsDescribed) {
     harness.window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(harness.window.get()));
     auto* tabs = harness.control<QTabWidget>("tabObjList");
-    for (const ControlSpec& spec : description) {
-        SCOPED_TRACE(spec.name);
-        QWidget* widget = harness.control(spec.name);
-        QWidget* container = harness.control(spec.container);
-        EXPECT_STREQ(widget->metaObject()->className(), spec.kind);
-        EXPECT_EQ(captionOf(widget), QString::fromUtf8(spec.caption));
-        EXPECT_EQ(widget->parentWidget(), spec.page ? tabs->widget(spec.page - 1) : container);
+    for (const DesignedControl& designed : description) {
+        SCOPED_TRACE(designed.name);
+        QWidget* widget = harness.control(designed.name);
+        QWidget* container = harness.control(designed.container);
+        EXPECT_STREQ(widget->metaObject()->className(), designed.kind);
+        EXPECT_EQ(captionOf(widget), QString::fromUtf8(designed.caption));
+        EXPECT_EQ(widget->parentWidget(), designed.page ? tabs->widget(designed.page - 1) : container);
         const auto px = [](int twips) { return qRound(twips / 15.0); };
         EXPECT_EQ(QRect(widget->mapTo(container, QPoint()), widget->size()),
-                  QRect(px(spec.left), px(spec.top), px(spec.width), px(spec.height)));
+                  QRect(px(designed.left), px(designed.top), px(designed.width), px(designed.height)));
         expectLegible(widget, captionOf(widget));
     }
     const QStringList pages = {"元器件", "网络", "网络类型"};
