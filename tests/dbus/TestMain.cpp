@@ -1,16 +1,18 @@
 #include "support/PrivateBus.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <gtest/gtest.h>
 
-#include <memory>
+#include <optional>
 
-int main(int argc, char** argv) {
+// Shared by the bus tests and the end-to-end tests: each process runs on a bus of its own.
+int main(int argc, char* argv[]) {
     testing::InitGoogleTest(&argc, argv);
-    std::unique_ptr<tagwright::testing::PrivateBus> bus;
-    if (!GTEST_FLAG_GET(list_tests)) {
-        bus = std::make_unique<tagwright::testing::PrivateBus>();
-    }
-    QCoreApplication app(argc, argv);
+    std::optional<tagwright::testing::PrivateBus> bus;
+    if (!GTEST_FLAG_GET(list_tests))
+        bus.emplace();
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }

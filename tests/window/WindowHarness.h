@@ -8,6 +8,9 @@
 #include "window/frmTagwright.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QString>
 
 #include <functional>
@@ -24,7 +27,7 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 namespace tagwright::test {
 
 struct Message {
-    QString text, title;
+    QString text, title = "Tagwright";
     friend bool operator==(const Message&, const Message&) = default;
     friend void PrintTo(const Message& m, std::ostream* out) {
         *out << "[" << m.title.toStdString() << "] " << m.text.toStdString();
@@ -33,36 +36,23 @@ struct Message {
 using MessageLog = std::vector<Message>;
 
 // Records every message the window shows; each counts as dismissed at once.
-class RecordedMessages : public window::Messages {
-  public:
-    explicit RecordedMessages(std::shared_ptr<MessageLog> shown) : shown_(std::move(shown)) {}
+struct RecordedMessages : window::Messages {
+    explicit RecordedMessages(std::shared_ptr<MessageLog> shown) : shown(std::move(shown)) {}
     void show(const QString& text, const QString& title) override {
-        shown_->push_back({text, title});
+        shown->push_back({text, title});
     }
-
-  private:
-    std::shared_ptr<MessageLog> shown_;
+    std::shared_ptr<MessageLog> shown;
 };
 
-// The window attached to an in-memory design through a recording decorator, with its messages
-// and the program's end observed instead of acted on.
-struct WindowHarness {
-    std::shared_ptr<host::memory::Design> design;
-    std::shared_ptr<host::CallLog> log = std::make_shared<host::CallLog>();
+// A window with its messages and the program's end observed instead of acted on, and what a
+// user does to it.
+struct WindowUnderTest {
     std::shared_ptr<MessageLog> messages = std::make_shared<MessageLog>();
     int programEnds = 0;
-    bool designOpen = true;
-    std::function<void()> onAttach; // runs at each attach, before the editor is reached
     std::unique_ptr<window::frmTagwright> window;
 
-    explicit WindowHarness(const std::string& json = smallBoard)
-        : design(std::make_shared<host::memory::Design>(host::memory::parseDesign(json, "test"))) {
-        window = std::make_unique<window::frmTagwright>([this] {
-            if (onAttach)
-                onAttach();
-            return host::HostApplication(host::recordCalls(
-                host::memory::makeApplication(designOpen ? design : nullptr), log));
-        });
+    explicit WindowUnderTest(host::AttachFunction attach)
+        : window(std::make_unique<window::frmTagwright>(std::move(attach))) {
         window->setMessages(std::make_unique<RecordedMessages>(messages));
         window->setProgramEnd([this] { ++programEnds; });
     }
@@ -75,7 +65,34 @@ struct WindowHarness {
         return widget;
     }
     void click(const char* name) const { control<QAbstractButton>(name)->click(); }
+    void tick(const char* name) const { control<QAbstractButton>(name)->setChecked(true); }
+    void select(const char* list, int row) const {
+        control<QListWidget>(list)->item(row)->setSelected(true);
+    }
+    void setText(const char* field, const char* text) const {
+        if (auto* combo = window->findChild<QComboBox*>(field))
+            combo->setEditText(text);
+        else
+            control<QLineEdit>(field)->setText(text);
+    }
     MessageLog takeMessages() { return std::exchange(*messages, {}); }
+};
+
+// The window attached to an in-memory design through a recording decorator.
+struct WindowHarness : WindowUnderTest {
+    std::shared_ptr<host::memory::Design> design;
+    std::shared_ptr<host::CallLog> log = std::make_shared<host::CallLog>();
+    bool designOpen = true;
+    std::function<void()> onAttach; // runs at each attach, before the editor is reached
+
+    explicit WindowHarness(const std::string& json = smallBoard)
+        : WindowUnderTest([this] {
+              if (onAttach)
+                  onAttach();
+              return host::HostApplication(host::recordCalls(
+                  host::memory::makeApplication(designOpen ? design : nullptr), log));
+          }),
+          design(std::make_shared<host::memory::Design>(host::memory::parseDesign(json, "test"))) {}
 };
 
 } // namespace tagwright::test

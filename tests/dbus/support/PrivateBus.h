@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QString>
-
 #include <sys/types.h>
 
 namespace tagwright::testing {
@@ -15,11 +13,8 @@ class PrivateBus {
     PrivateBus(const PrivateBus&) = delete;
     PrivateBus& operator=(const PrivateBus&) = delete;
 
-    const QString& address() const { return address_; }
-
   private:
     pid_t daemon_ = -1;
-    QString address_;
 };
 
 } // namespace tagwright::testing

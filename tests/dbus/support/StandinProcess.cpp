@@ -4,9 +4,7 @@
 
 namespace tagwright::testing {
 
-namespace {
 constexpr int patienceMs = 10'000;
-}
 
 StandinProcess::StandinProcess(const QStringList& args) {
     process_.start(QStringLiteral(EDITOR_STANDIN), args);
@@ -20,26 +18,21 @@ StandinProcess::~StandinProcess() {
 }
 
 bool StandinProcess::waitForOutput(const QString& text) {
-    while (!output().contains(text)) {
-        if (!process_.waitForReadyRead(patienceMs)) {
+    while (!output().contains(text))
+        if (!process_.waitForReadyRead(patienceMs))
             return output().contains(text);
-        }
-    }
     return true;
 }
 
 int StandinProcess::waitForExit() {
-    if (!process_.waitForFinished(patienceMs) || process_.exitStatus() != QProcess::NormalExit) {
-        return -1;
-    }
-    return process_.exitCode();
+    const bool ended = process_.waitForFinished(patienceMs);
+    return ended && process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
 }
 
 void StandinProcess::sendSignal(int number) {
     // A finished process has no id; kill(0) would signal the whole test instead.
-    if (process_.state() == QProcess::Running && process_.processId() > 0) {
+    if (process_.state() == QProcess::Running && process_.processId() > 0)
         ::kill(static_cast<pid_t>(process_.processId()), number);
-    }
 }
 
 QString StandinProcess::output() {
