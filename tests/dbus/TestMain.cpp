@@ -1,4 +1,4 @@
-#include "support/PrivateBus.h"
+#include "support/BusHarness.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The real window attached over the session bus to the stand-in editor, run as its own
 // process on a copy of the sample board: what a user does, checked in the file it saves.
 #include "host/Attach.h"
-#include "support/StandinProcess.h"
+#include "support/BusHarness.h"
 #include "window/WindowHarness.h"
 
 #include <QFile>

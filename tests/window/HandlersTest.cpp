@@ -193,10 +193,6 @@ TEST(Handlers, DeleteAndLocatePassOnWhatTheyReport) {
     s.click("cmdLocateComp");
     EXPECT_EQ(std::tuple(s.design->components[0].selected, s.design->components[1].selected),
               std::tuple(false, true));
-    s.click("optLabelType_0");
-    s.select("lstNetList", 2);
-    s.click("cmdLocateNet");
-    EXPECT_TRUE(s.design->nets[2].selected);
     EXPECT_TRUE(s.control<QListWidget>("lstCompList")->item(1)->isSelected()) << "the choice stays";
 
     s.design->components[0].name = u"U9";

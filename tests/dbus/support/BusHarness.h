@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <signal.h>
+#include <stdexcept>
+
+namespace tagwright::testing {
+
+// A session bus of this test process's own, so tests that claim the editor's well-known name
+// can run side by side. Sets DBUS_SESSION_BUS_ADDRESS, so it must exist before QtDBus is used.
+class PrivateBus {
+  public:
+    PrivateBus() {
+        // It complains about resource limits it may not raise; the tests do not care.
+        daemon_.setStandardErrorFile(QProcess::nullDevice());
+        daemon_.start(QStringLiteral("dbus-daemon"),
+                      {"--session", "--nofork", "--nopidfile", "--print-address=1"});
+        while (!daemon_.canReadLine())
+            if (!daemon_.waitForReadyRead(10'000))
+                throw std::runtime_error("dbus-daemon did not start");
+        qputenv("DBUS_SESSION_BUS_ADDRESS", daemon_.readLine().trimmed());
+    }
+    ~PrivateBus() {
+        daemon_.terminate();
+        daemon_.waitForFinished();
+    }
+
+  private:
+    QProcess daemon_;
+};
+
+// The stand-in editor run as the separate program it is, on the current session bus.
+class StandinProcess {
+  public:
+    static constexpr int patienceMs = 10'000;
+
+    explicit StandinProcess(const QStringList& args) {
+        process_.start(QStringLiteral(EDITOR_STANDIN), args);
+    }
+    ~StandinProcess() {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.kill();
+            process_.waitForFinished(patienceMs);
+        }
+    }
+
+    // True once it announced that it serves; false when it ended or stayed silent instead.
+    bool waitUntilServing() { return waitForOutput(QStringLiteral("serving ")); }
+    // True once `text` appeared on its standard output.
+    bool waitForOutput(const QString& text) {
+        while (!output().contains(text))
+            if (!process_.waitForReadyRead(patienceMs))
+                return output().contains(text);
+        return true;
+    }
+    // Waits for the end and returns the exit status, or -1 for a crash or a timeout.
+    int waitForExit() {
+        const bool ended = process_.waitForFinished(patienceMs);
+        return ended && process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
+    }
+    void sendSignal(int number) {
+        // A finished process has no id; kill(0) would signal the whole test instead.
+        if (process_.state() == QProcess::Running && process_.processId() > 0)
+            ::kill(static_cast<pid_t>(process_.processId()), number);
+    }
+    QString errors() { return QString::fromUtf8(process_.readAllStandardError()); }
+
+  private:
+    const QString& output() {
+        return output_ += QString::fromUtf8(process_.readAllStandardOutput());
+    }
+
+    QProcess process_;
+    QString output_;
+};
+
+} // namespace tagwright::testing
