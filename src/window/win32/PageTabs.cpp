@@ -108,6 +108,10 @@ LRESULT PageTabs::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     }
     case TCM_SETCURFOCUS:
+        // Some tab controls take the page even when the change is refused; this one never gets
+        // to ask.
+        if (!available(static_cast<int>(wParam)))
+            return 0;
         return headingFor(static_cast<int>(wParam), message, wParam, lParam);
     case WM_KEYDOWN:
         if (wParam == VK_LEFT || wParam == VK_UP)

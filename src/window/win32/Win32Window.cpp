@@ -222,6 +222,15 @@ void Win32Window::applyDpi(UINT dpi) {
                             windowStyle, windowExStyle, dpi);
     SetWindowPos(window_, nullptr, 0, 0, outer.cx, outer.cy,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // Where the frame the system draws is not the one it computed for this dpi, the client
+    // area still gets its size.
+    RECT client;
+    GetClientRect(window_, &client);
+    const int missingWidth = pixels(clientWidthTwips, dpi) - client.right;
+    const int missingHeight = pixels(clientHeightTwips, dpi) - client.bottom;
+    if (missingWidth != 0 || missingHeight != 0)
+        SetWindowPos(window_, nullptr, 0, 0, outer.cx + missingWidth, outer.cy + missingHeight,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
     for (HICON icon : {bigIcon_, smallIcon_}) {
         if (icon)
