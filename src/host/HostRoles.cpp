@@ -51,6 +51,19 @@ void HostCollection::forEach(const std::function<void(const ObjectRef&)>& visit)
     }
 }
 
+void HostCollection::forEachWhile(const std::function<bool(const ObjectRef&)>& visit) const {
+    if (isNothing()) {
+        throw Failure::objectNotSet();
+    }
+    auto members = object()->enumerate();
+    Value member;
+    while (members->next(member)) {
+        if (!visit(member.toObject())) {
+            return;
+        }
+    }
+}
+
 std::u16string HostNetClass::name() const {
     return get(u"Name").toString();
 }

@@ -39,6 +39,8 @@ class HostCollection : public HostRole {
     ObjectRef item(const std::u16string& name) const;
     // Visits every member once, in the host's order.
     void forEach(const std::function<void(const ObjectRef&)>& visit) const;
+    // The same, but stops before the next member once `visit` returns false.
+    void forEachWhile(const std::function<bool(const ObjectRef&)>& visit) const;
 };
 
 class HostNetClass : public HostRole {

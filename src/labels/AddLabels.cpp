@@ -18,8 +18,8 @@ constexpr char16_t noClassMarker[] = u"#$%&";
 class Run {
   public:
     Run(const host::HostDocument& document, const WindowSnapshot& window,
-        const ShowMessage& showMessage)
-        : document_(document), window_(window), showMessage_(showMessage) {}
+        const ShowMessage& showMessage, RunProgress* progress)
+        : document_(document), window_(window), showMessage_(showMessage), progress_(progress) {}
 
     void start(ComponentMask& mask) {
         settings_ = makeLabelSettings(document_.unit(), window_);
@@ -35,8 +35,7 @@ class Run {
         if (type != NetNameLabel && type != PinNumberLabel && type != NetClassLabel) {
             return;
         }
-        walkPins(mask);
-        if (type != PinNumberLabel && window_.vias) {
+        if (walkPins(mask) && type != PinNumberLabel && window_.vias) {
             walkVias();
         }
     }
@@ -49,28 +48,58 @@ class Run {
         return !window_.selectedNetClasses || classes_.contains(name);
     }
 
-    void walkPins(const ComponentMask& mask) {
+    bool proceed(RunStage stage, std::size_t done, std::size_t total) const {
+        return progress_ == nullptr || progress_->proceed(stage, done, total);
+    }
+
+    // False when the run was told to stop.
+    bool walkPins(const ComponentMask& mask) {
+        std::size_t chosen = 0;
+        for (std::size_t i = 0; i < mask.size(); ++i) {
+            chosen += mask[i] ? 1 : 0;
+        }
+        std::size_t done = 0;
         for (std::size_t i = 0; i < window_.components.size(); ++i) {
             if (!mask[i]) {
                 continue;
             }
+            if (!proceed(RunStage::Components, done, chosen)) {
+                return false;
+            }
             host::HostComponent component(document_.components().item(window_.components[i].text));
-            component.pins().forEach([&](const host::ObjectRef& member) {
+            bool going = true;
+            component.pins().forEachWhile([&](const host::ObjectRef& member) {
+                going = proceed(RunStage::Components, done, chosen);
+                if (!going) {
+                    return false;
+                }
                 host::HostPin pin(member);
                 if (auto text = pinText(pin)) {
                     placeLabel(pin, *text);
                 }
+                return true;
             });
+            if (!going) {
+                return false;
+            }
+            ++done;
         }
+        return true;
     }
 
     void walkVias() {
-        document_.vias().forEach([&](const host::ObjectRef& member) {
+        std::size_t placed = 0;
+        document_.vias().forEachWhile([&](const host::ObjectRef& member) {
+            if (!proceed(RunStage::Vias, placed, 0)) {
+                return false;
+            }
             host::HostVia via(member);
             host::HostNet net = via.net();
             if (auto text = netText(net)) {
                 placeLabel(via, *text);
+                ++placed;
             }
+            return true;
         });
     }
 
@@ -141,6 +170,7 @@ class Run {
     const host::HostDocument& document_;
     const WindowSnapshot& window_;
     const ShowMessage& showMessage_;
+    RunProgress* progress_;
     LabelSettings settings_;
     SelectionSet nets_, classes_;
 };
@@ -148,8 +178,8 @@ class Run {
 } // namespace
 
 void addLabels(const host::HostDocument& document, const WindowSnapshot& window,
-               ComponentMask& mask, const ShowMessage& showMessage) {
-    Run(document, window, showMessage).start(mask);
+               ComponentMask& mask, const ShowMessage& showMessage, RunProgress* progress) {
+    Run(document, window, showMessage, progress).start(mask);
 }
 
 } // namespace tagwright::labels

@@ -5,9 +5,13 @@
 namespace tagwright::maintenance {
 
 void locate(const host::HostDocument& document, LocateTarget target,
-            const std::vector<labels::ListEntry>& list, const labels::ShowMessage& showMessage) {
+            const std::vector<labels::ListEntry>& list, const labels::ShowMessage& showMessage,
+            labels::RunProgress* progress) {
     auto stale = [&] { showMessage(staleListMessage, labels::applicationTitle); };
     for (std::size_t p = 0; p < list.size(); ++p) {
+        if (progress && !progress->proceed(labels::RunStage::Locating, p, list.size())) {
+            return;
+        }
         bool chosen = list[p].selected;
         host::HostCollection collection =
             target == LocateTarget::Components ? document.components() : document.nets();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "host/HostRoles.h"
+#include "labels/RunProgress.h"
 #include "labels/WindowSnapshot.h"
 
 #include <vector>
@@ -14,8 +15,10 @@ inline constexpr char16_t staleListMessage[] = u"对象列表已过期，请先�
 // Selects in the editor exactly the chosen entries of `list` (entry p is member p + 1 of the
 // collection), deselects the other listed ones and brings the selection into view. A member
 // whose name no longer matches its entry stops the pass with the stale-list message, so the
-// wrong object is never selected.
+// wrong object is never selected. `progress`, when given, hears of each entry and may stop the
+// pass before one; a stopped pass leaves what it selected and brings nothing into view.
 void locate(const host::HostDocument& document, LocateTarget target,
-            const std::vector<labels::ListEntry>& list, const labels::ShowMessage& showMessage);
+            const std::vector<labels::ListEntry>& list, const labels::ShowMessage& showMessage,
+            labels::RunProgress* progress = nullptr);
 
 } // namespace tagwright::maintenance

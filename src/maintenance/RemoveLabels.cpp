@@ -7,17 +7,23 @@ bool isMarkedLabel(std::u16string_view text) {
 }
 
 void removeLabels(const host::HostDocument& document, const std::u16string& labelTypeCaption,
-                  const labels::ShowMessage& showMessage) {
-    document.texts().forEach([&](const host::ObjectRef& member) {
+                  const labels::ShowMessage& showMessage, labels::RunProgress* progress) {
+    std::size_t deleted = 0;
+    document.texts().forEachWhile([&](const host::ObjectRef& member) {
+        if (progress && !progress->proceed(labels::RunStage::Deleting, deleted, 0)) {
+            return false;
+        }
         host::HostText text(member);
         if (!isMarkedLabel(text.textString())) {
-            return;
+            return true;
         }
         if (text.remove()) {
-            return;
+            ++deleted;
+            return true;
         }
         showMessage(u"删除 " + labelTypeCaption + text.textString() + u" 时发生错误，请手工删除！",
                     labels::applicationTitle);
+        return true;
     });
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "host/HostRoles.h"
+#include "labels/RunProgress.h"
 #include "labels/WindowSnapshot.h"
 
 #include <string>
@@ -12,8 +13,8 @@ bool isMarkedLabel(std::u16string_view text);
 
 // One pass over the design's texts deleting every marked one. A text the editor refuses to
 // delete is reported with `labelTypeCaption` (the caption of the chosen label type) and the
-// pass goes on.
+// pass goes on. `progress`, when given, hears of each text and may stop the pass before one.
 void removeLabels(const host::HostDocument& document, const std::u16string& labelTypeCaption,
-                  const labels::ShowMessage& showMessage);
+                  const labels::ShowMessage& showMessage, labels::RunProgress* progress = nullptr);
 
 } // namespace tagwright::maintenance
