@@ -1,5 +1,7 @@
 #pragma once
 
+#include "window/ProgressControls.h"
+
 #include <cstdint>
 #include <string>
 
@@ -9,7 +11,13 @@ namespace tagwright::window {
 // that the behaviour never touches (frames, captions, buttons) have no id: a front end builds
 // them from the description and only raises their events.
 enum class ListBox { lstCompList, lstNetList, lstNetClassList };
-enum class CheckBox { chkSelectedComp, chkUnUsedPins, chkVias, chkSelectedNets, chkSelectedNetClasses };
+enum class CheckBox {
+    chkSelectedComp,
+    chkUnUsedPins,
+    chkVias,
+    chkSelectedNets,
+    chkSelectedNetClasses
+};
 enum class TextBox { txtLabelOffsetX, txtLabelOffsetY, txtLabelFontH, txtLabelFontW };
 
 // Pages of tabObjList, by index.
@@ -18,16 +26,15 @@ inline constexpr int netsPage = 1;
 inline constexpr int netClassesPage = 2;
 
 // Everything the form's behaviour asks of a toolkit: the widget operations of the window
-// description and nothing more. Each front end (Qt on Linux, Win32 on Windows) implements it
-// over its own widgets and raises the form's handlers for the events; tests implement it in
-// memory. Indexes are 0-based. Text is UTF-16, as the editor delivers it.
+// description, and what long runs need (ProgressControls), and nothing more. Each front end (Qt on
+// Linux, Win32 on Windows) implements it over its own widgets and raises the form's handlers for
+// the events; tests implement it in memory. Indexes are 0-based. Text is UTF-16, as the editor
+// delivers it.
 //
 // Setting state from code never raises an event: the form runs its own handler where a
 // choice from code must behave like a click.
-class FormControls {
+class FormControls : public ProgressControls {
   public:
-    virtual ~FormControls() = default;
-
     // List boxes: unsorted, extended multiple selection.
     virtual void listClear(ListBox list) = 0;
     virtual void listAppend(ListBox list, const std::u16string& text) = 0;

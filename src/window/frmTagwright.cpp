@@ -8,6 +8,7 @@
 
 #include <exception>
 #include <new>
+#include <optional>
 #include <utility>
 
 namespace tagwright::window {
@@ -26,6 +27,18 @@ constexpr std::int32_t outOfMemory = 7;
 
 // The page in front for each label type, by option index.
 constexpr int pageOfType[] = {netsPage, componentsPage, netClassesPage};
+
+// Marks a run as working for as long as it lives.
+class RunningScope {
+  public:
+    RunningScope(RunMonitor*& current, RunMonitor& run) : current_(current) { current_ = &run; }
+    ~RunningScope() { current_ = nullptr; }
+    RunningScope(const RunningScope&) = delete;
+    RunningScope& operator=(const RunningScope&) = delete;
+
+  private:
+    RunMonitor*& current_;
+};
 
 std::u16string decimal(std::int32_t number) {
     return host::fromUtf8(std::to_string(number));
@@ -57,12 +70,8 @@ frmTagwright::frmTagwright(FormControls& controls, host::AttachFunction attach)
     : controls_(controls), attach_(std::move(attach)) {}
 
 bool frmTagwright::Form_Load() {
-    try {
-        attachAndFill();
-    } catch (...) {
-        failAttach();
+    if (!fillLists())
         return false;
-    }
     chooseLabelType(labels::NetNameLabel);
     controls_.setEnabled(CheckBox::chkUnUsedPins, false);
     controls_.setRotationIndex(0);
@@ -75,31 +84,52 @@ bool frmTagwright::Form_Load() {
 }
 
 void frmTagwright::cmdUpdateList_Click() {
+    if (running())
+        return;
     for (const ListBox list : {ListBox::lstCompList, ListBox::lstNetList, ListBox::lstNetClassList})
         controls_.listClear(list);
     controls_.layerClear();
-    try {
-        attachAndFill();
-    } catch (...) {
-        failAttach();
-    }
+    fillLists();
 }
 
-void frmTagwright::attachAndFill() {
+bool frmTagwright::fillLists() {
+    bool filled = true;
+    {
+        // Half-filled lists would mislead, so this run has no cancel.
+        RunMonitor monitor(controls_, false);
+        const RunningScope running(run_, monitor);
+        try {
+            attachAndFill(monitor);
+        } catch (...) {
+            filled = false;
+        }
+    }
+    if (!filled)
+        failAttach();
+    return filled;
+}
+
+void frmTagwright::attachAndFill(labels::RunProgress& progress) {
     // The old references go before the new ones are taken: a failed attach leaves none.
     hostApplication_ = {};
     hostApplication_ = attach_();
     hostDocument_ = {};
     hostDocument_ = hostApplication_.activeDocument();
 
-    const auto fill = [this](ListBox list, const host::HostCollection& members, auto role) {
+    const auto fill = [&](ListBox list, labels::RunStage stage, const host::HostCollection& members,
+                          auto role) {
+        std::size_t listed = 0;
         members.forEach([&](const host::ObjectRef& member) {
+            progress.proceed(stage, listed++, 0);
             controls_.listAppend(list, decltype(role)(member).name());
         });
+        progress.proceed(stage, listed, 0);
     };
-    fill(ListBox::lstCompList, hostDocument_.components(), host::HostComponent{});
-    fill(ListBox::lstNetList, hostDocument_.nets(), host::HostNet{});
-    fill(ListBox::lstNetClassList, hostDocument_.netClasses(), host::HostNetClass{});
+    fill(ListBox::lstCompList, labels::RunStage::ListComponents, hostDocument_.components(),
+         host::HostComponent{});
+    fill(ListBox::lstNetList, labels::RunStage::ListNets, hostDocument_.nets(), host::HostNet{});
+    fill(ListBox::lstNetClassList, labels::RunStage::ListNetClasses, hostDocument_.netClasses(),
+         host::HostNetClass{});
 
     const std::int32_t layers = hostDocument_.layerCount();
     for (std::int32_t layer = 1; layer <= layers; ++layer)
@@ -120,6 +150,11 @@ void frmTagwright::chooseLabelType(std::int16_t index) {
 }
 
 void frmTagwright::optLabelType_Click(std::int16_t index) {
+    if (running()) {
+        // The toolkit has already moved the choice; it goes back to the type in use.
+        controls_.chooseOption(labelTypeIndex_);
+        return;
+    }
     // The page in front first, even while it is still unavailable: a tab control that
     // disables its current page moves to another, so the order of these steps matters.
     if (index >= 0 && index <= 2 && controls_.currentPage() != pageOfType[index])
@@ -150,46 +185,55 @@ void frmTagwright::optLabelType_Click(std::int16_t index) {
 }
 
 void frmTagwright::cmdAddLabel_Click() {
-    guarded([this] {
-        labels::addLabels(hostDocument_, snapshot(), componentMask_, messageCallback());
+    guarded([this](labels::RunProgress& progress) {
+        labels::addLabels(hostDocument_, snapshot(), componentMask_, messageCallback(), &progress);
     });
 }
 
 void frmTagwright::cmdDeleteLabel_Click() {
-    guarded([this] {
+    guarded([this](labels::RunProgress& progress) {
         if (labelTypeIndex_ < 0 || labelTypeIndex_ > 2)
             throw host::Failure::subscriptOutOfRange();
         maintenance::removeLabels(hostDocument_, controls_.optionCaption(labelTypeIndex_),
-                                  messageCallback());
+                                  messageCallback(), &progress);
     });
 }
 
 void frmTagwright::cmdLocateComp_Click() {
-    guarded([this] {
+    guarded([this](labels::RunProgress& progress) {
         maintenance::locate(hostDocument_, maintenance::LocateTarget::Components,
-                            entriesOf(ListBox::lstCompList), messageCallback());
+                            entriesOf(ListBox::lstCompList), messageCallback(), &progress);
     });
 }
 
 void frmTagwright::cmdLocateNet_Click() {
-    guarded([this] {
+    guarded([this](labels::RunProgress& progress) {
         maintenance::locate(hostDocument_, maintenance::LocateTarget::Nets,
-                            entriesOf(ListBox::lstNetList), messageCallback());
+                            entriesOf(ListBox::lstNetList), messageCallback(), &progress);
     });
 }
 
 void frmTagwright::cmdHelp_Click() {
+    if (running())
+        return;
     showMessage(std::u16string(u"版本：1.0       ") + u"\r\n\r\n" +
                     u"运行错误或改进建议请联系：  " + u"\r\n\r\n" + contactAddress,
                 labels::applicationTitle);
 }
 
 void frmTagwright::cmdClose_Click() {
-    controls_.endProgram();
+    if (!running())
+        controls_.endProgram();
 }
 
 void frmTagwright::Form_Close() {
-    controls_.endProgram();
+    if (!running())
+        controls_.endProgram();
+}
+
+void frmTagwright::cmdCancelRun_Click() {
+    if (run_)
+        run_->cancel();
 }
 
 void frmTagwright::txtLabelFontH_KeyPress(std::int16_t& keyAscii) {
@@ -213,9 +257,9 @@ void frmTagwright::cboLabelRotation_KeyPress(std::int16_t& keyAscii) {
         keyAscii = 0;
 }
 
-void frmTagwright::guarded(const std::function<void()>& body) {
-    // A run over a large board can take a while and must not yield to the event loop; the
-    // busy cursor is the one sign of progress that needs none.
+void frmTagwright::guarded(const std::function<void(labels::RunProgress&)>& body) {
+    if (running())
+        return;
     struct Busy {
         explicit Busy(frmTagwright& form) : form(form) { set(true); }
         ~Busy() { set(false); }
@@ -225,17 +269,25 @@ void frmTagwright::guarded(const std::function<void()>& body) {
         }
         frmTagwright& form;
     } busy(*this);
-    try {
-        body();
-    } catch (const host::Failure& failure) {
-        reportFailure(failure.number(), failure.description());
-    } catch (const std::bad_alloc&) {
-        reportFailure(outOfMemory, u"内存溢出");
-    } catch (const std::exception& other) {
-        reportFailure(internalError, u"内部错误: " + host::fromUtf8(other.what()));
-    } catch (...) {
-        reportFailure(internalError, u"内部错误");
+    std::optional<std::pair<std::int32_t, std::u16string>> failure;
+    {
+        RunMonitor monitor(controls_, true);
+        const RunningScope running(run_, monitor);
+        try {
+            body(monitor);
+        } catch (const host::Failure& hostFailure) {
+            failure.emplace(hostFailure.number(), hostFailure.description());
+        } catch (const std::bad_alloc&) {
+            failure.emplace(outOfMemory, u"内存溢出");
+        } catch (const std::exception& other) {
+            failure.emplace(internalError, u"内部错误: " + host::fromUtf8(other.what()));
+        } catch (...) {
+            failure.emplace(internalError, u"内部错误");
+        }
     }
+    // Reported once the progress window has gone, so the message is what the user sees last.
+    if (failure)
+        reportFailure(failure->first, failure->second);
 }
 
 void frmTagwright::reportFailure(std::int32_t number, const std::u16string& description) {
@@ -251,6 +303,9 @@ void frmTagwright::showMessage(const std::u16string& text, const std::u16string&
     controls_.showMessage(text, title);
     if (wasBusy)
         controls_.setBusy(true);
+    // The box ran the event loop while the user read it.
+    if (run_)
+        run_->eventsHandled();
 }
 
 labels::ShowMessage frmTagwright::messageCallback() {

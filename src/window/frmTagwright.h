@@ -4,6 +4,7 @@
 #include "labels/SelectionSet.h"
 #include "labels/WindowSnapshot.h"
 #include "window/FormControls.h"
+#include "window/RunMonitor.h"
 
 #include <cstdint>
 #include <functional>
@@ -25,6 +26,9 @@ class frmTagwright {
     bool Form_Load();
 
     std::int16_t labelTypeIndex() const { return labelTypeIndex_; }
+    // True while a handler's run works: the window takes no input, and a handler raised
+    // nonetheless does nothing.
+    bool running() const { return run_ != nullptr; }
 
     // The event handlers, named after control and event.
     void cmdUpdateList_Click();
@@ -43,16 +47,22 @@ class frmTagwright {
     void cboLabelRotation_KeyPress(std::int16_t& keyAscii);
     // The title-bar close box: no handler of the description's, but the program ends.
     void Form_Close();
+    // The progress window's "取消" button (or Escape): the run stops at its next step.
+    void cmdCancelRun_Click();
 
   private:
     // Load and refresh share this: attach, fill the four lists. Throws on any failure.
-    void attachAndFill();
+    void attachAndFill(labels::RunProgress& progress);
+    // Load and refresh: the fill under a progress window that cannot be cancelled. False
+    // when it failed: the notice was shown and the program ends.
+    bool fillLists();
     void failAttach();
     // Chooses an option from code, which behaves like the user's click on it.
     void chooseLabelType(std::int16_t index);
-    // Runs one handler body under the busy cursor; a failure it does not catch is reported
-    // and the window goes on.
-    void guarded(const std::function<void()>& body);
+    // Runs one handler body under the busy cursor, watched by a RunMonitor that the user can
+    // cancel; a failure it does not catch is reported once the run has ended, and the window
+    // goes on.
+    void guarded(const std::function<void(labels::RunProgress&)>& body);
     void reportFailure(std::int32_t number, const std::u16string& description);
     void showMessage(const std::u16string& text, const std::u16string& title);
     labels::ShowMessage messageCallback();
@@ -66,6 +76,7 @@ class frmTagwright {
     std::int16_t labelTypeIndex_ = labels::NetNameLabel;
     labels::ComponentMask componentMask_;
     bool busy_ = false;
+    RunMonitor* run_ = nullptr;
 };
 
 // Typed characters for the size and offset fields: digits, "-", ".", Backspace, Ctrl+A.

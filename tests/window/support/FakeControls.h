@@ -4,9 +4,11 @@
 #include "window/FormControls.h"
 
 #include <array>
+#include <functional>
 #include <ostream>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace tagwright::test {
@@ -49,6 +51,24 @@ class FakeControls : public window::FormControls {
     std::vector<std::string> trace;
     bool busy = false;
     int programEnds = 0;
+
+    // Long runs. The clock stands still unless a test moves it (from a host call, say), so
+    // every run is instant until then.
+    Clock::time_point clock{};
+    bool inputBlocked = false;
+    // What the user does while the toolkit has its turn.
+    std::function<void()> onEvents;
+    std::vector<Clock::time_point> eventTurns;
+    struct Progress {
+        bool shown = false, cancellable = false;
+        std::u16string text;
+        int value = 0, maximum = 0;
+        Clock::time_point shownAt{};
+    } progress;
+    // Each text the progress window showed, with its bar's value and maximum.
+    std::vector<std::tuple<std::u16string, int, int>> progressTexts;
+    int progressWindows = 0;
+    int messagesOverProgress = 0;
 
     Box& box(window::CheckBox b) { return boxes.at(static_cast<std::size_t>(b)); }
     std::vector<Entry>& list(window::ListBox l) { return lists.at(static_cast<std::size_t>(l)); }
@@ -116,12 +136,44 @@ class FakeControls : public window::FormControls {
     void showMessage(const std::u16string& text, const std::u16string& title) override {
         messages.push_back({text, title});
         trace.push_back("message");
+        messagesOverProgress += progress.shown ? 1 : 0;
     }
     void setBusy(bool isBusy) override {
         busy = isBusy;
         trace.push_back(isBusy ? "busy" : "idle");
     }
     void endProgram() override { ++programEnds; }
+
+    Clock::time_point now() const override { return clock; }
+    void blockInput(bool blocked) override {
+        if (blocked == inputBlocked)
+            throw std::logic_error("input blocked or unblocked twice");
+        inputBlocked = blocked;
+    }
+    void processEvents() override {
+        if (!inputBlocked)
+            throw std::logic_error("events processed with the window taking input");
+        eventTurns.push_back(clock);
+        if (onEvents)
+            onEvents();
+    }
+    void showProgress(bool cancellable) override {
+        if (progress.shown)
+            throw std::logic_error("a second progress window");
+        progress = {true, cancellable, {}, 0, 0, clock};
+        ++progressWindows;
+    }
+    void setProgress(const std::u16string& text, int value, int maximum) override {
+        if (!progress.shown)
+            throw std::logic_error("progress without its window");
+        progress.text = text, progress.value = value, progress.maximum = maximum;
+        progressTexts.emplace_back(text, value, maximum);
+    }
+    void closeProgress() override {
+        if (!progress.shown)
+            throw std::logic_error("closing a progress window that is not shown");
+        progress.shown = false;
+    }
 };
 
 } // namespace tagwright::test

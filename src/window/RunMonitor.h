@@ -1,0 +1,66 @@
+#pragma once
+
+#include "labels/RunProgress.h"
+#include "window/ProgressControls.h"
+
+#include <array>
+#include <chrono>
+#include <cstddef>
+#include <string>
+
+namespace tagwright::window {
+
+// Keeps the window answering through one long run. From its start to its end the window's
+// input is blocked; every little while the toolkit gets a turn of its event loop, and once the
+// run has taken long enough a progress window shows what it is doing and, where the run can
+// be stopped, lets the user cancel it.
+//
+// Reading the clock can cost as much as a tenth of a fast step, so it is read only every so
+// many steps: as many as take about a millisecond at the pace of the steps just before, at
+// most twice as many as the last time and never more than a few dozen, so a host that slows
+// down is noticed soon.
+class RunMonitor final : public labels::RunProgress {
+  public:
+    // A run that ends sooner shows no progress window at all.
+    static constexpr std::chrono::milliseconds showAfter{500};
+    // The least time between two turns of the event loop. A turn comes at the first step after
+    // it, so the window waits at most this plus one step: well within what a user notices, and
+    // far within the seconds after which a system calls a window not responding.
+    static constexpr std::chrono::milliseconds eventInterval{25};
+
+    RunMonitor(ProgressControls& controls, bool cancellable);
+    // Closes the progress window and gives the window its input back.
+    ~RunMonitor() override;
+    RunMonitor(const RunMonitor&) = delete;
+    RunMonitor& operator=(const RunMonitor&) = delete;
+
+    bool proceed(labels::RunStage stage, std::size_t done, std::size_t total) override;
+
+    // The user asked to stop; the run stops at its next step. Ignored by a run that cannot be
+    // cancelled.
+    void cancel();
+    bool cancelled() const { return cancelled_; }
+    // The toolkit ran its event loop elsewhere (a message box was up): the next turn is due
+    // only an interval from now.
+    void eventsHandled();
+
+  private:
+    bool atReading(labels::RunStage stage, std::size_t done, std::size_t total);
+    void show(labels::RunStage stage, std::size_t done, std::size_t total);
+    std::u16string describe(labels::RunStage stage, std::size_t done, std::size_t total) const;
+
+    ProgressControls& controls_;
+    const bool cancellable_;
+    bool cancelled_ = false;
+    bool shown_ = false;
+    ProgressControls::Clock::time_point started_;
+    ProgressControls::Clock::time_point lastTurn_;
+    ProgressControls::Clock::time_point lastReading_;
+    // Steps between two readings of the clock, and the steps left until the next one.
+    int stride_ = 1;
+    int countdown_ = 1;
+    // Members read so far into the component, net and net class lists.
+    std::array<std::size_t, 3> listed_{};
+};
+
+} // namespace tagwright::window
