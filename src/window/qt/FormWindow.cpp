@@ -304,13 +304,44 @@ void FormWindow::setBusy(bool busy) {
         return;
     busy_ = busy;
     if (busy)
-        QApplication::setOverrideCursor(Qt::WaitCursor);
+        QApplication::setOverrideCursor(progress_ ? Qt::BusyCursor : Qt::WaitCursor);
     else
         QApplication::restoreOverrideCursor();
 }
 
 void FormWindow::endProgram() {
     endProgram_();
+}
+
+void FormWindow::blockInput(bool blocked) {
+    if (blocked)
+        inputBlocker_ = std::make_unique<InputBlocker>(this);
+    else
+        inputBlocker_.reset();
+}
+
+void FormWindow::processEvents() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void FormWindow::showProgress(bool cancellable) {
+    progress_ = std::make_unique<ProgressWindow>(isVisible() ? this : nullptr, font(), cancellable,
+                                                 [this] { form_.cmdCancelRun_Click(); });
+    progress_->show();
+    // The arrow beside the hourglass: the cancel button still takes a click.
+    if (busy_)
+        QApplication::changeOverrideCursor(Qt::BusyCursor);
+}
+
+void FormWindow::setProgress(const std::u16string& text, int value, int maximum) {
+    if (progress_)
+        progress_->setProgress(toQt(text), value, maximum);
+}
+
+void FormWindow::closeProgress() {
+    progress_.reset();
+    if (busy_)
+        QApplication::changeOverrideCursor(Qt::WaitCursor);
 }
 
 void FormWindow::showEvent(QShowEvent* event) {
@@ -320,6 +351,11 @@ void FormWindow::showEvent(QShowEvent* event) {
 }
 
 void FormWindow::closeEvent(QCloseEvent* event) {
+    // While a run works the window stays: the form would not end the program then.
+    if (form_.running()) {
+        event->ignore();
+        return;
+    }
     event->accept();
     form_.Form_Close();
 }

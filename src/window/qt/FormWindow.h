@@ -3,7 +3,9 @@
 #include "host/Attach.h"
 #include "window/FormControls.h"
 #include "window/frmTagwright.h"
+#include "window/qt/InputBlocker.h"
 #include "window/qt/Messages.h"
+#include "window/qt/ProgressWindow.h"
 
 #include <QWidget>
 
@@ -63,6 +65,14 @@ class FormWindow : public QWidget, public FormControls {
     void showMessage(const std::u16string& text, const std::u16string& title) override;
     void setBusy(bool busy) override;
     void endProgram() override;
+    void blockInput(bool blocked) override;
+    void processEvents() override;
+    void showProgress(bool cancellable) override;
+    void setProgress(const std::u16string& text, int value, int maximum) override;
+    void closeProgress() override;
+
+    // The progress window while a run shows one.
+    ProgressWindow* progressWindow() const { return progress_.get(); }
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -82,6 +92,8 @@ class FormWindow : public QWidget, public FormControls {
     std::unique_ptr<Messages> messages_;
     std::function<void()> endProgram_;
     bool busy_ = false;
+    std::unique_ptr<InputBlocker> inputBlocker_;
+    std::unique_ptr<ProgressWindow> progress_;
     frmTagwright form_;
 };
 
