@@ -1,65 +1,68 @@
 #pragma once
 
 #include "host/Attach.h"
-#include "labels/SelectionSet.h"
-#include "labels/WindowSnapshot.h"
-#include "window/Messages.h"
+#include "window/FormControls.h"
+#include "window/frmTagwright.h"
+#include "window/qt/Messages.h"
 
 #include <QWidget>
 
-#include <cstdint>
 #include <functional>
 #include <memory>
 
 class QCheckBox;
-class QComboBox;
 class QLineEdit;
 class QListWidget;
-class QPushButton;
 class QRadioButton;
-class QTabWidget;
 
 namespace Ui {
 class frmTagwright;
 }
 
-namespace tagwright::window {
+namespace tagwright::window::qt {
 
-// The program's one window. Controls carry the names of the window description as object
+// The window in Qt Widgets: builds the controls from the Designer form and gives them to the
+// neutral form as FormControls; every Qt event that the window description handles is passed
+// on to the form's handler. Controls carry the names of the window description as object
 // names; an indexed group member name(i) is named name_i (optLabelType_0 .. optLabelType_2,
 // Label4_0 .. Label4_3, Label5_0 .. Label5_3), and the tab pages are tabObjListPage_0 .. _2.
-// Handlers are named after control and event and stay thin: they read the widgets into a
-// snapshot, call the label or maintenance logic and show its messages.
-class frmTagwright : public QWidget {
+class FormWindow : public QWidget, public FormControls {
   public:
-    explicit frmTagwright(host::AttachFunction attach, QWidget* parent = nullptr);
-    ~frmTagwright() override;
+    explicit FormWindow(host::AttachFunction attach, QWidget* parent = nullptr);
+    ~FormWindow() override;
 
-    // Attaches, fills the lists and sets the start state; runs before the window is first
-    // shown. False when the attachment failed: the notice was shown and the program ends.
-    bool Form_Load();
+    frmTagwright& form() { return form_; }
 
-    // What ends the program (cmdClose, the close box, a failed attach); the default closes
-    // the window and leaves the event loop. Tests observe it instead.
+    // What ends the program; the default closes the window and leaves the event loop. Tests
+    // observe it instead, and read the messages instead of dismissing boxes.
     void setProgramEnd(std::function<void()> end) { endProgram_ = std::move(end); }
     void setMessages(std::unique_ptr<Messages> messages) { messages_ = std::move(messages); }
 
-    std::int16_t labelTypeIndex() const { return labelTypeIndex_; }
-
-    // The event handlers, public so that tests can raise an event the way the toolkit does.
-    void cmdUpdateList_Click();
-    void optLabelType_Click(std::int16_t index);
-    void cmdAddLabel_Click();
-    void cmdDeleteLabel_Click();
-    void cmdLocateComp_Click();
-    void cmdLocateNet_Click();
-    void cmdHelp_Click();
-    void cmdClose_Click();
-    void txtLabelFontH_KeyPress(std::int16_t& keyAscii);
-    void txtLabelFontW_KeyPress(std::int16_t& keyAscii);
-    void txtLabelOffsetX_KeyPress(std::int16_t& keyAscii);
-    void txtLabelOffsetY_KeyPress(std::int16_t& keyAscii);
-    void cboLabelRotation_KeyPress(std::int16_t& keyAscii);
+    void listClear(ListBox list) override;
+    void listAppend(ListBox list, const std::u16string& text) override;
+    int listCount(ListBox list) const override;
+    std::u16string listText(ListBox list, int index) const override;
+    bool listSelected(ListBox list, int index) const override;
+    void layerClear() override;
+    void layerAppend(const std::u16string& text) override;
+    int layerCount() const override;
+    int layerIndex() const override;
+    void setLayerIndex(int index) override;
+    std::u16string rotationText() const override;
+    void setRotationIndex(int index) override;
+    bool checked(CheckBox box) const override;
+    using QWidget::setEnabled;
+    void setEnabled(CheckBox box, bool enabled) override;
+    std::u16string text(TextBox box) const override;
+    void chooseOption(int index) override;
+    std::u16string optionCaption(int index) const override;
+    void focusChosenOption() override;
+    int currentPage() const override;
+    void setCurrentPage(int page) override;
+    void setPageAvailable(int page, bool available) override;
+    void showMessage(const std::u16string& text, const std::u16string& title) override;
+    void setBusy(bool busy) override;
+    void endProgram() override;
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -68,26 +71,18 @@ class frmTagwright : public QWidget {
   private:
     void applyFonts();
     void connectHandlers();
-    // Load and refresh share this: attach, fill the four lists. Throws on any failure.
-    void attachAndFill();
-    void failAttach();
-    void chooseLabelType(std::int16_t index);
-    // Runs one handler body; a failure it does not catch is reported and the window goes on.
-    void guarded(const std::function<void()>& body);
-    void reportFailure(std::int32_t number, const QString& description);
-    void showMessage(const QString& text, const QString& title);
-    labels::ShowMessage messageCallback();
-    labels::WindowSnapshot snapshot() const;
+    // Only the chosen option is a Tab stop: the Tab cycle enters the group there.
+    void keepChosenOptionTabStop();
+    QListWidget* list(ListBox list) const;
+    QCheckBox* box(CheckBox box) const;
+    QLineEdit* field(TextBox box) const;
+    QRadioButton* option(int index) const;
 
     std::unique_ptr<Ui::frmTagwright> ui_;
-    host::AttachFunction attach_;
     std::unique_ptr<Messages> messages_;
     std::function<void()> endProgram_;
-
-    host::HostApplication hostApplication_;
-    host::HostDocument hostDocument_;
-    std::int16_t labelTypeIndex_ = labels::NetNameLabel;
-    labels::ComponentMask componentMask_;
+    bool busy_ = false;
+    frmTagwright form_;
 };
 
-} // namespace tagwright::window
+} // namespace tagwright::window::qt
