@@ -72,9 +72,13 @@ class Session : public SessionTestBase {
         ASSERT_TRUE(program->waitForWindow());
         EXPECT_TRUE(program->takeMessages().empty());
     }
-    // The title bar's close box ends the program; the editor then saves what it holds.
-    Design end() {
-        PostMessageW(program->window(), WM_CLOSE, 0, 0);
+    // The title bar's close box, or the close button, ends the program; the editor then saves
+    // what it holds.
+    Design end(bool closeButton = false) {
+        if (closeButton)
+            EXPECT_TRUE(program->click(ControlId::cmdClose).empty());
+        else
+            PostMessageW(program->window(), WM_CLOSE, 0, 0);
         EXPECT_EQ(program->waitForExit(), 0);
         program.reset();
         Design saved = editor->finish();
@@ -152,7 +156,7 @@ TEST_F(Session, LocateSelectsTheChosenObjectsInTheEditor) {
     program->click(ControlId::optLabelType_0);
     program->select(ControlId::lstNetList, 4);
     EXPECT_TRUE(program->click(ControlId::cmdLocateNet).empty());
-    const Design saved = end();
+    const Design saved = end(true);
     for (std::size_t i = 0; i < saved.components.size(); ++i)
         EXPECT_EQ(saved.components[i].selected, i == 3) << i;
     for (std::size_t i = 0; i < saved.nets.size(); ++i)
@@ -161,6 +165,9 @@ TEST_F(Session, LocateSelectsTheChosenObjectsInTheEditor) {
 
 TEST_F(Session, ABadNumberIsReportedAndNothingIsAdded) {
     start();
+    EXPECT_EQ(program->click(ControlId::cmdHelp),
+              std::vector{fromWindow(L"版本：1.0       \r\n\r\n运行错误或改进建议请联系：  \r\n\r\n"
+                                     L"support@tagwright.invalid")});
     program->setText(ControlId::txtLabelFontH, L"1.2.3");
     EXPECT_EQ(program->click(ControlId::cmdAddLabel),
               std::vector{fromWindow(L"运行时错误 '13':\n类型不匹配")});

@@ -191,6 +191,8 @@ TEST_F(Window, TabKeyFollowsTheTabIndexes) {
                                     ControlId::chkUnUsedPins,   ControlId::cmdClose,
                                     ControlId::chkVias,         ControlId::cmdLocateComp,
                                     ControlId::cmdLocateNet};
+    // The window opens with the focus on the chosen option, the cycle's first stop.
+    EXPECT_EQ(GetFocus(), control(ControlId::optLabelType_1));
     struct Case {
         ControlId option;
         int page;

@@ -125,6 +125,8 @@ Win32Window::Win32Window() {
 }
 
 Win32Window::~Win32Window() {
+    // The form may be gone already; nothing said while the windows go may reach it.
+    form_ = nullptr;
     DestroyWindow(window_);
     DestroyWindow(owner_);
     for (HICON icon : {bigIcon_, smallIcon_}) {
@@ -307,7 +309,8 @@ LRESULT Win32Window::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (focus && IsChild(window_, focus))
                 focus_ = focus;
         } else {
-            SetFocus(focus_ && IsWindowVisible(focus_) ? focus_ : chosenOption());
+            const bool usable = focus_ && IsWindowVisible(focus_) && IsWindowEnabled(focus_);
+            SetFocus(usable ? focus_ : chosenOption());
         }
         return 0;
     case WM_CTLCOLORSTATIC:
