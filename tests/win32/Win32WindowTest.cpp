@@ -348,6 +348,10 @@ TEST_F(Window, AFixedDialogWithoutTaskbarButton) {
     const LONG style = GetWindowLongW(window, GWL_STYLE);
     EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU), WS_CAPTION | WS_SYSMENU);
     EXPECT_EQ(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0);
+    HMENU menu = GetSystemMenu(window, FALSE);
+    for (const UINT command : {SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE})
+        EXPECT_EQ(GetMenuState(menu, command, MF_BYCOMMAND), static_cast<UINT>(-1)) << command;
+    EXPECT_NE(GetMenuState(menu, SC_CLOSE, MF_BYCOMMAND), static_cast<UINT>(-1));
     const LONG exStyle = GetWindowLongW(window, GWL_EXSTYLE);
     EXPECT_NE(exStyle & WS_EX_DLGMODALFRAME, 0);
     EXPECT_EQ(exStyle & WS_EX_APPWINDOW, 0);

@@ -120,6 +120,10 @@ Win32Window::Win32Window() {
                     CW_USEDEFAULT, 0, 0, owner_, nullptr, instance, this);
     if (!owner_ || !window_)
         throw std::runtime_error("cannot create the window");
+    // A window that cannot change its size offers to move and to close, nothing else.
+    HMENU menu = GetSystemMenu(window_, FALSE);
+    for (const UINT command : {SC_RESTORE, SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE})
+        DeleteMenu(menu, command, MF_BYCOMMAND);
     createControls();
     applyDpi(dpiOf(window_));
 }
