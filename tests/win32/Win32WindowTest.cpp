@@ -191,6 +191,8 @@ TEST_F(Window, TabKeyFollowsTheTabIndexes) {
                                     ControlId::chkUnUsedPins,   ControlId::cmdClose,
                                     ControlId::chkVias,         ControlId::cmdLocateComp,
                                     ControlId::cmdLocateNet};
+    // The window opens with the focus on the chosen option, the cycle's first stop.
+    EXPECT_EQ(GetFocus(), control(ControlId::optLabelType_1));
     struct Case {
         ControlId option;
         int page;
@@ -346,6 +348,10 @@ TEST_F(Window, AFixedDialogWithoutTaskbarButton) {
     const LONG style = GetWindowLongW(window, GWL_STYLE);
     EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU), WS_CAPTION | WS_SYSMENU);
     EXPECT_EQ(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0);
+    HMENU menu = GetSystemMenu(window, FALSE);
+    for (const UINT command : {SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE})
+        EXPECT_EQ(GetMenuState(menu, command, MF_BYCOMMAND), static_cast<UINT>(-1)) << command;
+    EXPECT_NE(GetMenuState(menu, SC_CLOSE, MF_BYCOMMAND), static_cast<UINT>(-1));
     const LONG exStyle = GetWindowLongW(window, GWL_EXSTYLE);
     EXPECT_NE(exStyle & WS_EX_DLGMODALFRAME, 0);
     EXPECT_EQ(exStyle & WS_EX_APPWINDOW, 0);

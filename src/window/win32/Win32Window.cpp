@@ -120,11 +120,17 @@ Win32Window::Win32Window() {
                     CW_USEDEFAULT, 0, 0, owner_, nullptr, instance, this);
     if (!owner_ || !window_)
         throw std::runtime_error("cannot create the window");
+    // A window that cannot change its size offers to move and to close, nothing else.
+    HMENU menu = GetSystemMenu(window_, FALSE);
+    for (const UINT command : {SC_RESTORE, SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE})
+        DeleteMenu(menu, command, MF_BYCOMMAND);
     createControls();
     applyDpi(dpiOf(window_));
 }
 
 Win32Window::~Win32Window() {
+    // The form may be gone already; nothing said while the windows go may reach it.
+    form_ = nullptr;
     DestroyWindow(window_);
     DestroyWindow(owner_);
     for (HICON icon : {bigIcon_, smallIcon_}) {
@@ -307,7 +313,8 @@ LRESULT Win32Window::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (focus && IsChild(window_, focus))
                 focus_ = focus;
         } else {
-            SetFocus(focus_ && IsWindowVisible(focus_) ? focus_ : chosenOption());
+            const bool usable = focus_ && IsWindowVisible(focus_) && IsWindowEnabled(focus_);
+            SetFocus(usable ? focus_ : chosenOption());
         }
         return 0;
     case WM_CTLCOLORSTATIC:
