@@ -38,9 +38,11 @@ RunMonitor::RunMonitor(ProgressControls& controls, bool cancellable)
 }
 
 RunMonitor::~RunMonitor() {
+    // The window takes input again before its progress window goes, so that a toolkit hands
+    // the activation back to it rather than to another program.
+    controls_.blockInput(false);
     if (shown_)
         controls_.closeProgress();
-    controls_.blockInput(false);
 }
 
 bool RunMonitor::proceed(RunStage stage, std::size_t done, std::size_t total) {

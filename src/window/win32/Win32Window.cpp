@@ -588,15 +588,80 @@ void Win32Window::setPageAvailable(int page, bool available) {
 
 void Win32Window::showMessage(const std::u16string& text, const std::u16string& title) {
     // Before the window is shown (the attach failure at start) the box stands on its own, so
-    // that it can be found on the taskbar.
+    // that it can be found on the taskbar. Over a progress window it belongs to that, which
+    // then takes no clicks while the box is up.
     const bool shown = IsWindowVisible(window_);
-    MessageBoxW(shown ? window_ : nullptr, wide(text), wide(title),
-                MB_OK | (shown ? 0 : MB_SETFOREGROUND));
+    HWND owner = progress_ ? progress_->handle() : shown ? window_ : nullptr;
+    MessageBoxW(owner, wide(text), wide(title), MB_OK | (owner ? 0 : MB_SETFOREGROUND));
 }
 
 void Win32Window::setBusy(bool busy) {
     busy_ = busy;
     SetCursor(LoadCursorW(nullptr, busy ? IDC_WAIT : IDC_ARROW));
+}
+
+void Win32Window::blockInput(bool blocked) {
+    if (blocked == inputBlocked_)
+        return;
+    inputBlocked_ = blocked;
+    if (blocked) {
+        // A disabled window loses the focus; it comes back where it was.
+        HWND focus = GetFocus();
+        if (focus && IsChild(window_, focus))
+            focus_ = focus;
+        EnableWindow(window_, FALSE);
+        return;
+    }
+    // Enabled before a progress window goes, so the activation comes back here rather than
+    // to another program's window.
+    EnableWindow(window_, TRUE);
+    if (GetActiveWindow() == window_ && focus_ && IsWindowVisible(focus_) &&
+        IsWindowEnabled(focus_))
+        SetFocus(focus_);
+    if (quitPending_) {
+        quitPending_ = false;
+        PostQuitMessage(quitCode_);
+    }
+}
+
+void Win32Window::processEvents() {
+    const auto isInput = [](UINT message) {
+        return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
+               (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
+               (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);
+    };
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            quitPending_ = true;
+            quitCode_ = static_cast<int>(message.wParam);
+            continue;
+        }
+        // What the user does to the window meanwhile is dropped, not kept for later.
+        if (isInput(message.message) && (message.hwnd == window_ || IsChild(window_, message.hwnd)))
+            continue;
+        if (progress_ && IsDialogMessageW(progress_->handle(), &message))
+            continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+void Win32Window::showProgress(bool cancellable) {
+    progress_ = std::make_unique<ProgressWindow>(IsWindowVisible(window_) ? window_ : nullptr, dpi_,
+                                                 cancellable, [this] {
+                                                     if (form_)
+                                                         form_->cmdCancelRun_Click();
+                                                 });
+}
+
+void Win32Window::setProgress(const std::u16string& text, int value, int maximum) {
+    if (progress_)
+        progress_->setProgress(text, value, maximum);
+}
+
+void Win32Window::closeProgress() {
+    progress_.reset();
 }
 
 void Win32Window::endProgram() {

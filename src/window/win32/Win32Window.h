@@ -5,6 +5,7 @@
 #include "window/win32/DialogFont.h"
 #include "window/win32/Dpi.h"
 #include "window/win32/PageTabs.h"
+#include "window/win32/ProgressWindow.h"
 
 #include <windows.h>
 
@@ -67,6 +68,14 @@ class Win32Window final : public FormControls {
     void showMessage(const std::u16string& text, const std::u16string& title) override;
     void setBusy(bool busy) override;
     void endProgram() override;
+    void blockInput(bool blocked) override;
+    void processEvents() override;
+    void showProgress(bool cancellable) override;
+    void setProgress(const std::u16string& text, int value, int maximum) override;
+    void closeProgress() override;
+
+    // The progress window while a run shows one.
+    const ProgressWindow* progressWindow() const { return progress_.get(); }
 
   private:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -95,6 +104,11 @@ class Win32Window final : public FormControls {
     HWND focus_ = nullptr;
     bool busy_ = false;
     bool ended_ = false;
+    std::unique_ptr<ProgressWindow> progress_;
+    bool inputBlocked_ = false;
+    // A WM_QUIT that came while a run worked, for the loop once it is over.
+    bool quitPending_ = false;
+    int quitCode_ = 0;
 };
 
 } // namespace tagwright::window::win32
