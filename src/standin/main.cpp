@@ -1,3 +1,4 @@
+#include "host/CallDelay.h"
 #include "host/Failure.h"
 #include "host/Text.h"
 #include "host/dbus/BusServer.h"
@@ -12,6 +13,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -29,12 +31,14 @@ namespace {
 constexpr int exitFailed = 1;
 constexpr int exitBadInput = 2;
 
-const char usage[] = "usage: editor-standin DESIGN.json [--verbose]\n"
-                     "       editor-standin --no-document [--verbose]\n";
+const char usage[] = "usage: editor-standin DESIGN.json [--verbose] [--call-delay-us N]\n"
+                     "       editor-standin --no-document [--verbose] [--call-delay-us N]\n";
 
 struct Options {
     std::optional<std::filesystem::path> design; // none: the editor has nothing open
     bool verbose = false;
+    // Each call waits this long: a small board then runs as slowly as a large one.
+    std::chrono::microseconds callDelay{0};
 };
 
 std::optional<Options> parseOptions(const QStringList& args) {
@@ -46,6 +50,13 @@ std::optional<Options> parseOptions(const QStringList& args) {
             options.verbose = true;
         } else if (arg == QLatin1String("--no-document")) {
             noDocument = true;
+        } else if (arg == QLatin1String("--call-delay-us") && i + 1 < args.size()) {
+            bool number = false;
+            const qlonglong delay = args[++i].toLongLong(&number);
+            if (!number || delay < 0) {
+                return std::nullopt;
+            }
+            options.callDelay = std::chrono::microseconds(delay);
         } else if (arg.startsWith(QLatin1Char('-')) || options.design) {
             return std::nullopt;
         } else {
@@ -145,8 +156,12 @@ int main(int argc, char** argv) {
         complain("no session bus to serve on (" + bus.lastError().message().toStdString() + ")");
         return exitFailed;
     }
-    host::dbus::BusServer server(std::make_shared<standin::StandinApplication>(
-        host::memory::makeApplication(design), saveForClient, quit));
+    host::ObjectRef application = host::memory::makeApplication(design);
+    if (options->callDelay.count() > 0) {
+        application = host::delayCalls(std::move(application), options->callDelay);
+    }
+    host::dbus::BusServer server(
+        std::make_shared<standin::StandinApplication>(std::move(application), saveForClient, quit));
     if (!server.serveOn(bus)) {
         complain("cannot register the object path " + std::string(host::dbus::objectPath));
         return exitFailed;

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <functional>
 
@@ -99,6 +100,25 @@ TEST_F(StandinTest, ASecondEditorIsRefusedAndTheFirstServesOn) {
     EXPECT_EQ(first.waitForExit(), 0);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"other.json"});
     EXPECT_EQ(read(other), QByteArray(design));
+}
+
+// Asked to, every call waits before it answers: a small board runs like a large one.
+TEST_F(StandinTest, CallsWaitTheDelayAskedFor) {
+    for (const char* bad : {"-5", "fast", ""}) {
+        SCOPED_TRACE(bad);
+        StandinProcess refused(
+            {QStringLiteral("--no-document"), QStringLiteral("--call-delay-us"), bad});
+        EXPECT_EQ(refused.waitForExit(), 2);
+    }
+    StandinProcess slow(
+        {write(design), QStringLiteral("--call-delay-us"), QStringLiteral("50000")});
+    ASSERT_TRUE(slow.waitUntilServing()) << slow.errors().toStdString();
+    const HostDocument document = attachRunningEditor().activeDocument();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(document.layerName(1), u"Top");
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
+    slow.sendSignal(SIGTERM);
+    EXPECT_EQ(slow.waitForExit(), 0);
 }
 
 } // namespace

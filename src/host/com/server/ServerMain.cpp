@@ -3,10 +3,14 @@
 // Ctrl+C), then writes the design back if asked to. It serves under the test-only ProgID unless
 // --prog-id names another; only a throwaway prefix should ever be given the editor's own.
 //
-//   tagwright-com-server [--prog-id ID] [--ready EVENT] [--save FILE] DESIGN.json
-//   tagwright-com-server [--prog-id ID] [--ready EVENT] [--save FILE] --board COMPONENTS PINS
-//                        NETS VIAS
+//   tagwright-com-server [--prog-id ID] [--ready EVENT] [--save FILE] [--call-delay-us N]
+//                        DESIGN.json
+//   tagwright-com-server [--prog-id ID] [--ready EVENT] [--save FILE] [--call-delay-us N]
+//                        --board COMPONENTS PINS NETS VIAS
+//
+// --call-delay-us makes every call wait that long, so that a small board runs like a large one.
 
+#include "host/CallDelay.h"
 #include "host/Text.h"
 #include "host/com/ComApartment.h"
 #include "host/com/server/ActiveObjectRegistration.h"
@@ -16,6 +20,7 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -35,9 +40,9 @@ BOOL WINAPI onConsoleControl(DWORD) {
 
 int usage() {
     std::fputs("usage: tagwright-com-server [--prog-id ID] [--ready EVENT] [--save FILE] "
-               "DESIGN.json\n"
+               "[--call-delay-us N] DESIGN.json\n"
                "       tagwright-com-server [--prog-id ID] [--ready EVENT] [--save FILE] "
-               "--board COMPONENTS PINS NETS VIAS\n",
+               "[--call-delay-us N] --board COMPONENTS PINS NETS VIAS\n",
                stderr);
     return 2;
 }
@@ -53,6 +58,7 @@ int wmain(int argc, wchar_t** argv) {
     std::u16string readyEvent, savePath, designPath;
     memory::BoardShape board;
     bool generate = false;
+    long long callDelay = 0;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::u16string& arg = args[i];
         if (arg == u"--prog-id" && i + 1 < args.size() && !args[i + 1].empty()) {
@@ -61,6 +67,11 @@ int wmain(int argc, wchar_t** argv) {
             readyEvent = args[++i];
         } else if (arg == u"--save" && i + 1 < args.size()) {
             savePath = args[++i];
+        } else if (arg == u"--call-delay-us" && i + 1 < args.size()) {
+            callDelay = std::stoll(toUtf8(args[++i]));
+            if (callDelay < 0) {
+                return usage();
+            }
         } else if (arg == u"--board" && i + 4 < args.size()) {
             generate = true;
             board.components = std::stoi(toUtf8(args[++i]));
@@ -90,7 +101,12 @@ int wmain(int argc, wchar_t** argv) {
         PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
         SetConsoleCtrlHandler(onConsoleControl, TRUE);
         {
-            com::ActiveObjectRegistration registration(memory::makeApplication(design), progId,
+            ObjectRef application = memory::makeApplication(design);
+            if (callDelay > 0) {
+                application =
+                    delayCalls(std::move(application), std::chrono::microseconds(callDelay));
+            }
+            com::ActiveObjectRegistration registration(std::move(application), progId,
                                                        com::testServerClsid);
             if (!readyEvent.empty()) {
                 HANDLE ready = OpenEventW(EVENT_MODIFY_STATE, FALSE, com::wide(readyEvent));
