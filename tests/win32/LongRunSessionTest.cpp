@@ -1,0 +1,136 @@
+// tagwright.exe over an editor in another process that takes its time over every call: the
+// program waits in COM's own loop most of the run, and neither that loop nor its own lets a
+// click on the window start anything. Cancelled from the progress window, the run leaves
+// the labels it placed in the editor's design.
+#include "ProgramDriver.h"
+
+#include "host/HostRoles.h"
+#include "host/com/server/ServerProcess.h"
+#include "host/memory/BoardGenerator.h"
+#include "host/memory/MemoryHost.h"
+#include "labels/AddLabels.h"
+#include "window/win32/ControlIds.h"
+#include "window/win32/ProgressWindow.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+using namespace tagwright;
+using namespace std::chrono_literals;
+using window::win32::ControlId;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::size_t labelsIn(const host::memory::Design& design) {
+    std::size_t count = 0;
+    for (const auto& text : design.texts)
+        count += !text->deleted && text->text.starts_with(u"{") ? 1 : 0;
+    return count;
+}
+
+HWND progressWindowOf(DWORD threadId) {
+    HWND found = nullptr;
+    EnumThreadWindows(
+        threadId,
+        [](HWND window, LPARAM data) -> BOOL {
+            wchar_t name[64] = {};
+            GetClassNameW(window, name, 64);
+            if (IsWindowVisible(window) && std::wstring(name) == window::win32::progressClassName) {
+                *reinterpret_cast<HWND*>(data) = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+TEST(LongRunSession, ClicksDuringARunStartNothingAndCancelKeepsThePlacedLabels) {
+    if (!GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version"))
+        GTEST_SKIP() << "registers the editor's ProgID; runs under Wine only";
+    const host::memory::Design board =
+        host::memory::generateBoard({.components = 60, .pinsPerComponent = 4, .nets = 40});
+    std::size_t fullRun = 0;
+    {
+        auto copy = std::make_shared<host::memory::Design>(board);
+        labels::WindowSnapshot window;
+        window.fontHeight = u"15", window.fontWidth = u"1", window.rotation = u"00";
+        for (const auto& c : copy->components)
+            window.components.push_back({c.name, false});
+        labels::ComponentMask mask;
+        labels::addLabels(host::HostDocument(host::memory::makeDocument(copy)), window, mask,
+                          nullptr);
+        fullRun = labelsIn(*copy);
+    }
+
+    std::optional<host::com::ServerProcess> editor;
+    editor.emplace(board, 2000us);
+    test::ProgramUnderTest program;
+    ASSERT_TRUE(program.waitForWindow(60000));
+    DWORD thread = GetWindowThreadProcessId(program.window(), nullptr);
+
+    std::atomic<bool> done = false;
+    const Clock::time_point sent = Clock::now();
+    std::thread clicker([&] {
+        program.click(ControlId::cmdAddLabel);
+        done = true;
+    });
+    HWND progress = nullptr;
+    Clock::time_point shownAt{}, cancelledAt{};
+    Clock::duration slowestAnswer{};
+    bool windowDisabled = false;
+    while (!done) {
+        // The window answers all along, whether the program waits in COM's loop or in its own.
+        const Clock::time_point asked = Clock::now();
+        DWORD_PTR result = 0;
+        EXPECT_NE(
+            SendMessageTimeoutW(program.window(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result),
+            0);
+        slowestAnswer = std::max(slowestAnswer, Clock::now() - asked);
+        if (!progress && (progress = progressWindowOf(thread)) != nullptr) {
+            shownAt = Clock::now();
+            windowDisabled = !IsWindowEnabled(program.window());
+            EXPECT_EQ(GetWindow(progress, GW_OWNER), program.window());
+            for (const int button :
+                 {ControlId::cmdAddLabel, ControlId::cmdDeleteLabel, ControlId::cmdUpdateList,
+                  ControlId::cmdHelp, ControlId::cmdClose, ControlId::optLabelType_0})
+                PostMessageW(program.control(button), BM_CLICK, 0, 0);
+            PostMessageW(program.window(), WM_CLOSE, 0, 0);
+        }
+        if (progress && cancelledAt == Clock::time_point{} && Clock::now() - shownAt > 1s) {
+            cancelledAt = Clock::now();
+            PostMessageW(GetDlgItem(progress, IDCANCEL), BM_CLICK, 0, 0);
+        }
+        Sleep(10);
+    }
+    clicker.join();
+    const Clock::time_point ended = Clock::now();
+    EXPECT_TRUE(program.takeMessages().empty());
+    ASSERT_NE(progress, nullptr);
+    EXPECT_GE(shownAt - sent, 500ms);
+    EXPECT_TRUE(windowDisabled);
+    EXPECT_TRUE(program.windowShown()) << "the close during the run was refused";
+    EXPECT_EQ(SendMessageW(program.control(ControlId::optLabelType_1), BM_GETCHECK, 0, 0),
+              BST_CHECKED)
+        << "the option clicked during the run was put back";
+    std::printf("progress window after %lld ms; cancelled run ended %lld ms after the click; "
+                "slowest answer to a message during the run %lld ms\n",
+                static_cast<long long>((shownAt - sent) / 1ms),
+                static_cast<long long>((ended - cancelledAt) / 1ms),
+                static_cast<long long>(slowestAnswer / 1ms));
+
+    PostMessageW(program.window(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(program.waitForExit(), 0);
+    const host::memory::Design saved = editor->finish();
+    const std::size_t placed = labelsIn(saved);
+    EXPECT_GT(placed, 0u);
+    EXPECT_LT(placed, fullRun) << "cancelled before the end, and no second run started";
+}
+
+} // namespace
