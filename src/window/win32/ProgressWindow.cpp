@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <iterator>
 #include <stdexcept>
 
 namespace tagwright::window::win32 {
@@ -14,8 +15,12 @@ namespace {
 constexpr DWORD windowStyle = WS_POPUP | WS_CAPTION;
 constexpr DWORD windowExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 
+// The longest line the window shows, with counts of a large board; the window is as wide as
+// it needs, and at least as wide as this at 96 dpi.
+constexpr wchar_t widestLine[] = L"正在读取列表… 元器件 00000  网络 00000  网络类型 000";
+constexpr int leastWidth = 300;
+
 // Sizes at 96 dpi, in pixels.
-constexpr int clientWidth = 380;
 constexpr int margin = 11;
 constexpr int gap = 7;
 constexpr int barHeight = 15;
@@ -79,12 +84,17 @@ ProgressWindow::~ProgressWindow() {
 }
 
 void ProgressWindow::layOut(HWND owner, UINT dpi) {
-    const int width = scaled(clientWidth, dpi);
     const int side = scaled(margin, dpi);
-    const int line = font_->lineHeight();
+    HDC screen = GetDC(nullptr);
+    HGDIOBJ previous = SelectObject(screen, font_->handle());
+    SIZE line{};
+    GetTextExtentPoint32W(screen, widestLine, static_cast<int>(std::size(widestLine)) - 1, &line);
+    SelectObject(screen, previous);
+    ReleaseDC(nullptr, screen);
+    const int width = std::max(scaled(leastWidth, dpi), static_cast<int>(line.cx) + 2 * side);
     int top = side;
-    SetWindowPos(text_, nullptr, side, top, width - 2 * side, line, SWP_NOZORDER);
-    top += line + scaled(gap, dpi);
+    SetWindowPos(text_, nullptr, side, top, width - 2 * side, font_->lineHeight(), SWP_NOZORDER);
+    top += font_->lineHeight() + scaled(gap, dpi);
     SetWindowPos(bar_, nullptr, side, top, width - 2 * side, scaled(barHeight, dpi), SWP_NOZORDER);
     top += scaled(barHeight, dpi) + scaled(gap, dpi);
     if (cancellable_) {
