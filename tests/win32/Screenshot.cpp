@@ -5,10 +5,10 @@
 //
 //   tagwright-screenshot DESIGN.json OUT.png
 
+#include "EditorProcess.h"
 #include "ProgramDriver.h"
 
 #include "host/com/ComApartment.h"
-#include "host/com/server/ServerProcess.h"
 #include "host/memory/DesignFile.h"
 
 #include <windows.h>
@@ -83,7 +83,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     try {
         host::com::ComApartment apartment;
-        host::com::ServerProcess editor(host::memory::loadDesign(std::filesystem::path(argv[1])));
+        test::EditorProcess editor(host::memory::loadDesign(std::filesystem::path(argv[1])));
         test::ProgramUnderTest program;
         if (!program.waitForWindow()) {
             std::fputs("tagwright-screenshot: the window did not show\n", stderr);
