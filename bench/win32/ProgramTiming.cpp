@@ -4,11 +4,11 @@
 //
 //   tagwright_program_timing [DESIGN.json]    (the sample board by default)
 
+#include "../../tests/win32/EditorProcess.h"
 #include "../../tests/win32/ProgramDriver.h"
 
 #include "host/CallRecorder.h"
 #include "host/com/ComApartment.h"
-#include "host/com/server/ServerProcess.h"
 #include "host/memory/DesignFile.h"
 #include "host/memory/MemoryHost.h"
 #include "labels/AddLabels.h"
@@ -62,7 +62,7 @@ int wmain(int argc, wchar_t** argv) {
         argc > 1 ? std::filesystem::path(argv[1]) : std::filesystem::path(DEMO_BOARD);
     const host::memory::Design board = host::memory::loadDesign(path);
     host::com::ComApartment apartment;
-    host::com::ServerProcess editor(board);
+    test::EditorProcess editor(board);
 
     constexpr int starts = 7;
     std::vector<double> startup;

@@ -8,10 +8,10 @@
 // With a third file, a second picture: a run of the window over an editor that takes 15 ms
 // over every call, taken while its progress window is up, with that window's frame and title.
 
+#include "EditorProcess.h"
 #include "ProgramDriver.h"
 
 #include "host/com/ComApartment.h"
-#include "host/com/server/ServerProcess.h"
 #include "host/memory/DesignFile.h"
 #include "window/win32/ControlIds.h"
 #include "window/win32/ProgressWindow.h"
@@ -135,7 +135,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     try {
         host::com::ComApartment apartment;
-        host::com::ServerProcess editor(host::memory::loadDesign(std::filesystem::path(argv[1])));
+        test::EditorProcess editor(host::memory::loadDesign(std::filesystem::path(argv[1])));
         test::ProgramUnderTest program;
         if (!program.waitForWindow()) {
             std::fputs("tagwright-screenshot: the window did not show\n", stderr);

@@ -1,10 +1,10 @@
 // tagwright.exe attached to the COM test server serving the sample board, driven from this
 // process through window messages as a user would drive it; the design the server saves at
 // the end is what the session did.
+#include "EditorProcess.h"
 #include "ProgramDriver.h"
 
 #include "host/HostRoles.h"
-#include "host/com/server/ServerProcess.h"
 #include "host/memory/DesignFile.h"
 #include "host/memory/MemoryHost.h"
 #include "labels/AddLabels.h"
@@ -86,7 +86,7 @@ class Session : public SessionTestBase {
         return saved;
     }
 
-    std::optional<host::com::ServerProcess> editor;
+    std::optional<test::EditorProcess> editor;
     std::optional<test::ProgramUnderTest> program;
 };
 
