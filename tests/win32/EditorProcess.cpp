@@ -24,7 +24,8 @@ std::wstring temporary(const std::wstring& name) {
 
 } // namespace
 
-EditorProcess::EditorProcess(const host::memory::Design& design)
+EditorProcess::EditorProcess(const host::memory::Design& design,
+                             std::chrono::microseconds callDelay)
     : progId_(host::editorProgId, host::com::testServerClsid),
       designPath_(temporary(unique(L"tagwright-session") + L".json")),
       savePath_(temporary(unique(L"tagwright-saved") + L".json")) {
@@ -34,7 +35,8 @@ EditorProcess::EditorProcess(const host::memory::Design& design)
     const std::u16string progId = host::editorProgId;
     std::wstring command = L"\"" + besideThisProgram(L"tagwright-com-server.exe") +
                            L"\" --prog-id " + std::wstring(progId.begin(), progId.end()) +
-                           L" --ready " + ready + L" --save \"" + savePath_ + L"\" \"" +
+                           L" --ready " + ready + L" --save \"" + savePath_ +
+                           L"\" --call-delay-us " + std::to_wstring(callDelay.count()) + L" \"" +
                            designPath_ + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <string>
 
 namespace tagwright::test {
@@ -14,8 +15,10 @@ namespace tagwright::test {
 // registry, such as the test Wine prefix: while it runs, that ProgID names the test server.
 class EditorProcess {
   public:
-    // Returns once the server is registered and answering.
-    explicit EditorProcess(const host::memory::Design& design);
+    // Returns once the server is registered and answering. A `callDelay` makes every call
+    // wait that long in the server, as a busy editor would.
+    explicit EditorProcess(const host::memory::Design& design,
+                           std::chrono::microseconds callDelay = std::chrono::microseconds(0));
     ~EditorProcess();
     EditorProcess(const EditorProcess&) = delete;
     EditorProcess& operator=(const EditorProcess&) = delete;

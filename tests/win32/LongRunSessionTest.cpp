@@ -2,10 +2,10 @@
 // program waits in COM's own loop most of the run, and neither that loop nor its own lets a
 // click on the window start anything. Cancelled from the progress window, the run leaves
 // the labels it placed in the editor's design.
+#include "EditorProcess.h"
 #include "ProgramDriver.h"
 
 #include "host/HostRoles.h"
-#include "host/com/server/ServerProcess.h"
 #include "host/memory/BoardGenerator.h"
 #include "host/memory/MemoryHost.h"
 #include "labels/AddLabels.h"
@@ -69,7 +69,7 @@ TEST(LongRunSession, ClicksDuringARunStartNothingAndCancelKeepsThePlacedLabels) 
         fullRun = labelsIn(*copy);
     }
 
-    std::optional<host::com::ServerProcess> editor;
+    std::optional<test::EditorProcess> editor;
     editor.emplace(board, 2000us);
     test::ProgramUnderTest program;
     ASSERT_TRUE(program.waitForWindow(60000));

@@ -94,8 +94,8 @@ HBITMAP capture(HWND window) {
 // The window with the progress window of an add-labels run over it.
 bool takeProgress(const wchar_t* designPath, const wchar_t* out) {
     using namespace std::chrono_literals;
-    host::com::ServerProcess editor(host::memory::loadDesign(std::filesystem::path(designPath)),
-                                    15000us);
+    test::EditorProcess editor(host::memory::loadDesign(std::filesystem::path(designPath)),
+                               15000us);
     test::ProgramUnderTest program;
     if (!program.waitForWindow(60000))
         return false;

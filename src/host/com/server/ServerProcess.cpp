@@ -34,7 +34,7 @@ std::wstring tempFile(const std::wstring& name) {
 
 } // namespace
 
-ServerProcess::ServerProcess(const memory::Design& design, std::chrono::microseconds callDelay)
+ServerProcess::ServerProcess(const memory::Design& design)
     : progId_(editorProgId, testServerClsid),
       designPath_(tempFile(uniqueName(L"tagwright-design") + L".json")),
       savePath_(tempFile(uniqueName(L"tagwright-saved") + L".json")) {
@@ -42,8 +42,7 @@ ServerProcess::ServerProcess(const memory::Design& design, std::chrono::microsec
     std::wstring readyName = uniqueName(L"Local\\tagwright-editor-ready");
     HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, readyName.c_str());
     std::wstring command = L"\"" + besideThisProgram(L"tagwright-com-server.exe") + L"\" --ready " +
-                           readyName + L" --save \"" + savePath_ + L"\" --call-delay-us " +
-                           std::to_wstring(callDelay.count()) + L" \"" + designPath_ + L"\"";
+                           readyName + L" --save \"" + savePath_ + L"\" \"" + designPath_ + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,

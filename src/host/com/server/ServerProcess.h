@@ -5,7 +5,6 @@
 
 #include <windows.h>
 
-#include <chrono>
 #include <string>
 
 namespace tagwright::host::com {
@@ -14,10 +13,8 @@ namespace tagwright::host::com {
 // a design as the running editor, for clients that must call across processes.
 class ServerProcess {
   public:
-    // Returns once the server is registered and answering. A `callDelay` makes every call
-    // wait that long in the server, as a busy editor would.
-    explicit ServerProcess(const memory::Design& design,
-                           std::chrono::microseconds callDelay = std::chrono::microseconds(0));
+    // Returns once the server is registered and answering.
+    explicit ServerProcess(const memory::Design& design);
     ~ServerProcess();
     ServerProcess(const ServerProcess&) = delete;
     ServerProcess& operator=(const ServerProcess&) = delete;
