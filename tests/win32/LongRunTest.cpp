@@ -188,6 +188,28 @@ TEST(Win32LongRun, WindowOwnedTitledWithoutCloseBox) {
     }
 }
 
+// The pin-number message comes up in the middle of a run; once it is dismissed the window is
+// still without input until the run ends.
+TEST(Win32LongRun, AMessageDuringARunLeavesTheWindowWithoutInput) {
+    SlowWindow w(1000us, {.components = 40, .pinsPerComponent = 3});
+    w.design->components[30].pins[0].name.clear();
+    ASSERT_TRUE(w.form.Form_Load());
+    w.controls.show();
+    const HWND main = w.controls.handle();
+    // Dismisses the box from within its own loop, as its user would.
+    const UINT_PTR timer = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
+        if (HWND box = FindWindowW(L"#32770", L"Tagwright"))
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+    });
+    bool enabledDuringRun = false;
+    w.during = [&] { enabledDuringRun |= IsWindowEnabled(main) != FALSE; };
+    SendMessageW(w.control(ControlId::cmdAddLabel), BM_CLICK, 0, 0);
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(w.log->count(u"AddText"), 114u) << "the run went to its end";
+    EXPECT_FALSE(enabledDuringRun);
+    EXPECT_TRUE(IsWindowEnabled(main));
+}
+
 // A run that takes no time shows no window, and the window comes back with its focus.
 TEST(Win32LongRun, FastRunShowsNothingAndKeepsTheFocus) {
     SlowWindow w(0us, {.components = 50, .pinsPerComponent = 4});

@@ -588,11 +588,13 @@ void Win32Window::setPageAvailable(int page, bool available) {
 
 void Win32Window::showMessage(const std::u16string& text, const std::u16string& title) {
     // Before the window is shown (the attach failure at start) the box stands on its own, so
-    // that it can be found on the taskbar. Over a progress window it belongs to that, which
-    // then takes no clicks while the box is up.
+    // that it can be found on the taskbar.
     const bool shown = IsWindowVisible(window_);
-    HWND owner = progress_ ? progress_->handle() : shown ? window_ : nullptr;
-    MessageBoxW(owner, wide(text), wide(title), MB_OK | (owner ? 0 : MB_SETFOREGROUND));
+    MessageBoxW(shown ? window_ : nullptr, wide(text), wide(title),
+                MB_OK | (shown ? 0 : MB_SETFOREGROUND));
+    // A box enables its owner as it goes; during a run the window stays without input.
+    if (inputBlocked_)
+        EnableWindow(window_, FALSE);
 }
 
 void Win32Window::setBusy(bool busy) {
