@@ -66,6 +66,13 @@ TEST(DesignFile, BadFilesAreRefusedNamingFileAndField) {
         {R"({"nets": [], "components": [{"name": "a"}, {"pins": 3}]})",
          "components[1].pins must be an array"},
         {R"({"netClasses": [], "nets": [], "vias": [{}, 5]})", "vias[1] must be an object"},
+        // integers that do not fit their field, however large
+        {R"({"unit": 18446744073709551615})", "unit must be a whole number"},
+        {R"({"unit": -9223372036854775809})", "unit must be a whole number"},
+        {R"({"components": [{"pins": [{"number": 2147483648}]}]})",
+         "components[0].pins[0].number must be a whole number"},
+        {R"({"texts": [{}, {"layer": 9223372036854775808}]})",
+         "texts[1].layer must be a whole number"},
     };
     for (const auto& c : cases) {
         try {

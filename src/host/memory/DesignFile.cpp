@@ -58,9 +58,15 @@ class FieldReader {
         if (!v) {
             return fallback;
         }
-        if (!v->is_number_integer() ||
-            v->get<std::int64_t>() < std::numeric_limits<std::int32_t>::min() ||
-            v->get<std::int64_t>() > std::numeric_limits<std::int32_t>::max()) {
+        // Numbers beyond the signed 64-bit range arrive unsigned; reading those as signed
+        // would wrap them into range.
+        constexpr auto low = std::numeric_limits<std::int32_t>::min();
+        constexpr auto high = std::numeric_limits<std::int32_t>::max();
+        bool fits = v->is_number_unsigned()
+                        ? v->get<std::uint64_t>() <= static_cast<std::uint64_t>(high)
+                        : v->is_number_integer() && v->get<std::int64_t>() >= low &&
+                              v->get<std::int64_t>() <= high;
+        if (!fits) {
             fail(field(key), "must be a whole number that fits in 32 bits");
         }
         return static_cast<std::int32_t>(v->get<std::int64_t>());
