@@ -46,7 +46,7 @@ TEST(DesignFile, FieldOrderInTheFileDoesNotMatter) {
 
 TEST(DesignFile, BadFilesAreRefusedNamingFileAndField) {
     struct Case {
-        const char* json;
+        std::string json;
         const char* field;
     };
     const Case cases[] = {
@@ -73,11 +73,19 @@ TEST(DesignFile, BadFilesAreRefusedNamingFileAndField) {
          "components[0].pins[0].number must be a whole number"},
         {R"({"texts": [{}, {"layer": 9223372036854775808}]})",
          "texts[1].layer must be a whole number"},
+        // numbers beyond a double fail inside the parser, which still names the field
+        {R"({"components": [{"pins": [{}, {"x": 1e999}]}]})",
+         "components[0].pins[1].x must be a number within the range of a double"},
+        {R"({"unit": 1e400})", "unit must be a number within the range of a double"},
+        {R"({"texts": [{}, {}, {"text": "a", "rotation": -1e309}]})", "texts[2].rotation"},
+        {R"({"board": {"outline": [0, 1e999]}})", "board.outline[1] must be a number within"},
+        {R"({"board": )" + std::string(100000, '[') + std::string(100000, ']') + "}",
+         "board[0][0][0]... nests deeper than 128 levels"},
     };
     for (const auto& c : cases) {
         try {
             parseDesign(c.json, "bad.json");
-            ADD_FAILURE() << "accepted: " << c.json;
+            ADD_FAILURE() << "accepted: " << c.json.substr(0, 80);
         } catch (const DesignFileError& e) {
             std::string message = e.what();
             EXPECT_EQ(message.rfind("bad.json: ", 0), 0u) << message;

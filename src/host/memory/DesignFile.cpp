@@ -147,6 +147,70 @@ void putExtra(nlohmann::ordered_json& out, const json& extra) {
     }
 }
 
+// Far deeper than any design needs; copying and writing back unknown fields recurses once
+// per level, so a file nested without end would otherwise overflow the stack.
+constexpr std::size_t maxNesting = 128;
+
+// Where the parser is in the document, as a field path ("components[3].pins[0].x"), so that
+// a failure inside the parser itself (a number too large for a double) can name its field.
+class ParsePosition {
+  public:
+    void onEvent(int depth, json::parse_event_t event, const json& parsed) {
+        using Event = json::parse_event_t;
+        auto level = static_cast<std::size_t>(depth);
+        switch (event) {
+        case Event::object_start:
+        case Event::array_start:
+            levels_.resize(level + 1);
+            levels_[level] = {event == Event::array_start, {}, 0};
+            break;
+        case Event::key:
+            levels_[level - 1].key = parsed.get_ref<const std::string&>();
+            break;
+        case Event::value:
+            completed(level);
+            break;
+        case Event::object_end:
+        case Event::array_end:
+            levels_.resize(level);
+            completed(level);
+            break;
+        }
+    }
+
+    std::size_t depth() const { return levels_.size(); }
+
+    // The first `levels` steps of the path; a deeper path ends in "...".
+    std::string path(std::size_t levels = maxNesting) const {
+        std::string out;
+        for (const auto& level : levels_) {
+            if (levels-- == 0) {
+                return out + "...";
+            }
+            if (level.isArray) {
+                out += element("", level.count);
+            } else if (!level.key.empty()) {
+                out += (out.empty() ? "" : ".") + level.key;
+            }
+        }
+        return out;
+    }
+
+  private:
+    void completed(std::size_t level) {
+        if (level > 0 && level <= levels_.size() && levels_[level - 1].isArray) {
+            ++levels_[level - 1].count;
+        }
+    }
+
+    struct Level {
+        bool isArray = false;
+        std::string key;       // the latest key of an object
+        std::size_t count = 0; // elements of an array completed so far
+    };
+    std::vector<Level> levels_;
+};
+
 } // namespace
 
 namespace {
@@ -165,7 +229,13 @@ class DesignReader {
             root = json::parse(text, [this](int depth, json::parse_event_t event, json& parsed) {
                 return onEvent(depth, event, parsed);
             });
-        } catch (const json::parse_error& e) {
+        } catch (const json::out_of_range& e) {
+            // The one failure the parser has for well-formed JSON: a number beyond a double.
+            std::string field = position_.path();
+            throw DesignFileError(file_ + ": " + (field.empty() ? "a number" : field) +
+                                  " must be a number within the range of a double (" + e.what() +
+                                  ")");
+        } catch (const json::exception& e) {
             throw DesignFileError(file_ + ": not valid JSON (" + e.what() + ")");
         }
         FieldReader top(root, "", file_);
@@ -199,6 +269,11 @@ class DesignReader {
 
     bool onEvent(int depth, json::parse_event_t event, json& parsed) {
         using Event = json::parse_event_t;
+        position_.onEvent(depth, event, parsed);
+        if (position_.depth() > maxNesting) {
+            throw DesignFileError(file_ + ": " + position_.path(4) + " nests deeper than " +
+                                  std::to_string(maxNesting) + " levels");
+        }
         if (depth == 1 && event == Event::key) {
             current_ = Other;
             for (int section = Layers; section < SectionCount; ++section) {
@@ -318,6 +393,7 @@ class DesignReader {
     }
 
     const std::string& file_;
+    ParsePosition position_;
     Design design_;
     std::unordered_map<std::u16string, Index> classByName_, netByName_;
     bool done_[SectionCount] = {};
