@@ -79,6 +79,12 @@ TEST(DesignFile, BadFilesAreRefusedNamingFileAndField) {
         {R"({"unit": 1e400})", "unit must be a number within the range of a double"},
         {R"({"texts": [{}, {}, {"text": "a", "rotation": -1e309}]})", "texts[2].rotation"},
         {R"({"board": {"outline": [0, 1e999]}})", "board.outline[1] must be a number within"},
+        // a NUL would cut a name short on its way to a client
+        {"{\"components\": [{\"name\": \"U1\\u0000A\"}]}",
+         "components[0].name must not contain a NUL"},
+        {"{\"layers\": [\"Top\", \"\\u0000\"]}", "layers[1] must not contain a NUL"},
+        {"{\"netClasses\": [\"P\\u0000\"]}", "netClasses[0] must not contain a NUL"},
+        {"{\"texts\": [{\"text\": \"{A}\\u0000\"}]}", "texts[0].text must not contain a NUL"},
         {R"({"board": )" + std::string(100000, '[') + std::string(100000, ']') + "}",
          "board[0][0][0]... nests deeper than 128 levels"},
     };

@@ -14,6 +14,19 @@ namespace {
 
 using nlohmann::json;
 
+// Every string of a design may reach a client over the bus, where a NUL would cut it short
+// and make two different names one.
+std::u16string readText(const json& value, const std::string& field, const std::string& file) {
+    if (!value.is_string()) {
+        throw DesignFileError(file + ": " + field + " must be a string");
+    }
+    const auto& text = value.get_ref<const std::string&>();
+    if (text.find('\0') != std::string::npos) {
+        throw DesignFileError(file + ": " + field + " must not contain a NUL character");
+    }
+    return fromUtf8(text);
+}
+
 // Reads one JSON object field by field, so every refusal can name the exact field, and
 // gathers the fields it was not asked for, which are written back unchanged.
 class FieldReader {
@@ -36,10 +49,7 @@ class FieldReader {
         if (!v) {
             return fallback;
         }
-        if (!v->is_string()) {
-            fail(field(key), "must be a string");
-        }
-        return fromUtf8(v->get_ref<const std::string&>());
+        return readText(*v, field(key), file_);
     }
 
     double number(const char* key, double fallback = 0) {
@@ -311,15 +321,12 @@ class DesignReader {
         std::string path = element(keys[section], i);
         switch (section) {
         case Layers:
-            if (!value.is_string()) {
-                throw DesignFileError(file_ + ": " + path + " must be a string");
-            }
-            design_.layers.push_back(fromUtf8(value.get_ref<const std::string&>()));
+            design_.layers.push_back(readText(value, path, file_));
             break;
         case Classes: {
             NetClassData netClass;
             if (value.is_string()) {
-                netClass.name = fromUtf8(value.get_ref<const std::string&>());
+                netClass.name = readText(value, path, file_);
             } else {
                 FieldReader r(value, path, file_);
                 netClass.name = r.text("name");
