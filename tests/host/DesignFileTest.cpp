@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
+#include <limits>
 
 using namespace tagwright::host::memory;
 
@@ -113,6 +117,46 @@ TEST(DesignFile, SaveReplacesTheFileWholeAndLeavesNoTemporary) {
 
     EXPECT_THROW(loadDesign(dir / "missing.json"), DesignFileError);
     EXPECT_THROW(saveDesign(design, dir / "no-such-dir" / "x.json"), DesignFileError);
+    std::filesystem::remove_all(dir);
+}
+
+// What the reader would refuse is never written, so a saved design always loads again.
+TEST(DesignFile, SaveRefusesWhatCouldNotBeReadBack) {
+    struct Case {
+        const char* what;
+        std::function<void(Design&)> spoil;
+        const char* field;
+    };
+    const double infinity = std::numeric_limits<double>::infinity();
+    const Case cases[] = {
+        {"pin at infinity", [&](Design& d) { d.components[1].pins[0].x = infinity; },
+         "components[1].pins[0].x is not a finite number"},
+        {"via NaN", [](Design& d) { d.vias[2].y = std::nan(""); }, "vias[2].y is not a finite"},
+        {"text height", [&](Design& d) { d.texts[1]->height = -infinity; },
+         "texts[1].height is not a finite number"},
+        {"NUL in a net name", [](Design& d) { d.nets[0].name = std::u16string(u"G\0D", 3); },
+         "nets[0].name contains a NUL"},
+        {"NUL in a pin name", [](Design& d) { d.components[0].pins[1].name.push_back(u'\0'); },
+         "components[0].pins[1].name contains a NUL"},
+    };
+    auto dir = std::filesystem::temp_directory_path() / "tagwright-unwritable-test";
+    std::filesystem::create_directories(dir);
+    auto path = dir / "board.json";
+    for (const auto& c : cases) {
+        { std::ofstream(path) << "as it was"; }
+        Design design = parseDesign(tagwright::test::smallBoard, "small");
+        c.spoil(design);
+        try {
+            saveDesign(design, path);
+            ADD_FAILURE() << c.what << ": saved";
+        } catch (const DesignFileError& e) {
+            EXPECT_NE(std::string(e.what()).find(path.string() + ": " + c.field), std::string::npos)
+                << e.what();
+        }
+        std::ifstream in(path);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "as it was") << c.what;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1) << c.what;
+    }
     std::filesystem::remove_all(dir);
 }
 

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
+#include <limits>
 #include <utility>
 
 using namespace tagwright;
@@ -106,6 +108,22 @@ TEST(MemoryHost, CallsThatCannotWorkFailWithTheirNumbers) {
              host.document.addText({u"{x}", 0, 0, 0, 1, 1, 0});
          },
          440},
+        {"AddText at infinity",
+         [&] {
+             host.document.addText(
+                 {u"{x}", 1, std::numeric_limits<double>::infinity(), 0, 1, 1, 0});
+         },
+         440},
+        {"AddText with a NaN rotation",
+         [&] {
+             host.document.addText({u"{x}", 1, 0, 0, 1, 1, std::nan("")});
+         },
+         440},
+        {"AddText with a NUL",
+         [&] {
+             host.document.addText({std::u16string(u"{x\0}", 4), 1, 0, 0, 1, 1, 0});
+         },
+         440},
         {"no document",
          [] { host::HostApplication(host::memory::makeApplication(nullptr)).activeDocument(); },
          440},
@@ -113,6 +131,7 @@ TEST(MemoryHost, CallsThatCannotWorkFailWithTheirNumbers) {
     for (const auto& c : cases) {
         EXPECT_EQ(failureOf(c.call), c.number) << c.what;
     }
+    EXPECT_EQ(host.design->texts.size(), 2u) << "a refused AddText adds nothing";
 }
 
 TEST(MemoryHost, PinReadsMatchTheDesign) {

@@ -3,6 +3,7 @@
 #include "host/Text.h"
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <limits>
 #include <sstream>
@@ -415,104 +416,147 @@ Design parseDesign(const std::string& text, const std::string& file) {
     return DesignReader(file).read(text);
 }
 
-std::string serializeDesign(const Design& design) {
-    using ordered = nlohmann::ordered_json;
-    ordered root;
-    root["unit"] = design.unit;
-    auto strings = [](const auto& items, auto name) {
-        ordered out = ordered::array();
-        for (const auto& item : items) {
-            out.push_back(toUtf8(name(item)));
+namespace {
+
+// Writes only what the reader accepts: a value it would refuse stops the save instead, so a
+// saved design can always be read again. Field names are made only for a refusal.
+class DesignWriter {
+  public:
+    explicit DesignWriter(const std::string& file) : file_(file) {}
+
+    std::string write(const Design& design) {
+        using ordered = nlohmann::ordered_json;
+        ordered root;
+        root["unit"] = design.unit;
+        ordered layers = ordered::array();
+        for (std::size_t i = 0; i < design.layers.size(); ++i) {
+            layers.push_back(text(design.layers[i], [&] { return element("layers", i); }));
         }
-        return out;
-    };
-    root["layers"] = strings(design.layers, [](const std::u16string& s) { return s; });
-    ordered classes = ordered::array();
-    for (const auto& c : design.netClasses) {
-        if (c.extra.is_object() && !c.extra.empty()) {
+        root["layers"] = std::move(layers);
+
+        ordered classes = ordered::array();
+        for (std::size_t i = 0; i < design.netClasses.size(); ++i) {
+            const auto& c = design.netClasses[i];
+            std::string name = text(c.name, [&] { return element("netClasses", i); });
+            if (c.extra.is_object() && !c.extra.empty()) {
+                ordered entry;
+                entry["name"] = std::move(name);
+                putExtra(entry, c.extra);
+                classes.push_back(std::move(entry));
+            } else {
+                classes.push_back(std::move(name));
+            }
+        }
+        root["netClasses"] = std::move(classes);
+
+        ordered nets = ordered::array();
+        for (std::size_t i = 0; i < design.nets.size(); ++i) {
+            const auto& n = design.nets[i];
             ordered entry;
-            entry["name"] = toUtf8(c.name);
+            entry["name"] = text(n.name, [&] { return element("nets", i) + ".name"; });
+            if (n.netClass != none) {
+                entry["netClass"] = toUtf8(design.netClasses[n.netClass].name);
+            }
+            if (n.selected) {
+                entry["selected"] = true;
+            }
+            putExtra(entry, n.extra);
+            nets.push_back(std::move(entry));
+        }
+        root["nets"] = std::move(nets);
+
+        auto netName = [&](Index net, ordered& entry) {
+            if (net != none) {
+                entry["net"] = toUtf8(design.nets[net].name);
+            }
+        };
+        ordered components = ordered::array();
+        for (std::size_t i = 0; i < design.components.size(); ++i) {
+            const auto& c = design.components[i];
+            auto at = [&](const char* key) { return element("components", i) + "." + key; };
+            ordered entry;
+            entry["name"] = text(c.name, [&] { return at("name"); });
+            entry["selected"] = c.selected;
+            ordered pins = ordered::array();
+            for (std::size_t k = 0; k < c.pins.size(); ++k) {
+                const auto& p = c.pins[k];
+                auto pinAt = [&](const char* key) { return element(at("pins"), k) + "." + key; };
+                ordered pin;
+                pin["name"] = text(p.name, [&] { return pinAt("name"); });
+                pin["number"] = p.number;
+                pin["x"] = number(p.x, [&] { return pinAt("x"); });
+                pin["y"] = number(p.y, [&] { return pinAt("y"); });
+                netName(p.net, pin);
+                putExtra(pin, p.extra);
+                pins.push_back(std::move(pin));
+            }
+            entry["pins"] = std::move(pins);
             putExtra(entry, c.extra);
-            classes.push_back(std::move(entry));
-        } else {
-            classes.push_back(toUtf8(c.name));
+            components.push_back(std::move(entry));
         }
-    }
-    root["netClasses"] = std::move(classes);
+        root["components"] = std::move(components);
 
-    ordered nets = ordered::array();
-    for (const auto& n : design.nets) {
-        ordered entry;
-        entry["name"] = toUtf8(n.name);
-        if (n.netClass != none) {
-            entry["netClass"] = toUtf8(design.netClasses[n.netClass].name);
+        ordered vias = ordered::array();
+        for (std::size_t i = 0; i < design.vias.size(); ++i) {
+            const auto& v = design.vias[i];
+            ordered via;
+            via["x"] = number(v.x, [&] { return element("vias", i) + ".x"; });
+            via["y"] = number(v.y, [&] { return element("vias", i) + ".y"; });
+            netName(v.net, via);
+            putExtra(via, v.extra);
+            vias.push_back(std::move(via));
         }
-        if (n.selected) {
-            entry["selected"] = true;
-        }
-        putExtra(entry, n.extra);
-        nets.push_back(std::move(entry));
-    }
-    root["nets"] = std::move(nets);
+        root["vias"] = std::move(vias);
 
-    auto netName = [&](Index net, ordered& entry) {
-        if (net != none) {
-            entry["net"] = toUtf8(design.nets[net].name);
+        ordered texts = ordered::array();
+        for (const auto& t : design.texts) {
+            if (t->deleted) {
+                continue;
+            }
+            std::size_t i = texts.size();
+            auto at = [&](const char* key) { return element("texts", i) + "." + key; };
+            ordered text;
+            text["text"] = this->text(t->text, [&] { return at("text"); });
+            text["layer"] = t->layer;
+            text["x"] = number(t->x, [&] { return at("x"); });
+            text["y"] = number(t->y, [&] { return at("y"); });
+            text["height"] = number(t->height, [&] { return at("height"); });
+            text["lineWidth"] = number(t->lineWidth, [&] { return at("lineWidth"); });
+            text["rotation"] = number(t->rotation, [&] { return at("rotation"); });
+            text["locked"] = t->locked;
+            putExtra(text, t->extra);
+            texts.push_back(std::move(text));
         }
-    };
-    ordered components = ordered::array();
-    for (const auto& c : design.components) {
-        ordered entry;
-        entry["name"] = toUtf8(c.name);
-        entry["selected"] = c.selected;
-        ordered pins = ordered::array();
-        for (const auto& p : c.pins) {
-            ordered pin;
-            pin["name"] = toUtf8(p.name);
-            pin["number"] = p.number;
-            pin["x"] = p.x;
-            pin["y"] = p.y;
-            netName(p.net, pin);
-            putExtra(pin, p.extra);
-            pins.push_back(std::move(pin));
-        }
-        entry["pins"] = std::move(pins);
-        putExtra(entry, c.extra);
-        components.push_back(std::move(entry));
+        root["texts"] = std::move(texts);
+        putExtra(root, design.extra);
+        return root.dump(2) + "\n";
     }
-    root["components"] = std::move(components);
 
-    ordered vias = ordered::array();
-    for (const auto& v : design.vias) {
-        ordered via;
-        via["x"] = v.x;
-        via["y"] = v.y;
-        netName(v.net, via);
-        putExtra(via, v.extra);
-        vias.push_back(std::move(via));
-    }
-    root["vias"] = std::move(vias);
-
-    ordered texts = ordered::array();
-    for (const auto& t : design.texts) {
-        if (t->deleted) {
-            continue;
+  private:
+    template <class Field> std::string text(const std::u16string& value, const Field& field) {
+        if (value.find(u'\0') != std::u16string::npos) {
+            refuse(field(), "contains a NUL character");
         }
-        ordered text;
-        text["text"] = toUtf8(t->text);
-        text["layer"] = t->layer;
-        text["x"] = t->x;
-        text["y"] = t->y;
-        text["height"] = t->height;
-        text["lineWidth"] = t->lineWidth;
-        text["rotation"] = t->rotation;
-        text["locked"] = t->locked;
-        putExtra(text, t->extra);
-        texts.push_back(std::move(text));
+        return toUtf8(value);
     }
-    root["texts"] = std::move(texts);
-    putExtra(root, design.extra);
-    return root.dump(2) + "\n";
+    // JSON has no infinity or NaN; such a value would be written as null and never read back.
+    template <class Field> double number(double value, const Field& field) {
+        if (!std::isfinite(value)) {
+            refuse(field(), "is not a finite number");
+        }
+        return value;
+    }
+    [[noreturn]] void refuse(const std::string& field, const char* problem) const {
+        throw DesignFileError(file_ + ": " + field + " " + problem + "; nothing was written");
+    }
+
+    const std::string& file_;
+};
+
+} // namespace
+
+std::string serializeDesign(const Design& design, const std::string& name) {
+    return DesignWriter(name).write(design);
 }
 
 Design loadDesign(const std::filesystem::path& path) {
@@ -529,7 +573,7 @@ Design loadDesign(const std::filesystem::path& path) {
 }
 
 void saveDesign(const Design& design, const std::filesystem::path& path) {
-    std::string text = serializeDesign(design);
+    std::string text = serializeDesign(design, path.string());
     std::filesystem::path temporary = path;
     temporary += ".tmp";
     {

@@ -16,7 +16,9 @@ class DesignFileError : public std::runtime_error {
 };
 
 Design parseDesign(const std::string& json, const std::string& sourceName);
-std::string serializeDesign(const Design& design);
+// Refuses (DesignFileError naming `name` and the field) a design that parseDesign would not
+// read back: a number that is not finite, a NUL in a string.
+std::string serializeDesign(const Design& design, const std::string& name = "the design");
 
 Design loadDesign(const std::filesystem::path& path);
 // Writes to a temporary file beside `path` and renames it over, so a crash never leaves a
