@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <limits>
+#include <random>
+#include <string>
+#include <vector>
 
 using namespace tagwright::host::memory;
 
@@ -104,20 +108,104 @@ TEST(DesignFile, BadFilesAreRefusedNamingFileAndField) {
     }
 }
 
+namespace fs = std::filesystem;
+
+std::string contentOf(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::vector<std::string> entriesOf(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+        names.push_back(entry.path().lexically_relative(dir).generic_string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+struct TemporaryFolder {
+    fs::path path = fs::temp_directory_path() /
+                    ("tagwright-save-test-" + std::to_string(std::random_device{}()));
+    TemporaryFolder() { fs::create_directories(path); }
+    ~TemporaryFolder() { fs::remove_all(path); }
+};
+
 TEST(DesignFile, SaveReplacesTheFileWholeAndLeavesNoTemporary) {
-    auto dir = std::filesystem::temp_directory_path() / "tagwright-design-file-test";
-    std::filesystem::create_directories(dir);
-    auto path = dir / "board.json";
+    TemporaryFolder dir;
+    auto path = dir.path / "board.json";
     { std::ofstream(path) << "old content that is longer than nothing"; }
+    // What an interrupted save of an older version may have left, in the way of a fixed name.
+    fs::create_directories(dir.path / "board.json.tmp" / "x");
 
     Design design = parseDesign(tagwright::test::smallBoard, "small");
     saveDesign(design, path);
-    EXPECT_EQ(serializeDesign(loadDesign(path)), serializeDesign(design));
-    EXPECT_FALSE(std::filesystem::exists(dir / "board.json.tmp"));
+    EXPECT_EQ(contentOf(path), serializeDesign(design));
+    EXPECT_EQ(entriesOf(dir.path),
+              (std::vector<std::string>{"board.json", "board.json.tmp", "board.json.tmp/x"}));
 
-    EXPECT_THROW(loadDesign(dir / "missing.json"), DesignFileError);
-    EXPECT_THROW(saveDesign(design, dir / "no-such-dir" / "x.json"), DesignFileError);
-    std::filesystem::remove_all(dir);
+    EXPECT_THROW(loadDesign(dir.path / "missing.json"), DesignFileError);
+    EXPECT_THROW(saveDesign(design, dir.path / "no-such-dir" / "x.json"), DesignFileError);
+}
+
+// A design kept behind a link, or shared with chosen permissions, stays that way.
+TEST(DesignFile, SaveWritesThroughLinksAndKeepsPermissions) {
+#ifdef _WIN32
+    GTEST_SKIP() << "links and permission bits of POSIX";
+#endif
+    TemporaryFolder dir;
+    const Design design = parseDesign(tagwright::test::smallBoard, "small");
+    const std::string saved = serializeDesign(design);
+    fs::create_directories(dir.path / "boards");
+    { std::ofstream(dir.path / "plain.json") << "old"; }
+    { std::ofstream(dir.path / "boards" / "real.json") << "old"; }
+    fs::permissions(dir.path / "plain.json", fs::perms(0640));
+    fs::permissions(dir.path / "boards" / "real.json", fs::perms(0604));
+    fs::create_symlink("boards/real.json", dir.path / "hop.json");
+    fs::create_symlink("hop.json", dir.path / "link.json");
+    fs::create_symlink(dir.path / "boards" / "new.json", dir.path / "dangling.json");
+
+    struct Case {
+        const char* saveAs;
+        const char* holds;
+        fs::perms mode;
+    };
+    const Case cases[] = {
+        {"plain.json", "plain.json", fs::perms(0640)},
+        {"link.json", "boards/real.json", fs::perms(0604)},
+        {"dangling.json", "boards/new.json", fs::perms::unknown}, // a new file: the umask's
+    };
+    for (const auto& c : cases) {
+        saveDesign(design, dir.path / c.saveAs);
+        EXPECT_TRUE(contentOf(dir.path / c.holds) == saved) << c.saveAs;
+        if (c.mode != fs::perms::unknown) {
+            EXPECT_EQ(fs::status(dir.path / c.holds).permissions(), c.mode) << c.saveAs;
+        }
+    }
+    EXPECT_TRUE(fs::is_symlink(dir.path / "link.json") && fs::is_symlink(dir.path / "hop.json"));
+    EXPECT_TRUE(fs::is_symlink(dir.path / "dangling.json"));
+    EXPECT_EQ(entriesOf(dir.path),
+              (std::vector<std::string>{"boards", "boards/new.json", "boards/real.json",
+                                        "dangling.json", "hop.json", "link.json", "plain.json"}));
+}
+
+TEST(DesignFile, FailedSaveNamesItsRealCauseAndKeepsTheFile) {
+    TemporaryFolder dir;
+    const Design design = parseDesign(tagwright::test::smallBoard, "small");
+    // A folder where the file should be cannot be replaced by a file, not even by root.
+    fs::create_directories(dir.path / "board.json" / "inside");
+    try {
+        saveDesign(design, dir.path / "board.json");
+        ADD_FAILURE() << "saved over a folder";
+    } catch (const DesignFileError& e) {
+        std::string message = e.what();
+        EXPECT_NE(message.find((dir.path / "board.json").string()), std::string::npos) << message;
+        EXPECT_NE(message.find(std::make_error_code(std::errc::is_a_directory).message()),
+                  std::string::npos)
+            << message;
+        EXPECT_EQ(message.find("Success"), std::string::npos) << message;
+    }
+    EXPECT_EQ(entriesOf(dir.path), (std::vector<std::string>{"board.json", "board.json/inside"}));
 }
 
 // What the reader would refuse is never written, so a saved design always loads again.

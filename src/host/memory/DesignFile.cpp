@@ -1,12 +1,14 @@
 #include "host/memory/DesignFile.h"
 
 #include "host/Text.h"
+#include "host/memory/FileReplacement.h"
 
 #include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <limits>
 #include <sstream>
+#include <system_error>
 #include <unordered_map>
 
 namespace tagwright::host::memory {
@@ -574,23 +576,10 @@ Design loadDesign(const std::filesystem::path& path) {
 
 void saveDesign(const Design& design, const std::filesystem::path& path) {
     std::string text = serializeDesign(design, path.string());
-    std::filesystem::path temporary = path;
-    temporary += ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << text;
-        out.flush();
-        if (!out) {
-            std::error_code ignored;
-            std::filesystem::remove(temporary, ignored);
-            throw DesignFileError(path.string() + ": cannot be written");
-        }
-    }
-    std::error_code error;
-    std::filesystem::rename(temporary, path, error);
-    if (error) {
-        std::filesystem::remove(temporary, error);
-        throw DesignFileError(path.string() + ": cannot be replaced (" + error.message() + ")");
+    try {
+        replaceFile(path, text);
+    } catch (const std::system_error& error) {
+        throw DesignFileError(path.string() + ": " + error.what());
     }
 }
 
