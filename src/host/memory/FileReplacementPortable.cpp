@@ -17,8 +17,11 @@ void replaceFile(const std::filesystem::path& path, std::string_view content) {
     if (std::filesystem::is_symlink(std::filesystem::symlink_status(target, error))) {
         target = std::filesystem::canonical(target);
     }
+    std::string suffix = ".";
+    suffix += std::to_string(counter++);
+    suffix += ".tmp";
     std::filesystem::path temporary = target;
-    temporary += "." + std::to_string(counter++) + ".tmp";
+    temporary += suffix;
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         out.write(content.data(), static_cast<std::streamsize>(content.size()));
