@@ -161,6 +161,32 @@ TEST(MemoryHost, DeletingDuringAPassVisitsEveryTextOnce) {
     EXPECT_EQ(host.document.texts().get(u"Count").toInt32(), 0);
 }
 
+// A client may hold many walks open; each must not cost a copy of every text.
+TEST(MemoryHost, OpenTextWalksShareOneSnapshotYetEachSeesItsStart) {
+    test::TestHost host(host::memory::generateBoard({.components = 1, .texts = 10000}));
+    host::ObjectRef texts = host.document.texts().object();
+    std::vector<std::unique_ptr<host::HostEnumerator>> walks;
+    for (int i = 0; i < 1000; ++i) {
+        walks.push_back(texts->enumerate());
+        Value first;
+        ASSERT_TRUE(walks.back()->next(first));
+    }
+    EXPECT_EQ(host.design->textSnapshot().use_count(), 1000 + 2) << "one copy for every walk";
+
+    host.document.addText({u"{NEW}", 1, 0, 0, 1, 1, 0});
+    ASSERT_TRUE(host::HostText(host.document.texts().item(2)).remove());
+    auto countRest = [](host::HostEnumerator& walk) {
+        int n = 0;
+        for (Value member; walk.next(member);) {
+            ++n;
+        }
+        return n;
+    };
+    auto fresh = texts->enumerate();
+    EXPECT_EQ(countRest(*fresh), 10000) << "9,999 old texts and the new one";
+    EXPECT_EQ(countRest(*walks.front()), 9999 - 1) << "an older walk skips what was deleted";
+}
+
 TEST(MemoryHost, LockedTextRefusesDeleteAndStays) {
     test::TestHost host(R"({"texts": [{"text": "{A}", "locked": true}, {"text": "{B}"}]})");
     host::HostCollection texts = host.document.texts();

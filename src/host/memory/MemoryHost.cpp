@@ -397,13 +397,11 @@ class PositionEnumerator : public HostEnumerator {
 // it started, each once, whatever is deleted or added meanwhile.
 class TextEnumerator : public HostEnumerator {
   public:
-    explicit TextEnumerator(std::shared_ptr<Design> design) : design_(std::move(design)) {
-        design_->sweepDeletedTexts();
-        snapshot_ = design_->texts;
-    }
+    explicit TextEnumerator(std::shared_ptr<Design> design)
+        : design_(std::move(design)), snapshot_(design_->textSnapshot()) {}
     bool next(Value& member) override {
-        while (position_ < snapshot_.size()) {
-            auto& text = snapshot_[position_++];
+        while (position_ < snapshot_->size()) {
+            auto& text = (*snapshot_)[position_++];
             if (!text->deleted) {
                 member = ObjectRef(std::make_shared<TextObject>(design_, text));
                 return true;
@@ -414,7 +412,7 @@ class TextEnumerator : public HostEnumerator {
 
   private:
     std::shared_ptr<Design> design_;
-    std::vector<std::shared_ptr<TextData>> snapshot_;
+    std::shared_ptr<const Design::TextList> snapshot_;
     std::size_t position_ = 0;
 };
 
