@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <unordered_map>
+#include <vector>
 
 class QDBusServiceWatcher;
 
@@ -41,6 +42,10 @@ class BusServer : public QDBusVirtualObject {
         std::unique_ptr<HostEnumerator> enumerator;
     };
     using Table = std::unordered_map<ObjectId, Entry>;
+    struct Client {
+        Table objects;
+        std::vector<ObjectId> lastReply; // ids handed out by the latest reply
+    };
 
     QDBusMessage dispatch(const QDBusMessage& message, const QDBusConnection& connection);
     QDBusMessage invoke(const QDBusMessage& message, Table& table);
@@ -50,7 +55,7 @@ class BusServer : public QDBusVirtualObject {
     // Up to `count` members of the walk; true when the walk ended before the batch was full.
     bool fillBatch(HostEnumerator& enumerator, quint32 count, Table& table, QVariantList& members);
 
-    Table& tableFor(const QString& client, const QDBusConnection& connection);
+    Client& clientFor(const QString& client, const QDBusConnection& connection);
     ObjectId hold(Table& table, Entry entry);
     Entry& entryFor(Table& table, ObjectId id);
     void clientLeft(const QString& client);
@@ -58,7 +63,8 @@ class BusServer : public QDBusVirtualObject {
     ObjectRef application_;
     QDBusServiceWatcher* watcher_ = nullptr;
     mutable std::mutex mutex_;
-    std::unordered_map<QString, Table> clients_;
+    std::unordered_map<QString, Client> clients_;
+    std::vector<ObjectId> handing_; // ids given out by the call being served
     ObjectId nextId_ = applicationId + 1;
 };
 
