@@ -18,6 +18,7 @@ namespace {
 constexpr std::size_t maxIdsPerClient = 1'000'000;
 constexpr quint32 maxBatch = 1024;
 constexpr int automationError = 440;
+constexpr std::int32_t editorGone = 462;
 
 struct InvalidCall {
     QString reason;
@@ -101,6 +102,10 @@ std::size_t BusServer::clientCount() const {
     return clients_.size();
 }
 
+void BusServer::stopServing() {
+    serving_ = false;
+}
+
 QString BusServer::introspect(const QString&) const {
     return QLatin1String(introspection);
 }
@@ -111,6 +116,9 @@ bool BusServer::handleMessage(const QDBusMessage& message, const QDBusConnection
     }
     QDBusMessage reply;
     try {
+        if (!serving_) {
+            throw Failure(editorGone, u"远程服务器机器不存在或不可用: 编辑器正在退出");
+        }
         std::lock_guard lock(mutex_);
         reply = dispatch(message, connection);
     } catch (const Failure& failure) {

@@ -6,6 +6,7 @@
 #include <QDBusConnection>
 #include <QDBusVirtualObject>
 
+#include <atomic>
 #include <cstddef>
 #include <memory>
 #include <mutex>
@@ -32,6 +33,11 @@ class BusServer : public QDBusVirtualObject {
     // Ids held by clients, the application's own excepted; safe to ask from any thread.
     std::size_t heldIds() const;
     std::size_t clientCount() const;
+
+    // From now on every call gets failure 462, as from an editor that has gone: an editor on
+    // its way out says so, rather than serving calls whose effects would be lost. Safe to
+    // call from any thread.
+    void stopServing();
 
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override;
     QString introspect(const QString& path) const override;
@@ -66,6 +72,7 @@ class BusServer : public QDBusVirtualObject {
     std::unordered_map<QString, Client> clients_;
     std::vector<ObjectId> handing_; // ids given out by the call being served
     ObjectId nextId_ = applicationId + 1;
+    std::atomic<bool> serving_{true};
 };
 
 } // namespace tagwright::host::dbus

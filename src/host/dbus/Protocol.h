@@ -33,6 +33,8 @@ namespace tagwright::host::dbus {
 // release them: Abandon tells the server to drop whatever it handed out in its last reply
 // to that client.
 //
+// An editor on its way out answers every call with failure 462, as an editor that is gone.
+//
 // Values travel as D-Bus basic types that keep their width: bool b, 16-bit n, 32-bit i,
 // double d, string s. An object travels as the struct (t) holding its id, "nothing" as id 0;
 // the empty value as the byte 0, which nothing else uses.
