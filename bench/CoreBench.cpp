@@ -160,6 +160,30 @@ BENCHMARK(hostCallsPerLabel)
     ->Arg(labels::NetClassLabel)
     ->Unit(benchmark::kMillisecond);
 
+// Equal component names are legal in a design; each labelled component is still one lookup.
+void pinNumberRunWithRepeatedName(benchmark::State& state) {
+    const auto board = host::memory::generateBoard(
+        {.components = 20000, .pinsPerComponent = 1, .nets = 2000, .repeatedNames = 1});
+    auto window = windowFor(board, labels::PinNumberLabel);
+    window.unusedPins = true;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto design = std::make_shared<host::memory::Design>(board);
+        host::HostDocument document(host::memory::makeDocument(design));
+        labels::ComponentMask mask;
+        state.ResumeTiming();
+        labels::addLabels(document, window, mask, nullptr);
+        state.PauseTiming();
+        if (design->texts.size() != 20000) {
+            state.SkipWithError("not every component was labelled");
+        }
+        design.reset();
+        state.ResumeTiming();
+    }
+    state.counters["components"] = 20000;
+}
+BENCHMARK(pinNumberRunWithRepeatedName)->Unit(benchmark::kMillisecond);
+
 void removeLabels(benchmark::State& state) {
     auto labelled = host::memory::generateBoard({.components = 10, .texts = 100000});
     for (auto _ : state) {
