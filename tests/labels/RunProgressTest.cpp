@@ -26,6 +26,25 @@ struct Step {
     }
 };
 
+// Steps written as (stage, done, total, how many such steps in a row).
+std::vector<Step> steps(std::initializer_list<std::tuple<RunStage, int, int, int>> runs) {
+    std::vector<Step> out;
+    for (const auto& [stage, done, total, times] : runs)
+        out.insert(out.end(), static_cast<std::size_t>(times),
+                   {stage, static_cast<std::size_t>(done), static_cast<std::size_t>(total)});
+    return out;
+}
+
+// One step for each count from `first` to `last`, then the steps of `after`.
+std::vector<Step> counting(RunStage stage, int first, int last, int total,
+                           std::vector<Step> after = {}) {
+    std::vector<Step> out;
+    for (int done = first; done <= last; ++done)
+        out.push_back({stage, static_cast<std::size_t>(done), static_cast<std::size_t>(total)});
+    out.insert(out.end(), after.begin(), after.end());
+    return out;
+}
+
 // Notes each step with the host calls made before it, and stops the run at step `stopAt`.
 class StepRecorder : public labels::RunProgress {
   public:
@@ -48,114 +67,82 @@ class StepRecorder : public labels::RunProgress {
     std::optional<std::size_t> stopAt_;
 };
 
-labels::WindowSnapshot windowFor(std::int16_t type) {
+labels::WindowSnapshot windowFor(std::int16_t type, bool onlySelected = false) {
     labels::WindowSnapshot w;
     w.labelType = type;
-    w.fontHeight = u"15";
-    w.fontWidth = u"1";
-    w.rotation = u"00";
-    w.vias = true;
-    w.unusedPins = true;
+    w.fontHeight = u"15", w.fontWidth = u"1", w.rotation = u"00";
+    w.vias = w.unusedPins = true;
+    w.selectedComponents = onlySelected;
     w.components = {{u"U1"}, {u"R1", true}, {u"U1"}};
     return w;
 }
 
-// A design with labels to delete: the small board's, made by a run before the one watched.
-void labelled(test::TestHost& host) {
-    labels::ComponentMask mask;
-    labels::addLabels(host.document, windowFor(labels::NetNameLabel), mask, nullptr);
-}
-
-using Run = std::function<void(test::TestHost&, labels::RunProgress*)>;
+const auto quiet = [](const std::u16string&, const std::u16string&) {};
 
 struct RunCase {
     const char* name;
-    std::function<void(test::TestHost&)> arrange;
-    Run run;
+    std::function<void(test::TestHost&, labels::RunProgress*)> run;
     std::vector<Step> steps;
+    bool labelledFirst = false; // the small board's net-name labels placed before the run
 };
 
 void PrintTo(const RunCase& c, std::ostream* out) {
     *out << c.name;
 }
 
-const auto quiet = [](const std::u16string&, const std::u16string&) {};
+const auto addLabels = [](std::int16_t type, bool onlySelected) {
+    return [=](test::TestHost& host, labels::RunProgress* progress) {
+        labels::ComponentMask mask;
+        labels::addLabels(host.document, windowFor(type, onlySelected), mask, quiet, progress);
+    };
+};
 
 const RunCase runCases[] = {
-    {"net names with vias",
-     nullptr,
-     [](test::TestHost& host, labels::RunProgress* progress) {
-         labels::ComponentMask mask;
-         labels::addLabels(host.document, windowFor(labels::NetNameLabel), mask, quiet, progress);
-     },
-     // Before each component and each of its pins, counting components done of the three;
-     // then before each via, counting via labels placed.
-     {{RunStage::Components, 0, 3},
-      {RunStage::Components, 0, 3},
-      {RunStage::Components, 0, 3},
-      {RunStage::Components, 0, 3},
-      {RunStage::Components, 0, 3},
-      {RunStage::Components, 1, 3},
-      {RunStage::Components, 1, 3},
-      {RunStage::Components, 1, 3},
-      {RunStage::Components, 2, 3},
-      {RunStage::Components, 2, 3},
-      {RunStage::Components, 2, 3},
-      {RunStage::Components, 2, 3},
-      {RunStage::Components, 2, 3},
-      {RunStage::Vias, 0, 0},
-      {RunStage::Vias, 1, 0},
-      {RunStage::Vias, 1, 0}}},
-    {"pin numbers of the selected component",
-     nullptr,
-     [](test::TestHost& host, labels::RunProgress* progress) {
-         labels::ComponentMask mask;
-         auto window = windowFor(labels::PinNumberLabel);
-         window.selectedComponents = true;
-         labels::addLabels(host.document, window, mask, quiet, progress);
-     },
-     {{RunStage::Components, 0, 1}, {RunStage::Components, 0, 1}, {RunStage::Components, 0, 1}}},
+    // Before each component and each of its pins, counting components done of the three
+    // (U1 has 4 pins, R1 2); then before each via, counting via labels placed.
+    {"net names with vias", addLabels(labels::NetNameLabel, false),
+     steps({{RunStage::Components, 0, 3, 5},
+            {RunStage::Components, 1, 3, 3},
+            {RunStage::Components, 2, 3, 5},
+            {RunStage::Vias, 0, 0, 1},
+            {RunStage::Vias, 1, 0, 2}})},
+    {"pin numbers of the selected component", addLabels(labels::PinNumberLabel, true),
+     steps({{RunStage::Components, 0, 1, 3}})},
+    // Before each text, counting texts deleted: {NOTE}, keep, then the ten labels.
     {"delete",
-     labelled,
      [](test::TestHost& host, labels::RunProgress* progress) {
          maintenance::removeLabels(host.document, u"网络名称", quiet, progress);
      },
-     // Before each text, counting texts deleted: {NOTE}, keep, then the run's labels.
-     {{RunStage::Deleting, 0, 0},
-      {RunStage::Deleting, 1, 0},
-      {RunStage::Deleting, 1, 0},
-      {RunStage::Deleting, 2, 0},
-      {RunStage::Deleting, 3, 0},
-      {RunStage::Deleting, 4, 0},
-      {RunStage::Deleting, 5, 0},
-      {RunStage::Deleting, 6, 0},
-      {RunStage::Deleting, 7, 0},
-      {RunStage::Deleting, 8, 0},
-      {RunStage::Deleting, 9, 0},
-      {RunStage::Deleting, 10, 0}}},
+     counting(RunStage::Deleting, 0, 1, 0, counting(RunStage::Deleting, 1, 10, 0)), true},
     {"locate",
-     nullptr,
      [](test::TestHost& host, labels::RunProgress* progress) {
          maintenance::locate(host.document, maintenance::LocateTarget::Nets,
                              {{u"GND", true}, {u"SDA"}, {u"NC1", true}}, quiet, progress);
      },
-     {{RunStage::Locating, 0, 3}, {RunStage::Locating, 1, 3}, {RunStage::Locating, 2, 3}}},
+     counting(RunStage::Locating, 0, 2, 3)},
 };
+
+// A fresh small board, as the case wants it, with nothing in the call log yet.
+std::unique_ptr<test::TestHost> hostFor(const RunCase& c) {
+    auto host = std::make_unique<test::TestHost>();
+    if (c.labelledFirst)
+        addLabels(labels::NetNameLabel, false)(*host, nullptr);
+    host->log->clear();
+    return host;
+}
 
 class WatchedRuns : public testing::TestWithParam<RunCase> {};
 
 TEST_P(WatchedRuns, ReportEachStepBeforeItStarts) {
     const RunCase& c = GetParam();
-    test::TestHost watched, unwatched;
-    for (test::TestHost* host : {&watched, &unwatched}) {
-        if (c.arrange)
-            c.arrange(*host);
-        host->log->clear();
-    }
-    StepRecorder recorder(*watched.log, std::nullopt);
-    c.run(watched, &recorder);
-    c.run(unwatched, nullptr);
+    auto watched = hostFor(c), unwatched = hostFor(c);
+    StepRecorder recorder(*watched->log, std::nullopt);
+    c.run(*watched, &recorder);
+    c.run(*unwatched, nullptr);
     EXPECT_EQ(recorder.steps, c.steps);
+    // Watching changes nothing the host sees.
+    EXPECT_EQ(watched->log->members(), unwatched->log->members());
+    EXPECT_EQ(watched->texts(), unwatched->texts());
     // A step begins with the host call that opens its work, so nothing of it came before.
     const auto opensStep = [](RunStage stage, std::u16string_view member) {
         switch (stage) {
@@ -171,44 +158,35 @@ TEST_P(WatchedRuns, ReportEachStepBeforeItStarts) {
     };
     for (std::size_t k = 0; k < recorder.steps.size(); ++k)
         EXPECT_TRUE(opensStep(recorder.steps[k].stage,
-                              watched.log->calls.at(recorder.callsBefore[k]).member))
+                              watched->log->calls.at(recorder.callsBefore[k]).member))
             << "step " << k;
-    // Watching changes nothing the host sees.
-    EXPECT_EQ(watched.log->members(), unwatched.log->members());
-    EXPECT_EQ(watched.texts(), unwatched.texts());
 }
 
 // Stopped at each step in turn, a run has made exactly the host calls it made before that step
 // in a full run, and not one more: nothing is undone and no label is left half made.
 TEST_P(WatchedRuns, StopBetweenTwoStepsKeepingWhatWasDone) {
     const RunCase& c = GetParam();
-    test::TestHost full;
-    if (c.arrange)
-        c.arrange(full);
-    full.log->clear();
-    StepRecorder everyStep(*full.log, std::nullopt);
-    c.run(full, &everyStep);
+    auto full = hostFor(c);
+    StepRecorder everyStep(*full->log, std::nullopt);
+    c.run(*full, &everyStep);
+    const auto expected = full->log->members();
 
     for (std::size_t stop = 0; stop < everyStep.steps.size(); ++stop) {
         SCOPED_TRACE(testing::Message() << "stopped at step " << stop);
-        test::TestHost host;
-        if (c.arrange)
-            c.arrange(host);
-        host.log->clear();
-        const auto textsBefore = host.texts();
-        StepRecorder stopping(*host.log, stop);
-        c.run(host, &stopping);
+        auto host = hostFor(c);
+        const auto textsBefore = host->texts().size();
+        StepRecorder stopping(*host->log, stop);
+        c.run(*host, &stopping);
 
-        const auto made = host.log->members();
-        const auto expected = full.log->members();
+        const auto made = host->log->members();
         ASSERT_EQ(made.size(), everyStep.callsBefore[stop]);
         EXPECT_TRUE(std::equal(made.begin(), made.end(), expected.begin()));
         // Each label is one AddText and each deletion one Delete; every one made is in the design.
         const auto count = [&](std::u16string_view member) {
             return static_cast<std::size_t>(std::count(made.begin(), made.end(), member));
         };
-        EXPECT_EQ(host.texts().size(), textsBefore.size() + count(u"AddText") - count(u"Delete"));
-        EXPECT_EQ(host.design->showSelectionCalls, 0u) << "a stopped locate shows nothing";
+        EXPECT_EQ(host->texts().size(), textsBefore + count(u"AddText") - count(u"Delete"));
+        EXPECT_EQ(host->design->showSelectionCalls, 0u) << "a stopped locate shows nothing";
     }
 }
 
