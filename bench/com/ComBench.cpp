@@ -51,11 +51,16 @@ void measureLatency(const char* where, const host::HostDocument& document) {
         dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
                          &none, result.get(), nullptr, nullptr);
     });
+    // How a client learns an object's type; the description comes back as an interface.
+    double type = microsecondsPer(calls, [&] {
+        host::com::ComPtr<ITypeInfo> info;
+        dispatch->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.put());
+    });
     // Every object handed out is released again, which out of process is a call of its own.
     double object = microsecondsPer(calls, [&] { document.view(); });
     std::printf("%-22s call latency: %8.1f us with the id cache, %8.1f us without, %8.1f us to "
-                "fetch and drop an object\n",
-                where, cached, uncached, object);
+                "ask the type, %8.1f us to fetch and drop an object\n",
+                where, cached, uncached, type, object);
 }
 
 void measureNetNameRun(const char* where, const host::HostDocument& attached,
