@@ -5,7 +5,6 @@
 #include "host/Failure.h"
 #include "host/Text.h"
 #include "host/com/ComAttach.h"
-#include "host/com/server/HostDispatch.h"
 #include "host/memory/BoardGenerator.h"
 #include "labels/AddLabels.h"
 #include "maintenance/Locate.h"
@@ -14,8 +13,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 
 using namespace tagwright;
@@ -285,40 +282,6 @@ INSTANTIATE_TEST_SUITE_P(Serving, ComLink,
                                          Serving::OtherProcessUntyped),
                          servingName);
 
-// Only the type fixes the numbering of members: objects that describe one type share their
-// ids, objects that describe none are each asked for their own.
-TEST(ComLinkInProcess, MemberIdsAreSharedByObjectsOfOneTypeOnly) {
-    host::memory::BoardShape shape;
-    shape.components = 150;
-    struct Case {
-        bool typeInfo;
-        std::size_t lookups;
-    };
-    // Typed: Components, Name, Pins and PositionX once each. Untyped: Components on the
-    // document, Name and Pins on each component, PositionX on each pin.
-    for (Case c : {Case{true, 4}, Case{false, 1 + 2 * 150 + 1500}}) {
-        SCOPED_TRACE(c.typeInfo);
-        host::com::ServingOptions options;
-        options.typeInfo = c.typeInfo;
-        test::InProcessEditor editor(host::memory::generateBoard(shape), options);
-        HostDocument document = test::attachTestEditor().activeDocument();
-        std::size_t before = host::com::HostDispatch::counts.nameLookups;
-
-        std::size_t pins = 0;
-        document.components().forEach([&](const host::ObjectRef& member) {
-            host::HostComponent component(member);
-            component.name();
-            component.pins().forEach([&](const host::ObjectRef& pin) {
-                host::HostPin(pin).positionX();
-                ++pins;
-            });
-        });
-
-        EXPECT_EQ(pins, 1500u);
-        EXPECT_EQ(host::com::HostDispatch::counts.nameLookups - before, c.lookups);
-    }
-}
-
 TEST(ComLinkInProcess, MemberNamesMatchInAnyCase) {
     test::InProcessEditor editor(smallDesign());
     HostDocument document = test::attachTestEditor().activeDocument();
@@ -443,140 +406,6 @@ TEST(ComLinkFailures, ADeferredDescriptionIsFilledInOnlyInTheServersProcess) {
             EXPECT_FALSE(failure.description().empty());
         }
     }
-}
-
-TEST(ComServers, ASecondTestServerIsRefused) {
-    test::InProcessEditor running(smallDesign());
-    EXPECT_THROW(test::InProcessEditor second(smallDesign()), std::runtime_error);
-    try {
-        test::EditorProcess second(smallDesign());
-        ADD_FAILURE() << "a second server started";
-    } catch (const std::runtime_error& e) {
-        EXPECT_STREQ(e.what(), "another test server is running");
-    }
-    EXPECT_EQ(namesOf(test::attachTestEditor().activeDocument().components()),
-              (std::vector<std::u16string>{u"U1", u"R1"}));
-}
-
-// The value a ProgID maps to in `root`'s classes, or "-" when it maps to nothing there.
-std::wstring mappingIn(HKEY root, std::u16string_view progId) {
-    std::wstring path =
-        L"Software\\Classes\\" + std::wstring(host::com::wide(progId), progId.size()) + L"\\CLSID";
-    wchar_t value[128];
-    DWORD size = sizeof value;
-    if (RegGetValueW(root, path.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value, &size) !=
-        ERROR_SUCCESS) {
-        return L"-";
-    }
-    return value;
-}
-
-void setMapping(HKEY root, std::u16string_view progId, const std::wstring& value) {
-    std::wstring path =
-        L"Software\\Classes\\" + std::wstring(host::com::wide(progId), progId.size());
-    if (value == L"-") {
-        RegDeleteTreeW(root, path.c_str());
-        return;
-    }
-    RegSetKeyValueW(root, (path + L"\\CLSID").c_str(), nullptr, REG_SZ, value.c_str(),
-                    static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-}
-
-std::wstring clsidText(const CLSID& clsid) {
-    wchar_t text[64];
-    StringFromGUID2(clsid, text, 64);
-    return text;
-}
-
-// What the test server maps a ProgID to is there only while it runs. A mapping to the test
-// class found at the start is a leftover of a killed server and is removed, not put back;
-// anything else is put back.
-TEST(ComServers, ANamedProgIdMapsToTheTestServerOnlyWhileItRuns) {
-    constexpr std::u16string_view progId = u"Tagwright.TestEditor.Named";
-    const std::wstring leftover = clsidText(host::com::testServerClsid);
-    const std::wstring other = L"{0E1D2C3B-4A59-6877-8695-A4B3C2D1E0F1}";
-    for (const std::wstring& before : {std::wstring(L"-"), leftover, other}) {
-        SCOPED_TRACE(host::toUtf8(host::com::fromWide(before.c_str(), before.size())));
-        for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-            setMapping(root, progId, before);
-        }
-        {
-            host::com::ServerOptions options;
-            options.progId = progId;
-            test::EditorProcess editor(smallDesign(), options);
-            EXPECT_EQ(host::com::attachRunningObject(progId).activeDocument().layerCount(), 4);
-            editor.finish();
-        }
-        const std::wstring after = before == leftover ? L"-" : before;
-        EXPECT_EQ(mappingIn(HKEY_CURRENT_USER, progId), after);
-        EXPECT_EQ(mappingIn(HKEY_LOCAL_MACHINE, progId), after);
-        for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-            setMapping(root, progId, L"-");
-        }
-    }
-}
-
-// A test program that dies (a crash, a CTest timeout) takes its server with it, and leaves no
-// ProgID behind that could hide the real editor or be taken for it later.
-TEST(ComServers, AKilledTestProgramLeavesNoServerAndNoRegistryEntry) {
-    auto registry = [] {
-        std::vector<std::wstring> mappings;
-        for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-            for (std::u16string_view progId : {std::u16string_view(host::editorProgId),
-                                               std::u16string_view(host::com::testServerProgId)}) {
-                mappings.push_back(mappingIn(root, progId));
-            }
-        }
-        return mappings;
-    };
-    const std::vector<std::wstring> before = registry();
-
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::filesystem::path parent =
-        std::filesystem::path(self).parent_path() / L"tagwright-com-server-parent.exe";
-    std::filesystem::path pidFile =
-        std::filesystem::temp_directory_path() /
-        (L"tagwright-server-pid-" + std::to_wstring(GetCurrentProcessId()) + L".txt");
-    std::filesystem::remove(pidFile);
-    std::wstring command = L"\"" + parent.wstring() + L"\" \"" + pidFile.wstring() + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION program{};
-    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &program));
-    DWORD serverId = 0;
-    for (int i = 0; i < 300 && serverId == 0; ++i) {
-        std::ifstream(pidFile) >> serverId;
-        if (serverId == 0) {
-            Sleep(100);
-        }
-    }
-    HANDLE server = serverId ? OpenProcess(SYNCHRONIZE, FALSE, serverId) : nullptr;
-    EXPECT_TRUE(server) << "the test program started its server";
-    EXPECT_TRUE(host::com::isRunning(host::com::testServerClsid));
-
-    TerminateProcess(program.hProcess, 9);
-    WaitForSingleObject(program.hProcess, 10000);
-    CloseHandle(program.hProcess);
-    CloseHandle(program.hThread);
-    if (server) {
-        EXPECT_EQ(WaitForSingleObject(server, 10000), WAIT_OBJECT_0) << "the server lived on";
-        CloseHandle(server);
-    }
-    // The table drops the entry of a process that has gone, soon after.
-    bool listed = true;
-    for (int i = 0; i < 50 && listed; ++i) {
-        listed = host::com::isRunning(host::com::testServerClsid);
-        if (listed) {
-            Sleep(100);
-        }
-    }
-    EXPECT_FALSE(listed) << "the running object table still holds a test server";
-    EXPECT_EQ(registry(), before);
-    EXPECT_EQ(mappingIn(HKEY_CURRENT_USER, host::com::testServerProgId), L"-");
-    EXPECT_EQ(mappingIn(HKEY_LOCAL_MACHINE, host::com::testServerProgId), L"-");
-    std::filesystem::remove(pidFile);
 }
 
 } // namespace
