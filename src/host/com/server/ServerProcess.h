@@ -24,8 +24,9 @@ struct ServerOptions {
 // leaves no server behind in the running object table.
 class ServerProcess {
   public:
-    // Returns once the server is registered and answering. Throws when it does not start, and
-    // when another test server is running.
+    // Returns once the server is registered and answering; call it from a thread in a COM
+    // apartment, which answers the server's calls meanwhile. Throws when the server does not
+    // start, and when another test server is running.
     explicit ServerProcess(const memory::Design& design, const ServerOptions& options = {});
     ~ServerProcess();
     ServerProcess(const ServerProcess&) = delete;
