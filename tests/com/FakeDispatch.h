@@ -15,7 +15,8 @@ inline host::com::ComPtr<ITypeInfo> describeType(const GUID& type) {
     ComPtr<ICreateTypeLib2> library;
     ComPtr<ICreateTypeInfo> created;
     ComPtr<ITypeInfo> info;
-    if (SUCCEEDED(CreateTypeLib2(SYS_WIN64, const_cast<LPOLESTR>(L"fake.tlb"), library.put())) &&
+    if (SUCCEEDED(CreateTypeLib2(sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32,
+                                 const_cast<LPOLESTR>(L"fake.tlb"), library.put())) &&
         SUCCEEDED(library->CreateTypeInfo(const_cast<LPOLESTR>(L"Fake"), TKIND_DISPATCH,
                                           created.put())) &&
         SUCCEEDED(created->SetGuid(type))) {

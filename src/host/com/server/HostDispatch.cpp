@@ -68,7 +68,8 @@ constexpr GUID servedTypeGuid = {
 ITypeInfo* servedType() {
     static ITypeInfo* const type = []() -> ITypeInfo* {
         ComPtr<ICreateTypeLib2> library;
-        if (FAILED(CreateTypeLib2(SYS_WIN64, const_cast<LPOLESTR>(L"tagwright-test-editor.tlb"),
+        if (FAILED(CreateTypeLib2(sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32,
+                                  const_cast<LPOLESTR>(L"tagwright-test-editor.tlb"),
                                   library.put()))) {
             return nullptr;
         }
