@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
+#include <limits>
+#include <utility>
 
 using namespace tagwright;
 using host::Value;
@@ -35,6 +38,55 @@ TEST(MemoryHost, ItemFindsMembersByPositionAndFirstName) {
     EXPECT_NE(failureOf([&] { nets.item(u"VCC"); }), 0);
 }
 
+// The lookup by name must follow every change to the components, whether or not the count
+// changes, and always answer the first of equal names.
+TEST(MemoryHost, ComponentByNameFollowsEveryChange) {
+    test::TestHost host(
+        host::memory::generateBoard({.components = 6, .pinsPerComponent = 1, .nets = 2}));
+    auto& components = host.design->components;
+    auto positionOf = [&](const std::u16string& name) -> std::int32_t {
+        host::ObjectRef found;
+        if (failureOf([&] { found = host.document.components().item(name); }) != 0) {
+            return 0;
+        }
+        host::HostComponent(found).setSelected(true); // marks which one it was
+        for (std::size_t i = 0; i < components.size(); ++i) {
+            if (std::as_const(components)[i].selected) {
+                components[i].selected = false;
+                return static_cast<std::int32_t>(i + 1);
+            }
+        }
+        return -1;
+    };
+    struct Step {
+        const char* what;
+        std::function<void()> change;
+        std::vector<std::pair<std::u16string, std::int32_t>> lookups; // name, position or 0
+    };
+    const Step steps[] = {
+        {"as generated", [] {}, {{u"U2", 2}, {u"U6", 6}, {u"U7", 0}}},
+        {"renamed, count the same", [&] { components[1].name = u"Q9"; }, {{u"Q9", 2}, {u"U2", 0}}},
+        {"renamed to an earlier name",
+         [&] { components[2].name = u"U1"; },
+         {{u"U1", 1}, {u"U3", 0}}},
+        {"the first of two equal names renamed",
+         [&] { components[0].name = u"Y"; },
+         {{u"U1", 3}, {u"Y", 1}}},
+        {"removed", [&] { components.pop_back(); }, {{u"U6", 0}, {u"U5", 5}}},
+        {"added behind an equal name",
+         [&] {
+             components.push_back({u"U5", false, {}, {}});
+         },
+         {{u"U5", 5}, {u"U4", 4}}},
+    };
+    for (const auto& step : steps) {
+        step.change();
+        for (const auto& [name, position] : step.lookups) {
+            EXPECT_EQ(positionOf(name), position) << step.what << ": " << host::toUtf8(name);
+        }
+    }
+}
+
 TEST(MemoryHost, CallsThatCannotWorkFailWithTheirNumbers) {
     test::TestHost host;
     host::HostPin pin(host::HostComponent(host.document.components().item(1)).pins().item(1));
@@ -56,6 +108,22 @@ TEST(MemoryHost, CallsThatCannotWorkFailWithTheirNumbers) {
              host.document.addText({u"{x}", 0, 0, 0, 1, 1, 0});
          },
          440},
+        {"AddText at infinity",
+         [&] {
+             host.document.addText(
+                 {u"{x}", 1, std::numeric_limits<double>::infinity(), 0, 1, 1, 0});
+         },
+         440},
+        {"AddText with a NaN rotation",
+         [&] {
+             host.document.addText({u"{x}", 1, 0, 0, 1, 1, std::nan("")});
+         },
+         440},
+        {"AddText with a NUL",
+         [&] {
+             host.document.addText({std::u16string(u"{x\0}", 4), 1, 0, 0, 1, 1, 0});
+         },
+         440},
         {"no document",
          [] { host::HostApplication(host::memory::makeApplication(nullptr)).activeDocument(); },
          440},
@@ -63,6 +131,7 @@ TEST(MemoryHost, CallsThatCannotWorkFailWithTheirNumbers) {
     for (const auto& c : cases) {
         EXPECT_EQ(failureOf(c.call), c.number) << c.what;
     }
+    EXPECT_EQ(host.design->texts.size(), 2u) << "a refused AddText adds nothing";
 }
 
 TEST(MemoryHost, PinReadsMatchTheDesign) {
@@ -90,6 +159,32 @@ TEST(MemoryHost, DeletingDuringAPassVisitsEveryTextOnce) {
     });
     EXPECT_EQ(visited, 500);
     EXPECT_EQ(host.document.texts().get(u"Count").toInt32(), 0);
+}
+
+// A client may hold many walks open; each must not cost a copy of every text.
+TEST(MemoryHost, OpenTextWalksShareOneSnapshotYetEachSeesItsStart) {
+    test::TestHost host(host::memory::generateBoard({.components = 1, .texts = 10000}));
+    host::ObjectRef texts = host.document.texts().object();
+    std::vector<std::unique_ptr<host::HostEnumerator>> walks;
+    for (int i = 0; i < 1000; ++i) {
+        walks.push_back(texts->enumerate());
+        Value first;
+        ASSERT_TRUE(walks.back()->next(first));
+    }
+    EXPECT_EQ(host.design->textSnapshot().use_count(), 1000 + 2) << "one copy for every walk";
+
+    host.document.addText({u"{NEW}", 1, 0, 0, 1, 1, 0});
+    ASSERT_TRUE(host::HostText(host.document.texts().item(2)).remove());
+    auto countRest = [](host::HostEnumerator& walk) {
+        int n = 0;
+        for (Value member; walk.next(member);) {
+            ++n;
+        }
+        return n;
+    };
+    auto fresh = texts->enumerate();
+    EXPECT_EQ(countRest(*fresh), 10000) << "9,999 old texts and the new one";
+    EXPECT_EQ(countRest(*walks.front()), 9999 - 1) << "an older walk skips what was deleted";
 }
 
 TEST(MemoryHost, LockedTextRefusesDeleteAndStays) {
@@ -122,6 +217,16 @@ TEST(BoardGenerator, SameShapeSameBoard) {
     host::memory::BoardShape shape{.components = 30, .pinsPerComponent = 8, .nets = 40, .vias = 50};
     EXPECT_EQ(host::memory::serializeDesign(host::memory::generateBoard(shape)),
               host::memory::serializeDesign(host::memory::generateBoard(shape)));
+
+    shape.repeatedNames = 3;
+    const auto board = host::memory::generateBoard(shape);
+    std::vector<std::u16string> repeated;
+    for (std::size_t i = 1; i < board.components.size(); ++i) {
+        if (board.components[i].name == board.components[i - 1].name) {
+            repeated.push_back(board.components[i].name);
+        }
+    }
+    EXPECT_EQ(repeated, (std::vector<std::u16string>{u"U9", u"U19", u"U29"}));
 }
 
 } // namespace

@@ -12,15 +12,14 @@ void Design::sweepDeletedTexts() {
     deletedTexts = 0;
 }
 
-Index Design::findComponent(const std::u16string& name) {
-    if (componentsByName_.size() != components.size()) {
-        componentsByName_.clear();
-        for (std::size_t i = components.size(); i-- > 0;) {
-            componentsByName_[components[i].name] = static_cast<Index>(i);
-        }
+std::shared_ptr<const Design::TextList> Design::textSnapshot() {
+    sweepDeletedTexts();
+    // Comparing the pointers costs far less than the copy it saves, and unlike a change
+    // counter it cannot miss a change made straight to the vector.
+    if (!textSnapshot_ || *textSnapshot_ != texts) {
+        textSnapshot_ = std::make_shared<const TextList>(texts);
     }
-    auto found = componentsByName_.find(name);
-    return found == componentsByName_.end() ? none : found->second;
+    return textSnapshot_;
 }
 
 } // namespace tagwright::host::memory

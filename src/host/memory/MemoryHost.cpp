@@ -4,7 +4,9 @@
 #include "host/Text.h"
 
 #include <charconv>
+#include <cmath>
 #include <limits>
+#include <utility>
 
 namespace tagwright::host::memory {
 
@@ -23,6 +25,12 @@ std::u16string number(double value) {
     char buffer[32];
     auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
     return fromUtf8(std::string_view(buffer, result.ptr - buffer));
+}
+
+// Reading a component through the const list keeps its name index: a run reads every pin of
+// every labelled component between two lookups by name.
+const ComponentData& componentAt(const Design& design, Index i) {
+    return design.components[static_cast<std::size_t>(i)];
 }
 
 void tell(const Design& design, const std::u16string& what) {
@@ -75,13 +83,15 @@ void checkFlag(const Value& v) {
 
 // The editor's selection flag of a component or net, read and written by name; the last
 // member either object answers, so anything else is unsupported.
-Value selection(const MemberCall& call, const Design& design, bool& selected,
-                const std::u16string& name) {
+template <class Select>
+Value selection(const MemberCall& call, const Design& design, bool selected,
+                const std::u16string& name, const Select& select) {
     if (call.is(u"Selected", 0)) {
         return selected;
     }
     if (call.isPut(u"Selected")) {
         selected = call.arg(0).toBool();
+        select(selected);
         tell(design, (selected ? u"selected " : u"deselected ") + name);
         return {};
     }
@@ -119,7 +129,8 @@ class NetObject : public HostObject {
             }
             return std::make_shared<NetClassObject>(design_, net.netClass);
         }
-        return selection(call, *design_, net.selected, net.name);
+        return selection(call, *design_, net.selected, net.name,
+                         [&](bool selected) { net.selected = selected; });
     }
 
   private:
@@ -140,7 +151,7 @@ class PinObject : public HostObject {
         : design_(std::move(d)), component_(component), pin_(pin) {}
     Value invoke(std::u16string_view member, CallKind kind, std::span<const Value> args) override {
         MemberCall call(member, kind, args);
-        const PinData& pin = design_->components[component_].pins[pin_];
+        const PinData& pin = componentAt(*design_, component_).pins[pin_];
         if (call.is(u"Name", 0)) {
             return pin.name;
         }
@@ -271,7 +282,7 @@ class CollectionObject : public HostObject, public std::enable_shared_from_this<
         case CollectionKind::Texts:
             return design_->liveTextCount();
         case CollectionKind::Pins:
-            return design_->components[owner_].pins.size();
+            return componentAt(*design_, owner_).pins.size();
         }
         return 0;
     }
@@ -281,7 +292,7 @@ class CollectionObject : public HostObject, public std::enable_shared_from_this<
   private:
     ObjectRef byName(const std::u16string& name) const {
         if (kind_ == CollectionKind::Components) {
-            Index found = design_->findComponent(name);
+            Index found = std::as_const(design_->components).find(name);
             if (found != none) {
                 return at(static_cast<std::size_t>(found));
             }
@@ -301,7 +312,7 @@ class CollectionObject : public HostObject, public std::enable_shared_from_this<
     const std::u16string* nameAt(std::size_t i) const {
         switch (kind_) {
         case CollectionKind::Components:
-            return &design_->components[i].name;
+            return &componentAt(*design_, static_cast<Index>(i)).name;
         case CollectionKind::Nets:
             return &design_->nets[i].name;
         case CollectionKind::NetClasses:
@@ -309,7 +320,7 @@ class CollectionObject : public HostObject, public std::enable_shared_from_this<
         case CollectionKind::Texts:
             return &design_->texts[i]->text;
         case CollectionKind::Pins:
-            return &design_->components[owner_].pins[i].name;
+            return &componentAt(*design_, owner_).pins[i].name;
         case CollectionKind::Vias:
             break;
         }
@@ -326,14 +337,15 @@ class ComponentObject : public HostObject {
     ComponentObject(std::shared_ptr<Design> d, Index i) : design_(std::move(d)), index_(i) {}
     Value invoke(std::u16string_view member, CallKind kind, std::span<const Value> args) override {
         MemberCall call(member, kind, args);
-        ComponentData& component = design_->components[index_];
+        const ComponentData& component = componentAt(*design_, index_);
         if (call.is(u"Name", 0)) {
             return component.name;
         }
         if (call.is(u"Pins", 0)) {
             return std::make_shared<CollectionObject>(design_, CollectionKind::Pins, index_);
         }
-        return selection(call, *design_, component.selected, component.name);
+        return selection(call, *design_, component.selected, component.name,
+                         [&](bool selected) { design_->components.setSelected(index_, selected); });
     }
 
   private:
@@ -385,13 +397,11 @@ class PositionEnumerator : public HostEnumerator {
 // it started, each once, whatever is deleted or added meanwhile.
 class TextEnumerator : public HostEnumerator {
   public:
-    explicit TextEnumerator(std::shared_ptr<Design> design) : design_(std::move(design)) {
-        design_->sweepDeletedTexts();
-        snapshot_ = design_->texts;
-    }
+    explicit TextEnumerator(std::shared_ptr<Design> design)
+        : design_(std::move(design)), snapshot_(design_->textSnapshot()) {}
     bool next(Value& member) override {
-        while (position_ < snapshot_.size()) {
-            auto& text = snapshot_[position_++];
+        while (position_ < snapshot_->size()) {
+            auto& text = (*snapshot_)[position_++];
             if (!text->deleted) {
                 member = ObjectRef(std::make_shared<TextObject>(design_, text));
                 return true;
@@ -402,7 +412,7 @@ class TextEnumerator : public HostEnumerator {
 
   private:
     std::shared_ptr<Design> design_;
-    std::vector<std::shared_ptr<TextData>> snapshot_;
+    std::shared_ptr<const Design::TextList> snapshot_;
     std::size_t position_ = 0;
 };
 
@@ -467,6 +477,14 @@ class DocumentObject : public HostObject {
     }
 
   private:
+    static double finite(const Value& argument, std::u16string_view name) {
+        double value = argument.toDouble();
+        if (!std::isfinite(value)) {
+            throw hostError(u"参数不是有限的数: " + std::u16string(name));
+        }
+        return value;
+    }
+
     void checkLayer(std::int32_t layer) const {
         if (layer < 1 || static_cast<std::size_t>(layer) > design_->layers.size()) {
             throw hostError(u"无效的层号: " + fromUtf8(std::to_string(layer)));
@@ -476,14 +494,18 @@ class DocumentObject : public HostObject {
     Value addText(const MemberCall& call) {
         auto text = std::make_shared<TextData>();
         text->text = call.arg(0).toString();
+        // What the design file cannot hold would make the next save fail, so it never gets in.
+        if (text->text.find(u'\0') != std::u16string::npos) {
+            throw hostError(u"文本不能包含空字符");
+        }
         text->layer = call.arg(1).toInt32();
         checkLayer(text->layer);
-        text->x = call.arg(2).toDouble();
-        text->y = call.arg(3).toDouble();
-        text->height = call.arg(4).toDouble();
-        text->lineWidth = call.arg(5).toDouble();
+        text->x = finite(call.arg(2), u"x");
+        text->y = finite(call.arg(3), u"y");
+        text->height = finite(call.arg(4), u"height");
+        text->lineWidth = finite(call.arg(5), u"line width");
         checkFlag(call.arg(6));
-        text->rotation = call.arg(7).toDouble();
+        text->rotation = finite(call.arg(7), u"rotation");
         checkFlag(call.arg(8));
         design_->texts.push_back(text);
         tell(*design_, u"added " + text->text + u" at (" + number(text->x) + u", " +
