@@ -52,7 +52,7 @@ HRESULT BusyEditorWait::run(const std::function<HRESULT()>& call) const {
 }
 
 Failure BusyEditorWait::busyFailure(HRESULT rejection) {
-    return {static_cast<std::int32_t>(rejection), u"编辑器正忙，请关闭其对话框后重试"};
+    return Failure::editorBusy(static_cast<std::int32_t>(rejection));
 }
 
 std::chrono::milliseconds BusyEditorWait::currentPatience() {
