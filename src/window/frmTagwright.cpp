@@ -70,8 +70,11 @@ frmTagwright::frmTagwright(FormControls& controls, host::AttachFunction attach)
     : controls_(controls), attach_(std::move(attach)) {}
 
 bool frmTagwright::Form_Load() {
-    if (!fillLists())
+    std::optional<host::Failure> failure;
+    if (!fillLists(failure)) {
+        failAttach(failure ? &*failure : nullptr);
         return false;
+    }
     chooseLabelType(labels::NetNameLabel);
     controls_.setEnabled(CheckBox::chkUnUsedPins, false);
     controls_.setRotationIndex(0);
@@ -86,27 +89,38 @@ bool frmTagwright::Form_Load() {
 void frmTagwright::cmdUpdateList_Click() {
     if (running())
         return;
+    clearLists();
+    std::optional<host::Failure> failure;
+    if (fillLists(failure))
+        return;
+    if (!failure || !failure->isEditorBusy()) {
+        failAttach(failure ? &*failure : nullptr);
+        return;
+    }
+    // The editor is there but busy with a dialog: the window stays, with no half-filled
+    // list that could mislead, and the user refreshes once the dialog is closed.
+    clearLists();
+    showMessage(failure->description(), attachFailureTitle);
+}
+
+void frmTagwright::clearLists() {
     for (const ListBox list : {ListBox::lstCompList, ListBox::lstNetList, ListBox::lstNetClassList})
         controls_.listClear(list);
     controls_.layerClear();
-    fillLists();
 }
 
-bool frmTagwright::fillLists() {
-    bool filled = true;
-    {
-        // Half-filled lists would mislead, so this run has no cancel.
-        RunMonitor monitor(controls_, false);
-        const RunningScope running(run_, monitor);
-        try {
-            attachAndFill(monitor);
-        } catch (...) {
-            filled = false;
-        }
+bool frmTagwright::fillLists(std::optional<host::Failure>& failure) {
+    // Half-filled lists would mislead, so this run has no cancel.
+    RunMonitor monitor(controls_, false);
+    const RunningScope running(run_, monitor);
+    try {
+        attachAndFill(monitor);
+        return true;
+    } catch (const host::Failure& hostFailure) {
+        failure = hostFailure;
+    } catch (...) {
     }
-    if (!filled)
-        failAttach();
-    return filled;
+    return false;
 }
 
 void frmTagwright::attachAndFill(labels::RunProgress& progress) {
@@ -139,8 +153,11 @@ void frmTagwright::attachAndFill(labels::RunProgress& progress) {
     controls_.setLayerIndex(0);
 }
 
-void frmTagwright::failAttach() {
-    showMessage(attachFailureText, attachFailureTitle);
+void frmTagwright::failAttach(const host::Failure* failure) {
+    // A busy editor is named as such, so the user closes its dialog instead of looking for a
+    // design that is open all along.
+    const bool busy = failure != nullptr && failure->isEditorBusy();
+    showMessage(busy ? failure->description() : attachFailureText, attachFailureTitle);
     controls_.endProgram();
 }
 

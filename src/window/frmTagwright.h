@@ -1,6 +1,7 @@
 #pragma once
 
 #include "host/Attach.h"
+#include "host/Failure.h"
 #include "labels/SelectionSet.h"
 #include "labels/WindowSnapshot.h"
 #include "window/FormControls.h"
@@ -8,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,10 +55,13 @@ class frmTagwright {
   private:
     // Load and refresh share this: attach, fill the four lists. Throws on any failure.
     void attachAndFill(labels::RunProgress& progress);
-    // Load and refresh: the fill under a progress window that cannot be cancelled. False
-    // when it failed: the notice was shown and the program ends.
-    bool fillLists();
-    void failAttach();
+    // Load and refresh: the fill under a progress window that cannot be cancelled, over when
+    // this returns. False when it failed; `failure` then holds the host's failure, if it was one.
+    bool fillLists(std::optional<host::Failure>& failure);
+    // Shows the attach notice and ends the program; `failure` is null for anything thrown
+    // that is not a host failure.
+    void failAttach(const host::Failure* failure);
+    void clearLists();
     // Chooses an option from code, which behaves like the user's click on it.
     void chooseLabelType(std::int16_t index);
     // Runs one handler body under the busy cursor, watched by a RunMonitor that the user can
