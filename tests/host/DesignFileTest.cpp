@@ -66,6 +66,9 @@ TEST(DesignFile, BadFilesAreRefusedNamingFileAndField) {
         {R"({"nets": [], "components": [{"name": "a"}, {"pins": 3}]})",
          "components[1].pins must be an array"},
         {R"({"netClasses": [], "nets": [], "vias": [{}, 5]})", "vias[1] must be an object"},
+        {R"({"nets": [], "components": [{"name": "A"}], "components": [{"name": "B"}]})",
+         "components appears twice"},
+        {R"({"layers": ["Top"], "layers": []})", "layers appears twice"},
     };
     for (const auto& c : cases) {
         try {
