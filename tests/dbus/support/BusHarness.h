@@ -37,8 +37,14 @@ class StandinProcess {
   public:
     static constexpr int patienceMs = 10'000;
 
-    explicit StandinProcess(const QStringList& args) {
-        process_.start(QStringLiteral(EDITOR_STANDIN), args);
+    // `launcher`, when given, starts the editor: a program and its arguments, before the
+    // editor's path and `args`.
+    explicit StandinProcess(const QStringList& args, const QStringList& launcher = {}) {
+        if (launcher.isEmpty())
+            process_.start(QStringLiteral(EDITOR_STANDIN), args);
+        else
+            process_.start(launcher[0],
+                           launcher.mid(1) + QStringList{QStringLiteral(EDITOR_STANDIN)} + args);
     }
     ~StandinProcess() {
         if (process_.state() != QProcess::NotRunning) {
