@@ -3,50 +3,30 @@
 #include "host/Attach.h"
 #include "labels/SelectionSet.h"
 #include "labels/WindowSnapshot.h"
-#include "window/Messages.h"
-
-#include <QWidget>
+#include "window/FormControls.h"
 
 #include <cstdint>
 #include <functional>
-#include <memory>
-
-class QCheckBox;
-class QComboBox;
-class QLineEdit;
-class QListWidget;
-class QPushButton;
-class QRadioButton;
-class QTabWidget;
-
-namespace Ui {
-class frmTagwright;
-}
+#include <string>
+#include <vector>
 
 namespace tagwright::window {
 
-// The program's one window. Controls carry the names of the window description as object
-// names; an indexed group member name(i) is named name_i (optLabelType_0 .. optLabelType_2,
-// Label4_0 .. Label4_3, Label5_0 .. Label5_3), and the tab pages are tabObjListPage_0 .. _2.
-// Handlers are named after control and event and stay thin: they read the widgets into a
-// snapshot, call the label or maintenance logic and show its messages.
-class frmTagwright : public QWidget {
+// The program's one window, as behaviour: the handlers of every event, written once against
+// the widget operations of FormControls. A front end builds the widgets, implements
+// FormControls over them and calls these handlers when the toolkit reports the events.
+class frmTagwright {
   public:
-    explicit frmTagwright(host::AttachFunction attach, QWidget* parent = nullptr);
-    ~frmTagwright() override;
+    frmTagwright(FormControls& controls, host::AttachFunction attach);
 
     // Attaches, fills the lists and sets the start state; runs before the window is first
-    // shown. False when the attachment failed: the notice was shown and the program ends.
+    // shown. False when the attachment failed: the notice was shown, endProgram() was called,
+    // and the window must not be shown.
     bool Form_Load();
-
-    // What ends the program (cmdClose, the close box, a failed attach); the default closes
-    // the window and leaves the event loop. Tests observe it instead.
-    void setProgramEnd(std::function<void()> end) { endProgram_ = std::move(end); }
-    void setMessages(std::unique_ptr<Messages> messages) { messages_ = std::move(messages); }
 
     std::int16_t labelTypeIndex() const { return labelTypeIndex_; }
 
-    // The event handlers, public so that tests can raise an event the way the toolkit does.
+    // The event handlers, named after control and event.
     void cmdUpdateList_Click();
     void optLabelType_Click(std::int16_t index);
     void cmdAddLabel_Click();
@@ -55,39 +35,42 @@ class frmTagwright : public QWidget {
     void cmdLocateNet_Click();
     void cmdHelp_Click();
     void cmdClose_Click();
+    // Key presses see each typed character before the field inserts it; 0 drops it.
     void txtLabelFontH_KeyPress(std::int16_t& keyAscii);
     void txtLabelFontW_KeyPress(std::int16_t& keyAscii);
     void txtLabelOffsetX_KeyPress(std::int16_t& keyAscii);
     void txtLabelOffsetY_KeyPress(std::int16_t& keyAscii);
     void cboLabelRotation_KeyPress(std::int16_t& keyAscii);
-
-  protected:
-    void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
+    // The title-bar close box: no handler of the description's, but the program ends.
+    void Form_Close();
 
   private:
-    void applyFonts();
-    void connectHandlers();
     // Load and refresh share this: attach, fill the four lists. Throws on any failure.
     void attachAndFill();
     void failAttach();
+    // Chooses an option from code, which behaves like the user's click on it.
     void chooseLabelType(std::int16_t index);
-    // Runs one handler body; a failure it does not catch is reported and the window goes on.
+    // Runs one handler body under the busy cursor; a failure it does not catch is reported
+    // and the window goes on.
     void guarded(const std::function<void()>& body);
-    void reportFailure(std::int32_t number, const QString& description);
-    void showMessage(const QString& text, const QString& title);
+    void reportFailure(std::int32_t number, const std::u16string& description);
+    void showMessage(const std::u16string& text, const std::u16string& title);
     labels::ShowMessage messageCallback();
+    std::vector<labels::ListEntry> entriesOf(ListBox list) const;
     labels::WindowSnapshot snapshot() const;
 
-    std::unique_ptr<Ui::frmTagwright> ui_;
+    FormControls& controls_;
     host::AttachFunction attach_;
-    std::unique_ptr<Messages> messages_;
-    std::function<void()> endProgram_;
-
     host::HostApplication hostApplication_;
     host::HostDocument hostDocument_;
     std::int16_t labelTypeIndex_ = labels::NetNameLabel;
     labels::ComponentMask componentMask_;
+    bool busy_ = false;
 };
+
+// Typed characters for the size and offset fields: digits, "-", ".", Backspace, Ctrl+A.
+bool isSizeOrOffsetKey(std::int16_t keyAscii);
+// The same without "-": a negative rotation cannot be typed.
+bool isRotationKey(std::int16_t keyAscii);
 
 } // namespace tagwright::window

@@ -2,7 +2,7 @@
 // process on a copy of the sample board: what a user does, checked in the file it saves.
 #include "host/Attach.h"
 #include "support/BusHarness.h"
-#include "window/WindowHarness.h"
+#include "window/qt/WindowHarness.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -45,7 +45,7 @@ class SessionTest : public ::testing::Test {
         editor = std::make_unique<StandinProcess>(QStringList{path});
         ASSERT_TRUE(editor->waitUntilServing()) << editor->errors().toStdString();
         session.emplace(host::attachRunningEditor);
-        ASSERT_TRUE(session->window->Form_Load());
+        ASSERT_TRUE(session->form().Form_Load());
     }
     // The editor writes the design back when it is stopped.
     Design endSession() {
@@ -77,7 +77,7 @@ TEST_F(SessionTest, EachLabelTypeLandsInTheSavedDesign) {
             w.click("cmdAddLabel");
         };
         test::WindowHarness inMemory(json);
-        ASSERT_TRUE(inMemory.window->Form_Load());
+        ASSERT_TRUE(inMemory.form().Form_Load());
         addLabels(inMemory);
 
         QFile::remove(path);

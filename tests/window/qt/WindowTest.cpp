@@ -1,6 +1,7 @@
 #include "WindowHarness.h"
 
-#include "window/TaskbarHint.h"
+#include "maintenance/Locate.h"
+#include "window/qt/TaskbarHint.h"
 
 #include <QApplication>
 #include <QFontInfo>
@@ -18,7 +19,7 @@ namespace {
 // The window loaded and shown.
 struct Window : testing::Test {
     void SetUp() override {
-        ASSERT_TRUE(harness.window->Form_Load());
+        ASSERT_TRUE(harness.form().Form_Load());
         harness.window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(harness.window.get()));
     }
@@ -119,7 +120,7 @@ TEST_F(Window, EveryControlAsDescribed) {
     EXPECT_TRUE(harness.control("Frame1")->font().families().contains("Noto Sans CJK SC"));
 
     // A fixed dialog frame with its own icon.
-    const window::frmTagwright& form = *harness.window;
+    const QWidget& form = *harness.window;
     EXPECT_EQ(form.windowTitle(), "Tagwright ");
     EXPECT_EQ(std::pair(form.minimumSize(), form.maximumSize()),
               std::pair(QSize(353, 310), QSize(353, 310)));
@@ -130,27 +131,30 @@ TEST_F(Window, EveryControlAsDescribed) {
     EXPECT_EQ(form.windowIcon().availableSizes(), QList<QSize>({{32, 32}, {16, 16}}));
 }
 
-// From `start`, the named controls the Tab key visits (or that own what it visits) until
-// it comes round again.
-QStringList tabCycle(QWidget* start) {
-    const auto focused = [] {
-        QWidget* w = QApplication::focusWidget();
-        while (w != nullptr && (w->objectName().isEmpty() || w->objectName().startsWith("qt_")))
-            w = w->parentWidget();
-        return w != nullptr ? w->objectName() : QString();
-    };
-    start->setFocus(Qt::TabFocusReason);
-    QStringList visited{focused()};
+QString focusedControl() {
+    QWidget* w = QApplication::focusWidget();
+    while (w != nullptr && (w->objectName().isEmpty() || w->objectName().startsWith("qt_")))
+        w = w->parentWidget();
+    return w != nullptr ? w->objectName() : QString();
+}
+
+// From `start` (or the control that has the focus), the named controls the Tab key visits (or
+// that own what it visits) until it comes round again.
+QStringList tabCycle(QWidget* start = nullptr) {
+    if (start != nullptr)
+        start->setFocus(Qt::TabFocusReason);
+    QStringList visited{focusedControl()};
     for (int i = 0; i < 40 && (i == 0 || visited.back() != visited.front()); ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        visited << focused();
+        visited << focusedControl();
     }
     visited.removeLast();
     return visited;
 }
 
 // The designed order, not the visual one; controls on the pages behind the one in front are
-// hidden and take no focus, nor do disabled ones or the options not chosen.
+// hidden and take no focus, nor do disabled ones or the options not chosen. The window opens
+// with the focus on the chosen option.
 TEST_F(Window, TabKeyFollowsTheDesignedOrder) {
     harness.window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(harness.window.get()));
@@ -158,60 +162,150 @@ TEST_F(Window, TabKeyFollowsTheDesignedOrder) {
                               "cmdAddLabel",      "cmdDeleteLabel",  "cmdHelp",
                               "cboLabelRotation", "txtLabelFontW",   "txtLabelFontH",
                               "cmdUpdateList",    "tabObjList"};
-    const std::pair<const char*, QStringList> cycles[] = {
-        {"optLabelType_1",
-         {"lstCompList", "chkSelectedComp", "chkUnUsedPins", "cmdClose", "cmdLocateComp"}},
-        {"optLabelType_0", {"lstNetList", "chkSelectedNets", "cmdClose", "cmdLocateNet"}}};
-    for (const auto& [option, page] : cycles) {
-        harness.click(option);
-        EXPECT_EQ(tabCycle(harness.control(option)), QStringList{option} + head + page);
+    const QStringList componentsPage = {"lstCompList", "chkSelectedComp", "chkUnUsedPins",
+                                        "cmdClose", "cmdLocateComp"};
+    EXPECT_EQ(tabCycle(), QStringList{"optLabelType_1"} + head + componentsPage);
+
+    // The arrow keys move the choice, and the Tab stop with it.
+    QTest::keyClick(harness.control("optLabelType_1"), Qt::Key_Left);
+    EXPECT_EQ(harness.form().labelTypeIndex(), 0);
+    const QStringList netsPage = {"lstNetList", "chkSelectedNets", "cmdClose", "cmdLocateNet"};
+    EXPECT_EQ(tabCycle(), QStringList{"optLabelType_0"} + head + netsPage);
+    harness.click("optLabelType_1");
+    EXPECT_EQ(tabCycle(harness.control("optLabelType_1")),
+              QStringList{"optLabelType_1"} + head + componentsPage);
+}
+
+// The tab control refuses the user an unavailable page, but not the program.
+TEST_F(Window, UnavailablePagesRefuseOnlyTheUser) {
+    auto* tabs = harness.control<QTabWidget>("tabObjList");
+    QTabBar* bar = tabs->tabBar();
+    const auto clickPage = [bar](int page) {
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(page).center());
+    };
+    clickPage(1);
+    EXPECT_EQ(tabs->currentIndex(), 0);
+    harness.window->setCurrentPage(2);
+    EXPECT_EQ(tabs->currentIndex(), 2);
+    EXPECT_FALSE(tabs->isTabEnabled(2));
+
+    QTest::mouseClick(harness.control("optLabelType_0"), Qt::LeftButton);
+    for (const int page : {0, 2, 1}) {
+        clickPage(page);
+        EXPECT_EQ(tabs->currentIndex(), page);
     }
 }
 
-// What choosing each label type leaves behind, whatever type and page came before.
-TEST_F(Window, LabelTypeFromEveryTypeAndPage) {
-    // Page in front; nets page, classes page, unused pins, vias enabled.
-    using Effect = std::tuple<int, bool, bool, bool, bool>;
-    const Effect effectOf[] = {{1, true, true, false, true},
-                               {0, false, false, true, false},
-                               {2, false, true, false, true}};
-    auto* tabs = harness.control<QTabWidget>("tabObjList");
-    const auto option = [&](int index) {
-        return harness.control<QAbstractButton>(QString("optLabelType_%1").arg(index));
-    };
-    auto* unusedPins = harness.control<QAbstractButton>("chkUnUsedPins");
-    auto* vias = harness.control<QAbstractButton>("chkVias");
-    auto* nets = harness.control<QListWidget>("lstNetList");
-    QTabBar* bar = tabs->tabBar();
-
-    for (int from = 0; from < 3; ++from) {
-        for (int page = 0; page < 3; ++page) {
-            for (int chosen = 0; chosen < 3; ++chosen) {
-                QTest::mouseClick(option(from), Qt::LeftButton);
-                const bool reachable = tabs->isTabEnabled(page);
-                QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(page).center());
-                // The user can bring only an available page to the front.
-                ASSERT_EQ(tabs->currentIndex(), reachable ? page : std::get<0>(effectOf[from]));
-                if (!reachable)
-                    continue;
-                SCOPED_TRACE(testing::Message()
-                             << "type " << from << ", page " << page << ", then type " << chosen);
-                unusedPins->setChecked(true);
-                vias->setChecked(true);
-                nets->item(1)->setSelected(true);
-
-                QTest::mouseClick(option(chosen), Qt::LeftButton);
-                EXPECT_EQ(Effect(tabs->currentIndex(), tabs->isTabEnabled(1), tabs->isTabEnabled(2),
-                                 unusedPins->isEnabled(), vias->isEnabled()),
-                          effectOf[chosen]);
-                EXPECT_TRUE(tabs->isTabEnabled(0));
-                EXPECT_EQ(harness.window->labelTypeIndex(), chosen);
-                // Disabling never clears a tick or a list's choice.
-                EXPECT_TRUE(unusedPins->isChecked() && vias->isChecked());
-                EXPECT_TRUE(nets->item(1)->isSelected());
-            }
-        }
+// What the form reads and sets through FormControls is the control of that name.
+TEST_F(Window, FormControlsAreTheNamedWidgets) {
+    window::FormControls& controls = *harness.window;
+    harness.click("optLabelType_0"); // every page and check box available
+    const std::pair<window::ListBox, const char*> lists[] = {
+        {window::ListBox::lstCompList, "lstCompList"},
+        {window::ListBox::lstNetList, "lstNetList"},
+        {window::ListBox::lstNetClassList, "lstNetClassList"}};
+    for (const auto& [list, name] : lists) {
+        auto* widget = harness.control<QListWidget>(name);
+        controls.listAppend(list, u"X");
+        widget->item(widget->count() - 1)->setSelected(true);
+        EXPECT_EQ(controls.listCount(list), widget->count()) << name;
+        EXPECT_EQ(controls.listText(list, widget->count() - 1), u"X") << name;
+        EXPECT_TRUE(controls.listSelected(list, widget->count() - 1)) << name;
+        EXPECT_FALSE(controls.listSelected(list, 0)) << name;
+        controls.listClear(list);
+        EXPECT_EQ(widget->count(), 0) << name;
     }
+    const std::pair<window::CheckBox, const char*> boxes[] = {
+        {window::CheckBox::chkSelectedComp, "chkSelectedComp"},
+        {window::CheckBox::chkUnUsedPins, "chkUnUsedPins"},
+        {window::CheckBox::chkVias, "chkVias"},
+        {window::CheckBox::chkSelectedNets, "chkSelectedNets"},
+        {window::CheckBox::chkSelectedNetClasses, "chkSelectedNetClasses"}};
+    for (const auto& [box, name] : boxes) {
+        auto* widget = harness.control<QAbstractButton>(name);
+        EXPECT_FALSE(controls.checked(box)) << name;
+        widget->setChecked(true);
+        EXPECT_TRUE(controls.checked(box)) << name;
+        controls.setEnabled(box, false);
+        EXPECT_FALSE(widget->isEnabled()) << name;
+        controls.setEnabled(box, true);
+        EXPECT_TRUE(widget->isEnabled()) << name;
+    }
+    const std::pair<window::TextBox, const char*> fields[] = {
+        {window::TextBox::txtLabelOffsetX, "txtLabelOffsetX"},
+        {window::TextBox::txtLabelOffsetY, "txtLabelOffsetY"},
+        {window::TextBox::txtLabelFontH, "txtLabelFontH"},
+        {window::TextBox::txtLabelFontW, "txtLabelFontW"}};
+    for (const auto& [field, name] : fields) {
+        harness.setText(name, name);
+        EXPECT_EQ(controls.text(field), QString(name).toStdU16String());
+    }
+    for (int index = 0; index < 3; ++index) {
+        auto* option = harness.control<QAbstractButton>(QString("optLabelType_%1").arg(index));
+        EXPECT_EQ(controls.optionCaption(index), option->text().toStdU16String());
+        controls.chooseOption(index);
+        EXPECT_TRUE(option->isChecked());
+    }
+    auto* layer = harness.control<QComboBox>("cboLabelLayer");
+    controls.setLayerIndex(2);
+    EXPECT_EQ(std::tuple(controls.layerCount(), controls.layerIndex(), layer->currentText()),
+              std::tuple(3, 2, "Silkscreen Top"));
+    controls.layerClear();
+    EXPECT_EQ(std::tuple(layer->count(), controls.layerIndex()), std::tuple(0, -1));
+    controls.setRotationIndex(3);
+    EXPECT_EQ(controls.rotationText(), u"270");
+    harness.setText("cboLabelRotation", "45");
+    EXPECT_EQ(controls.rotationText(), u"45");
+}
+
+// A click on each button and the close box reach the form; the busy cursor is the
+// application's override cursor, lifted while a message is up.
+TEST_F(Window, EachEventReachesItsHandler) {
+    auto& h = harness;
+    const std::tuple<const char*, std::function<void()>, std::function<bool()>> clicks[] = {
+        {"cmdUpdateList", [&h] { h.design->nets[0].name = u"AGND"; },
+         [&h] { return h.control<QListWidget>("lstNetList")->item(0)->text() == "AGND"; }},
+        {"cmdAddLabel", [] {}, [&h] { return h.design->texts.size() == 7; }},
+        {"cmdDeleteLabel", [&h] { h.design->texts[0]->locked = true; },
+         [&h] { return h.design->liveTextCount() == 2; }},
+        {"cmdHelp", [] {}, [&h] { return h.messages->back().text.startsWith("版本"); }},
+        {"cmdLocateComp", [&h] { h.select("lstCompList", 1); },
+         [&h] { return h.design->components[1].selected; }},
+        // Its page is unavailable, and so the button disabled, until the option is clicked.
+        {"cmdLocateNet", [&h] { h.click("optLabelType_0"), h.select("lstNetList", 2); },
+         [&h] { return h.design->nets[2].selected; }},
+        {"cmdClose", [] {}, [&h] { return h.programEnds == 1; }},
+    };
+    for (const auto& [button, arrange, reached] : clicks) {
+        arrange();
+        harness.click(button);
+        EXPECT_TRUE(reached()) << button;
+    }
+    harness.window->close();
+    EXPECT_EQ(harness.programEnds, 2);
+
+    struct CursorAtMessage : window::qt::Messages {
+        void show(const QString&, const QString&) override {
+            busy.push_back(QApplication::overrideCursor() != nullptr);
+        }
+        std::vector<bool> busy;
+    };
+    auto owned = std::make_unique<CursorAtMessage>();
+    const CursorAtMessage& shown = *owned;
+    harness.window->setMessages(std::move(owned));
+    std::vector<bool> busyAtCall;
+    harness.log->beforeCall = [&](const host::RecordedCall& call) {
+        const QCursor* cursor = QApplication::overrideCursor();
+        busyAtCall.push_back(cursor != nullptr && cursor->shape() == Qt::WaitCursor);
+        if (call.member == u"AddText")
+            throw host::Failure(1004, u"应用程序定义或对象定义错误");
+    };
+    harness.click("cmdAddLabel");
+    EXPECT_FALSE(shown.busy.empty());
+    EXPECT_TRUE(std::ranges::none_of(shown.busy, std::identity()));
+    EXPECT_FALSE(busyAtCall.empty());
+    EXPECT_TRUE(std::ranges::all_of(busyAtCall, std::identity()));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 TEST_F(Window, FieldsTakeOnlyTheCharactersOfANumber) {
@@ -253,11 +347,11 @@ TEST(WindowOnX11, StaysOffTheTaskbarAcrossShows) {
     if (QGuiApplication::platformName() != "xcb")
         GTEST_SKIP() << "not on X11";
     test::WindowHarness harness;
-    ASSERT_TRUE(harness.window->Form_Load());
+    ASSERT_TRUE(harness.form().Form_Load());
     for (int show = 0; show < 2; ++show) {
         harness.window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(harness.window.get()));
-        EXPECT_TRUE(window::isKeptOffTaskbar(harness.window.get())) << show;
+        EXPECT_TRUE(window::qt::isKeptOffTaskbar(harness.window.get())) << show;
         harness.window->hide();
         QTest::qWait(20);
     }

@@ -4,7 +4,7 @@
 
 class QWidget;
 
-namespace tagwright::window {
+namespace tagwright::window::qt {
 
 // Every message the window shows goes through here, so tests can read and dismiss them.
 class Messages {
@@ -24,4 +24,4 @@ class MessageBoxes : public Messages {
     QWidget* owner_;
 };
 
-} // namespace tagwright::window
+} // namespace tagwright::window::qt

@@ -1,8 +1,8 @@
-#include "window/Messages.h"
+#include "window/qt/Messages.h"
 
 #include <QMessageBox>
 
-namespace tagwright::window {
+namespace tagwright::window::qt {
 
 void MessageBoxes::show(const QString& text, const QString& title) {
     // Before the window is first shown (the attach failure at load) the box stands alone.
@@ -14,4 +14,4 @@ void MessageBoxes::show(const QString& text, const QString& title) {
     box.exec();
 }
 
-} // namespace tagwright::window
+} // namespace tagwright::window::qt

@@ -1,21 +1,15 @@
-#include "window/EntryFilter.h"
+#include "window/qt/EntryFilter.h"
 
 #include <QCoreApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QWidget>
 
-namespace tagwright::window {
+namespace tagwright::window::qt {
 
 namespace {
 
-constexpr std::int16_t ctrlA = 1;
 constexpr std::int16_t backspace = 8;
-
-bool isNumberKey(std::int16_t code, bool minusAllowed) {
-    return (code >= '0' && code <= '9') || code == '.' || code == backspace || code == ctrlA ||
-           (minusAllowed && code == '-');
-}
 
 class KeyPressFilter : public QObject {
   public:
@@ -102,16 +96,8 @@ class KeyPressFilter : public QObject {
 
 } // namespace
 
-bool isSizeOrOffsetKey(std::int16_t keyAscii) {
-    return isNumberKey(keyAscii, true);
-}
-
-bool isRotationKey(std::int16_t keyAscii) {
-    return isNumberKey(keyAscii, false);
-}
-
 void installKeyPress(QWidget* field, KeyPressHandler handler) {
     field->installEventFilter(new KeyPressFilter(field, std::move(handler)));
 }
 
-} // namespace tagwright::window
+} // namespace tagwright::window::qt

@@ -2,7 +2,7 @@
 
 class QWidget;
 
-namespace tagwright::window {
+namespace tagwright::window::qt {
 
 // Keeps `window` off the taskbar. On X11 no window flag does this, so the window's own
 // _NET_WM_STATE gets _NET_WM_STATE_SKIP_TASKBAR before it is mapped; the window manager drops
@@ -13,4 +13,4 @@ void keepOffTaskbar(QWidget* window);
 // Whether the window's _NET_WM_STATE asks to skip the taskbar (false where there is no X11).
 bool isKeptOffTaskbar(QWidget* window);
 
-} // namespace tagwright::window
+} // namespace tagwright::window::qt

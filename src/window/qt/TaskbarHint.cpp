@@ -1,4 +1,4 @@
-#include "window/TaskbarHint.h"
+#include "window/qt/TaskbarHint.h"
 
 #include <QGuiApplication>
 #include <QWidget>
@@ -12,7 +12,7 @@
 #include <memory>
 #include <vector>
 
-namespace tagwright::window {
+namespace tagwright::window::qt {
 
 namespace {
 
@@ -75,17 +75,17 @@ bool isKeptOffTaskbar(QWidget* window) {
                     atom(connection, "_NET_WM_STATE_SKIP_TASKBAR"));
 }
 
-} // namespace tagwright::window
+} // namespace tagwright::window::qt
 
 #else
 
-namespace tagwright::window {
+namespace tagwright::window::qt {
 
 void keepOffTaskbar(QWidget*) {}
 bool isKeptOffTaskbar(QWidget*) {
     return false;
 }
 
-} // namespace tagwright::window
+} // namespace tagwright::window::qt
 
 #endif

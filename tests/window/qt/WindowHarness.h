@@ -5,7 +5,7 @@
 #include "host/memory/DesignFile.h"
 #include "host/memory/MemoryHost.h"
 #include "support/TestDesign.h"
-#include "window/frmTagwright.h"
+#include "window/qt/FormWindow.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -36,7 +36,7 @@ struct Message {
 using MessageLog = std::vector<Message>;
 
 // Records every message the window shows; each counts as dismissed at once.
-struct RecordedMessages : window::Messages {
+struct RecordedMessages : window::qt::Messages {
     explicit RecordedMessages(std::shared_ptr<MessageLog> shown) : shown(std::move(shown)) {}
     void show(const QString& text, const QString& title) override {
         shown->push_back({text, title});
@@ -49,14 +49,15 @@ struct RecordedMessages : window::Messages {
 struct WindowUnderTest {
     std::shared_ptr<MessageLog> messages = std::make_shared<MessageLog>();
     int programEnds = 0;
-    std::unique_ptr<window::frmTagwright> window;
+    std::unique_ptr<window::qt::FormWindow> window;
 
     explicit WindowUnderTest(host::AttachFunction attach)
-        : window(std::make_unique<window::frmTagwright>(std::move(attach))) {
+        : window(std::make_unique<window::qt::FormWindow>(std::move(attach))) {
         window->setMessages(std::make_unique<RecordedMessages>(messages));
         window->setProgramEnd([this] { ++programEnds; });
     }
 
+    window::frmTagwright& form() const { return window->form(); }
     template <class Widget = QWidget> Widget* control(const QString& name) const {
         auto* widget = window->objectName() == name ? qobject_cast<Widget*>(window.get())
                                                     : window->findChild<Widget*>(name);

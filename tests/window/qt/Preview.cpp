@@ -2,7 +2,7 @@
 // picture of it: tagwright_window_preview DESIGN.json OUT.png
 #include "host/memory/DesignFile.h"
 #include "host/memory/MemoryHost.h"
-#include "window/frmTagwright.h"
+#include "window/qt/FormWindow.h"
 
 #include <QApplication>
 #include <QPixmap>
@@ -26,9 +26,9 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;
     }
-    window::frmTagwright window(
+    window::qt::FormWindow window(
         [design] { return host::HostApplication(host::memory::makeApplication(design)); });
-    if (!window.Form_Load())
+    if (!window.form().Form_Load())
         return 1;
     window.show();
 

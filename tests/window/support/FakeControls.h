@@ -1,0 +1,127 @@
+#pragma once
+
+#include "host/Text.h"
+#include "window/FormControls.h"
+
+#include <array>
+#include <ostream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace tagwright::test {
+
+struct FormMessage {
+    std::u16string text, title = u"Tagwright";
+    friend bool operator==(const FormMessage&, const FormMessage&) = default;
+    friend void PrintTo(const FormMessage& m, std::ostream* out) {
+        *out << "[" << host::toUtf8(m.title) << "] " << host::toUtf8(m.text);
+    }
+};
+
+// The window's controls as plain state: what the form sets, and what a user sets before
+// raising an event. Behaves like a toolkit where the form could tell: disabling the current page
+// brings the next available one to the front, and the focus moves only when asked to.
+class FakeControls : public window::FormControls {
+  public:
+    struct Entry {
+        std::u16string text;
+        bool selected = false;
+    };
+    struct Box {
+        bool ticked = false, enabled = true;
+    };
+
+    // As the window is created, before the form loads.
+    std::array<std::vector<Entry>, 3> lists;
+    std::vector<std::u16string> layers;
+    int layer = -1;
+    std::u16string rotation;
+    std::array<Box, 5> boxes;
+    std::array<std::u16string, 4> texts{u"", u"", u"15", u"1"};
+    int chosenOption = -1;
+    int focusedOption = -1;
+    int page = window::netsPage;
+    std::array<bool, 3> available{true, true, true};
+
+    std::vector<FormMessage> messages;
+    // Busy changes and messages in order: "busy", "idle", "message".
+    std::vector<std::string> trace;
+    bool busy = false;
+    int programEnds = 0;
+
+    Box& box(window::CheckBox b) { return boxes.at(static_cast<std::size_t>(b)); }
+    std::vector<Entry>& list(window::ListBox l) { return lists.at(static_cast<std::size_t>(l)); }
+    std::u16string& field(window::TextBox t) { return texts.at(static_cast<std::size_t>(t)); }
+    std::vector<std::u16string> listTexts(window::ListBox l) const {
+        std::vector<std::u16string> out;
+        for (const Entry& e : lists.at(static_cast<std::size_t>(l)))
+            out.push_back(e.text);
+        return out;
+    }
+
+    void listClear(window::ListBox l) override { list(l).clear(); }
+    void listAppend(window::ListBox l, const std::u16string& text) override {
+        list(l).push_back({text});
+    }
+    int listCount(window::ListBox l) const override {
+        return static_cast<int>(lists.at(static_cast<std::size_t>(l)).size());
+    }
+    std::u16string listText(window::ListBox l, int index) const override {
+        return lists.at(static_cast<std::size_t>(l)).at(static_cast<std::size_t>(index)).text;
+    }
+    bool listSelected(window::ListBox l, int index) const override {
+        return lists.at(static_cast<std::size_t>(l)).at(static_cast<std::size_t>(index)).selected;
+    }
+
+    void layerClear() override { layers.clear(), layer = -1; }
+    void layerAppend(const std::u16string& text) override { layers.push_back(text); }
+    int layerCount() const override { return static_cast<int>(layers.size()); }
+    int layerIndex() const override { return layer; }
+    void setLayerIndex(int index) override {
+        if (index < -1 || index >= layerCount())
+            throw std::out_of_range("layer index");
+        layer = index;
+    }
+
+    std::u16string rotationText() const override { return rotation; }
+    void setRotationIndex(int index) override {
+        rotation = std::array{u"00", u"90", u"180", u"270"}.at(static_cast<std::size_t>(index));
+    }
+
+    bool checked(window::CheckBox b) const override {
+        return boxes.at(static_cast<std::size_t>(b)).ticked;
+    }
+    void setEnabled(window::CheckBox b, bool enabled) override { box(b).enabled = enabled; }
+    std::u16string text(window::TextBox t) const override {
+        return texts.at(static_cast<std::size_t>(t));
+    }
+
+    void chooseOption(int index) override { chosenOption = index; }
+    std::u16string optionCaption(int index) const override {
+        return std::array{u"网络名称", u"管脚号", u"网络类型"}.at(static_cast<std::size_t>(index));
+    }
+    void focusChosenOption() override { focusedOption = chosenOption; }
+
+    int currentPage() const override { return page; }
+    void setCurrentPage(int p) override { page = p; }
+    void setPageAvailable(int p, bool isAvailable) override {
+        available.at(static_cast<std::size_t>(p)) = isAvailable;
+        for (int next = 1; p == page && !isAvailable && next < 3; ++next) {
+            if (available.at(static_cast<std::size_t>((page + next) % 3)))
+                page = (page + next) % 3;
+        }
+    }
+
+    void showMessage(const std::u16string& text, const std::u16string& title) override {
+        messages.push_back({text, title});
+        trace.push_back("message");
+    }
+    void setBusy(bool isBusy) override {
+        busy = isBusy;
+        trace.push_back(isBusy ? "busy" : "idle");
+    }
+    void endProgram() override { ++programEnds; }
+};
+
+} // namespace tagwright::test
