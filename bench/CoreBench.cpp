@@ -15,9 +15,11 @@ namespace {
 
 // 10k components of 10 pins: 100k pins, and 20k vias.
 const host::memory::Design& bigBoard() {
-    static const host::memory::Design board = host::memory::generateBoard(
-        {.components = 10000, .pinsPerComponent = 10, .nets = 5000, .netClasses = 8,
-         .vias = 20000});
+    static const host::memory::Design board = host::memory::generateBoard({.components = 10000,
+                                                                           .pinsPerComponent = 10,
+                                                                           .nets = 5000,
+                                                                           .netClasses = 8,
+                                                                           .vias = 20000});
     return board;
 }
 
@@ -68,12 +70,40 @@ void hostCallsPerLabel(benchmark::State& state) {
         host::HostDocument document(host::recordCalls(host::memory::makeDocument(design), log));
         labels::ComponentMask mask;
         labels::addLabels(document, window, mask, [](const auto&, const auto&) {});
-        perLabel = static_cast<double>(log->calls.size()) / static_cast<double>(design->texts.size());
+        perLabel =
+            static_cast<double>(log->calls.size()) / static_cast<double>(design->texts.size());
     }
     state.counters["calls_per_label"] = perLabel;
 }
-BENCHMARK(hostCallsPerLabel)->Arg(labels::NetNameLabel)->Arg(labels::PinNumberLabel)
-    ->Arg(labels::NetClassLabel)->Unit(benchmark::kMillisecond);
+BENCHMARK(hostCallsPerLabel)
+    ->Arg(labels::NetNameLabel)
+    ->Arg(labels::PinNumberLabel)
+    ->Arg(labels::NetClassLabel)
+    ->Unit(benchmark::kMillisecond);
+
+// Equal component names are legal in a design; each labelled component is still one lookup.
+void pinNumberRunWithRepeatedName(benchmark::State& state) {
+    const auto board = host::memory::generateBoard(
+        {.components = 20000, .pinsPerComponent = 1, .nets = 2000, .repeatedNames = 1});
+    auto window = windowFor(board, labels::PinNumberLabel);
+    window.unusedPins = true;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto design = std::make_shared<host::memory::Design>(board);
+        host::HostDocument document(host::memory::makeDocument(design));
+        labels::ComponentMask mask;
+        state.ResumeTiming();
+        labels::addLabels(document, window, mask, nullptr);
+        state.PauseTiming();
+        if (design->texts.size() != 20000) {
+            state.SkipWithError("not every component was labelled");
+        }
+        design.reset();
+        state.ResumeTiming();
+    }
+    state.counters["components"] = 20000;
+}
+BENCHMARK(pinNumberRunWithRepeatedName)->Unit(benchmark::kMillisecond);
 
 void removeLabels(benchmark::State& state) {
     auto labelled = host::memory::generateBoard({.components = 10, .texts = 100000});

@@ -18,14 +18,14 @@ bool isBlank(char16_t c) {
 } // namespace
 
 double parseNumber(std::u16string_view text) {
+    if (text.empty()) {
+        return 0;
+    }
     while (!text.empty() && isBlank(text.front())) {
         text.remove_prefix(1);
     }
     while (!text.empty() && isBlank(text.back())) {
         text.remove_suffix(1);
-    }
-    if (text.empty()) {
-        return 0;
     }
     // Only the plain decimal form: the filters let "-" and "." through anywhere, so "1.2.3",
     // a lone "-" or "." must be refused here rather than read as a prefix.
@@ -48,7 +48,13 @@ double parseNumber(std::u16string_view text) {
     double value = 0;
     auto result = std::from_chars(ascii.data(), ascii.data() + ascii.size(), value);
     if (result.ec == std::errc::result_out_of_range) {
-        throw host::Failure::overflow();
+        // Out of range either way: a whole part of hundreds of digits overflows, while a
+        // fraction too small for a double rounds to zero, as the nearest double is.
+        bool fractionOnly = ascii.find_first_not_of("-0") == ascii.find('.');
+        if (!fractionOnly) {
+            throw host::Failure::overflow();
+        }
+        return ascii.front() == '-' ? -0.0 : 0.0;
     }
     if (result.ec != std::errc() || result.ptr != ascii.data() + ascii.size()) {
         throw host::Failure::typeMismatch();

@@ -13,8 +13,9 @@ struct LabelSettings {
 };
 
 // A field's text as a number: optional blanks, an optional leading "-", digits with at most
-// one "." and at least one digit; "." whatever the locale. Empty text is 0. Anything else is
-// a type mismatch (13).
+// one "." and at least one digit; "." whatever the locale. Only the empty text is 0: blanks
+// alone are no number. Anything else is a type mismatch (13); a number beyond the range of a
+// double is an overflow (6).
 double parseNumber(std::u16string_view text);
 
 // Converts the mil values typed in the window into the design's unit. Unit codes: 2 mils,

@@ -2,7 +2,21 @@
 
 #include "host/Failure.h"
 
+#include <algorithm>
+
 namespace tagwright::maintenance {
+
+namespace {
+
+bool pastTheEnd(const host::HostCollection& collection, std::size_t position) {
+    try {
+        return position > static_cast<std::size_t>(std::max(collection.get(u"Count").toInt32(), 0));
+    } catch (const host::Failure&) {
+        return false; // no count to compare with: the failure of Item stands
+    }
+}
+
+} // namespace
 
 void locate(const host::HostDocument& document, LocateTarget target,
             const std::vector<labels::ListEntry>& list, const labels::ShowMessage& showMessage) {
@@ -15,7 +29,12 @@ void locate(const host::HostDocument& document, LocateTarget target,
         try {
             member = host::HostRole(collection.item(static_cast<std::int32_t>(p + 1)));
         } catch (const host::Failure&) {
-            return stale(); // the design has fewer members than the list
+            // Only a position past the end means the list is behind the design; the editor
+            // gone or a refused call is reported as the failure it is.
+            if (pastTheEnd(collection, p + 1)) {
+                return stale();
+            }
+            throw;
         }
         // Positions tie the list to the design only until the design changes; the name check
         // keeps a changed design from getting the wrong objects selected.

@@ -13,8 +13,9 @@ inline constexpr char16_t staleListMessage[] = u"对象列表已过期，请先�
 
 // Selects in the editor exactly the chosen entries of `list` (entry p is member p + 1 of the
 // collection), deselects the other listed ones and brings the selection into view. A member
-// whose name no longer matches its entry stops the pass with the stale-list message, so the
-// wrong object is never selected.
+// that is missing (past the end of the collection) or whose name no longer matches its entry
+// stops the pass with the stale-list message, so the wrong object is never selected. Every
+// other host failure propagates as itself.
 void locate(const host::HostDocument& document, LocateTarget target,
             const std::vector<labels::ListEntry>& list, const labels::ShowMessage& showMessage);
 

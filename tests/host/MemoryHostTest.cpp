@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <utility>
 
 using namespace tagwright;
 using host::Value;
@@ -33,6 +34,55 @@ TEST(MemoryHost, ItemFindsMembersByPositionAndFirstName) {
     EXPECT_EQ(failureOf([&] { nets.item(4); }), host::Failure::SubscriptOutOfRange);
     EXPECT_EQ(failureOf([&] { nets.item(0); }), host::Failure::SubscriptOutOfRange);
     EXPECT_NE(failureOf([&] { nets.item(u"VCC"); }), 0);
+}
+
+// The lookup by name must follow every change to the components, whether or not the count
+// changes, and always answer the first of equal names.
+TEST(MemoryHost, ComponentByNameFollowsEveryChange) {
+    test::TestHost host(
+        host::memory::generateBoard({.components = 6, .pinsPerComponent = 1, .nets = 2}));
+    auto& components = host.design->components;
+    auto positionOf = [&](const std::u16string& name) -> std::int32_t {
+        host::ObjectRef found;
+        if (failureOf([&] { found = host.document.components().item(name); }) != 0) {
+            return 0;
+        }
+        host::HostComponent(found).setSelected(true); // marks which one it was
+        for (std::size_t i = 0; i < components.size(); ++i) {
+            if (std::as_const(components)[i].selected) {
+                components[i].selected = false;
+                return static_cast<std::int32_t>(i + 1);
+            }
+        }
+        return -1;
+    };
+    struct Step {
+        const char* what;
+        std::function<void()> change;
+        std::vector<std::pair<std::u16string, std::int32_t>> lookups; // name, position or 0
+    };
+    const Step steps[] = {
+        {"as generated", [] {}, {{u"U2", 2}, {u"U6", 6}, {u"U7", 0}}},
+        {"renamed, count the same", [&] { components[1].name = u"Q9"; }, {{u"Q9", 2}, {u"U2", 0}}},
+        {"renamed to an earlier name",
+         [&] { components[2].name = u"U1"; },
+         {{u"U1", 1}, {u"U3", 0}}},
+        {"the first of two equal names renamed",
+         [&] { components[0].name = u"Y"; },
+         {{u"U1", 3}, {u"Y", 1}}},
+        {"removed", [&] { components.pop_back(); }, {{u"U6", 0}, {u"U5", 5}}},
+        {"added behind an equal name",
+         [&] {
+             components.push_back({u"U5", false, {}, {}});
+         },
+         {{u"U5", 5}, {u"U4", 4}}},
+    };
+    for (const auto& step : steps) {
+        step.change();
+        for (const auto& [name, position] : step.lookups) {
+            EXPECT_EQ(positionOf(name), position) << step.what << ": " << host::toUtf8(name);
+        }
+    }
 }
 
 TEST(MemoryHost, CallsThatCannotWorkFailWithTheirNumbers) {
@@ -122,6 +172,16 @@ TEST(BoardGenerator, SameShapeSameBoard) {
     host::memory::BoardShape shape{.components = 30, .pinsPerComponent = 8, .nets = 40, .vias = 50};
     EXPECT_EQ(host::memory::serializeDesign(host::memory::generateBoard(shape)),
               host::memory::serializeDesign(host::memory::generateBoard(shape)));
+
+    shape.repeatedNames = 3;
+    const auto board = host::memory::generateBoard(shape);
+    std::vector<std::u16string> repeated;
+    for (std::size_t i = 1; i < board.components.size(); ++i) {
+        if (board.components[i].name == board.components[i - 1].name) {
+            repeated.push_back(board.components[i].name);
+        }
+    }
+    EXPECT_EQ(repeated, (std::vector<std::u16string>{u"U9", u"U19", u"U29"}));
 }
 
 } // namespace

@@ -10,28 +10,40 @@ using labels::parseNumber;
 namespace {
 
 TEST(ParseNumber, AcceptsPlainDecimalsOnly) {
+    const std::u16string zeros(400, u'0');
     struct Case {
         std::u16string text;
         double value;
     };
-    const Case good[] = {{u"", 0},     {u"15", 15},   {u"-2.5", -2.5},
-                         {u".5", 0.5}, {u"5.", 5},    {u" 10 ", 10},
-                         {u"00", 0},   {u"0.8", 0.8}, {u"\t-0.25", -0.25}};
+    const Case good[] = {{u"", 0},
+                         {u"15", 15},
+                         {u"-2.5", -2.5},
+                         {u".5", 0.5},
+                         {u"5.", 5},
+                         {u" 10 ", 10},
+                         {u"00", 0},
+                         {u"0.8", 0.8},
+                         {u"\t-0.25", -0.25},
+                         // below the smallest double: the nearest double is zero
+                         {u"0." + zeros + u"1", 0},
+                         {u"-." + zeros + u"7", -0.0}};
     for (const auto& c : good) {
         EXPECT_DOUBLE_EQ(parseNumber(c.text), c.value);
     }
-    const std::u16string bad[] = {u"-",   u".",   u"1.2.3", u"1-2", u"--1", u"+1",
-                                  u"1e3", u"1,5", u"１",    u"abc", u"- 1", u" "};
-    for (const auto& text : bad) {
-        if (text == u" ") {
-            EXPECT_DOUBLE_EQ(parseNumber(text), 0); // only blanks is as good as empty
-            continue;
-        }
+    struct Bad {
+        std::u16string text;
+        std::int32_t failure;
+    };
+    const Bad bad[] = {{u"-", 13},   {u".", 13},     {u"1.2.3", 13},    {u"1-2", 13},
+                       {u"--1", 13}, {u"+1", 13},    {u"1e3", 13},      {u"1,5", 13},
+                       {u"１", 13},  {u"abc", 13},   {u"- 1", 13},      {u" ", 13},
+                       {u"\t", 13},  {u" \t  ", 13}, {u"1" + zeros, 6}, {u"-1" + zeros + u".5", 6}};
+    for (const auto& c : bad) {
         try {
-            parseNumber(text);
-            ADD_FAILURE() << "accepted a bad number";
+            double value = parseNumber(c.text);
+            ADD_FAILURE() << "accepted a bad number as " << value;
         } catch (const host::Failure& e) {
-            EXPECT_EQ(e.number(), host::Failure::TypeMismatch);
+            EXPECT_EQ(e.number(), c.failure);
         }
     }
 }

@@ -1,8 +1,12 @@
 #include "support/TestDesign.h"
 
+#include "host/Failure.h"
 #include "maintenance/Locate.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
 
 using namespace tagwright;
 using labels::ListEntry;
@@ -70,6 +74,43 @@ TEST(Locate, StaleListNeverSelectsTheWrongObject) {
         for (std::size_t i = 0; i < 3; ++i) {
             EXPECT_EQ(host.design->nets[i].selected, c.selectedAfter[i]) << c.what << " " << i;
         }
+        EXPECT_EQ(host.design->showSelectionCalls, 0u) << c.what;
+    }
+}
+
+// Only a missing member means the list is stale; anything else the editor does wrong is
+// reported as its own failure, and nothing after it is written.
+TEST(Locate, OtherHostFailuresPropagateAsThemselves) {
+    struct Case {
+        const char* what;
+        std::vector<std::u16string> failing; // members whose second call fails
+    };
+    const Case cases[] = {
+        {"editor gone at Item", {u"Item"}},
+        {"editor gone at Item and Count", {u"Item", u"Count"}},
+        {"Name refused", {u"Name"}},
+        {"Selected refused", {u"Selected"}},
+    };
+    for (const auto& c : cases) {
+        test::TestHost host;
+        std::map<std::u16string, int> seen;
+        host.log->beforeCall = [&](const host::RecordedCall& call) {
+            if (std::find(c.failing.begin(), c.failing.end(), call.member) != c.failing.end() &&
+                ++seen[call.member] >= 2) {
+                throw host::Failure(462, u"远程服务器机器不存在或不可用");
+            }
+        };
+        Shown shown;
+        std::int32_t failure = 0;
+        try {
+            maintenance::locate(host.document, maintenance::LocateTarget::Nets,
+                                {{u"GND", true}, {u"SDA", true}, {u"NC1", true}}, shown.callback());
+        } catch (const host::Failure& e) {
+            failure = e.number();
+        }
+        EXPECT_EQ(failure, 462) << c.what;
+        EXPECT_TRUE(shown.messages.empty()) << c.what;
+        EXPECT_FALSE(host.design->nets[1].selected || host.design->nets[2].selected) << c.what;
         EXPECT_EQ(host.design->showSelectionCalls, 0u) << c.what;
     }
 }

@@ -2,6 +2,7 @@
 
 #include "host/Text.h"
 
+#include <algorithm>
 #include <random>
 #include <string>
 
@@ -39,9 +40,12 @@ Design generateBoard(const BoardShape& shape) {
     }
     design.components.reserve(static_cast<std::size_t>(shape.components));
     std::int32_t pinCount = 0;
+    const std::int32_t repeatEvery =
+        shape.repeatedNames > 0 ? std::max(shape.components / shape.repeatedNames, 2) : 0;
     for (std::int32_t c = 0; c < shape.components; ++c) {
         ComponentData component;
-        component.name = name("U", c + 1);
+        bool repeats = repeatEvery > 0 && c % repeatEvery == repeatEvery - 1;
+        component.name = name("U", repeats ? c : c + 1);
         component.pins.reserve(static_cast<std::size_t>(shape.pinsPerComponent));
         for (std::int32_t p = 0; p < shape.pinsPerComponent; ++p, ++pinCount) {
             PinData pin;

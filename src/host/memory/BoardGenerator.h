@@ -13,6 +13,9 @@ struct BoardShape {
     std::int32_t netClasses = 4;
     std::int32_t vias = 100;
     std::int32_t texts = 0; // marked labels already on the board
+    // Components that repeat the name of the one before them, spread evenly over the board:
+    // editors allow equal names, and lookups by name must stay fast when they occur.
+    std::int32_t repeatedNames = 0;
     std::uint32_t seed = 1;
 };
 

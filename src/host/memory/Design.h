@@ -1,5 +1,7 @@
 #pragma once
 
+#include "host/memory/ComponentList.h"
+
 #include <nlohmann/json.hpp>
 
 #include <cstddef>
@@ -7,29 +9,9 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 namespace tagwright::host::memory {
-
-// Positions into the design's arrays; -1 means "none" (no net, no class).
-using Index = std::int32_t;
-constexpr Index none = -1;
-
-struct PinData {
-    std::u16string name;
-    std::int32_t number = 0;
-    double x = 0, y = 0;
-    Index net = none;
-    nlohmann::json extra; // fields of the design file this program does not know, kept as read
-};
-
-struct ComponentData {
-    std::u16string name;
-    bool selected = false;
-    std::vector<PinData> pins;
-    nlohmann::json extra;
-};
 
 struct NetClassData {
     std::u16string name;
@@ -66,7 +48,7 @@ struct Design {
     std::vector<std::u16string> layers;
     std::vector<NetClassData> netClasses;
     std::vector<NetData> nets;
-    std::vector<ComponentData> components;
+    ComponentList components;
     std::vector<ViaData> vias;
     std::vector<std::shared_ptr<TextData>> texts;
     nlohmann::json extra;
@@ -76,16 +58,9 @@ struct Design {
     // Told of every change made through the host interface, in words (for a verbose editor).
     std::function<void(const std::u16string&)> onChange;
 
-    // Component by name (first of a name), built on first use: every labelled component is
-    // looked up by name, and a linear search would make large runs quadratic.
-    Index findComponent(const std::u16string& name);
-
     std::size_t deletedTexts = 0;
     void sweepDeletedTexts();
     std::size_t liveTextCount() const { return texts.size() - deletedTexts; }
-
-  private:
-    std::unordered_map<std::u16string, Index> componentsByName_;
 };
 
 } // namespace tagwright::host::memory

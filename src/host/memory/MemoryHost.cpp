@@ -5,6 +5,7 @@
 
 #include <charconv>
 #include <limits>
+#include <utility>
 
 namespace tagwright::host::memory {
 
@@ -23,6 +24,12 @@ std::u16string number(double value) {
     char buffer[32];
     auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
     return fromUtf8(std::string_view(buffer, result.ptr - buffer));
+}
+
+// Reading a component through the const list keeps its name index: a run reads every pin of
+// every labelled component between two lookups by name.
+const ComponentData& componentAt(const Design& design, Index i) {
+    return design.components[static_cast<std::size_t>(i)];
 }
 
 void tell(const Design& design, const std::u16string& what) {
@@ -75,13 +82,15 @@ void checkFlag(const Value& v) {
 
 // The editor's selection flag of a component or net, read and written by name; the last
 // member either object answers, so anything else is unsupported.
-Value selection(const MemberCall& call, const Design& design, bool& selected,
-                const std::u16string& name) {
+template <class Select>
+Value selection(const MemberCall& call, const Design& design, bool selected,
+                const std::u16string& name, const Select& select) {
     if (call.is(u"Selected", 0)) {
         return selected;
     }
     if (call.isPut(u"Selected")) {
         selected = call.arg(0).toBool();
+        select(selected);
         tell(design, (selected ? u"selected " : u"deselected ") + name);
         return {};
     }
@@ -119,7 +128,8 @@ class NetObject : public HostObject {
             }
             return std::make_shared<NetClassObject>(design_, net.netClass);
         }
-        return selection(call, *design_, net.selected, net.name);
+        return selection(call, *design_, net.selected, net.name,
+                         [&](bool selected) { net.selected = selected; });
     }
 
   private:
@@ -140,7 +150,7 @@ class PinObject : public HostObject {
         : design_(std::move(d)), component_(component), pin_(pin) {}
     Value invoke(std::u16string_view member, CallKind kind, std::span<const Value> args) override {
         MemberCall call(member, kind, args);
-        const PinData& pin = design_->components[component_].pins[pin_];
+        const PinData& pin = componentAt(*design_, component_).pins[pin_];
         if (call.is(u"Name", 0)) {
             return pin.name;
         }
@@ -271,7 +281,7 @@ class CollectionObject : public HostObject, public std::enable_shared_from_this<
         case CollectionKind::Texts:
             return design_->liveTextCount();
         case CollectionKind::Pins:
-            return design_->components[owner_].pins.size();
+            return componentAt(*design_, owner_).pins.size();
         }
         return 0;
     }
@@ -281,7 +291,7 @@ class CollectionObject : public HostObject, public std::enable_shared_from_this<
   private:
     ObjectRef byName(const std::u16string& name) const {
         if (kind_ == CollectionKind::Components) {
-            Index found = design_->findComponent(name);
+            Index found = std::as_const(design_->components).find(name);
             if (found != none) {
                 return at(static_cast<std::size_t>(found));
             }
@@ -301,7 +311,7 @@ class CollectionObject : public HostObject, public std::enable_shared_from_this<
     const std::u16string* nameAt(std::size_t i) const {
         switch (kind_) {
         case CollectionKind::Components:
-            return &design_->components[i].name;
+            return &componentAt(*design_, static_cast<Index>(i)).name;
         case CollectionKind::Nets:
             return &design_->nets[i].name;
         case CollectionKind::NetClasses:
@@ -309,7 +319,7 @@ class CollectionObject : public HostObject, public std::enable_shared_from_this<
         case CollectionKind::Texts:
             return &design_->texts[i]->text;
         case CollectionKind::Pins:
-            return &design_->components[owner_].pins[i].name;
+            return &componentAt(*design_, owner_).pins[i].name;
         case CollectionKind::Vias:
             break;
         }
@@ -326,14 +336,15 @@ class ComponentObject : public HostObject {
     ComponentObject(std::shared_ptr<Design> d, Index i) : design_(std::move(d)), index_(i) {}
     Value invoke(std::u16string_view member, CallKind kind, std::span<const Value> args) override {
         MemberCall call(member, kind, args);
-        ComponentData& component = design_->components[index_];
+        const ComponentData& component = componentAt(*design_, index_);
         if (call.is(u"Name", 0)) {
             return component.name;
         }
         if (call.is(u"Pins", 0)) {
             return std::make_shared<CollectionObject>(design_, CollectionKind::Pins, index_);
         }
-        return selection(call, *design_, component.selected, component.name);
+        return selection(call, *design_, component.selected, component.name,
+                         [&](bool selected) { design_->components.setSelected(index_, selected); });
     }
 
   private:
