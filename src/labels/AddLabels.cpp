@@ -4,6 +4,7 @@
 #include "host/Text.h"
 #include "labels/LabelSettings.h"
 
+#include <cmath>
 #include <limits>
 #include <optional>
 
@@ -132,6 +133,11 @@ class Run {
         placement.layer = static_cast<std::int16_t>(window_.layerIndex < 0 ? 0 : layer);
         placement.x = anchor.positionX() + settings_.offsetX;
         placement.y = anchor.positionY() + settings_.offsetY;
+        // A position near the limit of a double plus an offset can leave the range; a label at
+        // infinity could never be saved, so the sum overflows as it would in integer math.
+        if (!std::isfinite(placement.x) || !std::isfinite(placement.y)) {
+            throw host::Failure::overflow();
+        }
         placement.height = settings_.height;
         placement.lineWidth = settings_.lineWidth;
         placement.rotation = settings_.rotation;

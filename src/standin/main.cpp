@@ -1,26 +1,21 @@
-#include "host/Failure.h"
 #include "host/Text.h"
 #include "host/dbus/BusServer.h"
 #include "host/dbus/Protocol.h"
 #include "host/memory/DesignFile.h"
 #include "host/memory/MemoryHost.h"
+#include "standin/SessionKeeper.h"
 #include "standin/StandinApplication.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusError>
-#include <QSocketNotifier>
-#include <QTimer>
 
-#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
-#include <sys/socket.h>
-#include <unistd.h>
 
 using namespace tagwright;
 
@@ -58,26 +53,6 @@ std::optional<Options> parseOptions(const QStringList& args) {
     return options;
 }
 
-// Signals only write a byte here; the event loop does the saving.
-int signalPipe[2] = {-1, -1};
-
-void onSignal(int number) {
-    const char byte = static_cast<char>(number);
-    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
-}
-
-bool watchSignals() {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) {
-        return false;
-    }
-    struct sigaction action {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    return ::sigaction(SIGINT, &action, nullptr) == 0 &&
-           ::sigaction(SIGTERM, &action, nullptr) == 0;
-}
-
 void say(const std::string& line) {
     std::cout << line << std::endl;
 }
@@ -110,35 +85,7 @@ int main(int argc, char** argv) {
         }
     }
 
-    auto save = [&]() -> bool {
-        if (!design) {
-            return true;
-        }
-        host::memory::saveDesign(*design, *options->design);
-        if (options->verbose) {
-            say("saved " + options->design->string());
-        }
-        return true;
-    };
-    auto saveOrComplain = [&]() {
-        try {
-            return save();
-        } catch (const host::memory::DesignFileError& error) {
-            complain(error.what());
-            return false;
-        }
-    };
-    auto quit = [&]() {
-        // The Quit call still gets its reply: the loop ends after this handler returns.
-        QTimer::singleShot(0, &app, [&] { app.exit(saveOrComplain() ? 0 : exitFailed); });
-    };
-    auto saveForClient = [&]() {
-        try {
-            save();
-        } catch (const host::memory::DesignFileError& error) {
-            throw host::Failure(75, u"路径/文件访问错误: " + host::fromUtf8(error.what()));
-        }
-    };
+    standin::SessionKeeper keeper(design, options->design, options->verbose);
 
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
@@ -146,7 +93,7 @@ int main(int argc, char** argv) {
         return exitFailed;
     }
     host::dbus::BusServer server(std::make_shared<standin::StandinApplication>(
-        host::memory::makeApplication(design), saveForClient, quit));
+        host::memory::makeApplication(design), [&] { keeper.save(); }, [&] { keeper.quit(); }));
     if (!server.serveOn(bus)) {
         complain("cannot register the object path " + std::string(host::dbus::objectPath));
         return exitFailed;
@@ -157,17 +104,10 @@ int main(int argc, char** argv) {
         return exitFailed;
     }
 
-    if (!watchSignals()) {
+    if (!keeper.keep(server, bus)) {
         complain(std::string("cannot watch for signals: ") + std::strerror(errno));
         return exitFailed;
     }
-    QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&] {
-        char byte = 0;
-        [[maybe_unused]] const auto got = ::read(signalPipe[0], &byte, 1);
-        signalNotifier.setEnabled(false);
-        app.exit(saveOrComplain() ? 0 : exitFailed);
-    });
 
     say(std::string("serving ") +
         (design ? options->design->string() : std::string("no document")) + " as \"" +

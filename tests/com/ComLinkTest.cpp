@@ -274,7 +274,7 @@ TEST(ComLinkInProcess, AsksForEachMemberIdOncePerKindOfObject) {
     shape.components = 150;
     test::InProcessEditor editor(host::memory::generateBoard(shape));
     HostDocument document = host::attachRunningEditor().activeDocument();
-    std::size_t before = host::com::HostDispatch::nameLookups;
+    std::size_t before = host::com::HostDispatch::counts.nameLookups;
 
     std::size_t pins = 0;
     document.components().forEach([&](const host::ObjectRef& member) {
@@ -288,7 +288,7 @@ TEST(ComLinkInProcess, AsksForEachMemberIdOncePerKindOfObject) {
 
     EXPECT_EQ(pins, 1500u);
     // Components, Name, Pins and PositionX: one lookup each, however many objects.
-    EXPECT_EQ(host::com::HostDispatch::nameLookups - before, 4u);
+    EXPECT_EQ(host::com::HostDispatch::counts.nameLookups - before, 4u);
 }
 
 TEST(ComLinkInProcess, MemberNamesMatchInAnyCase) {

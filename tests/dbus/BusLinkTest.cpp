@@ -3,7 +3,9 @@
 #include "host/dbus/BusServer.h"
 
 #include <QDBusArgument>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusPendingCall>
 #include <QDBusVariant>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -11,8 +13,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <future>
+#include <mutex>
 #include <numeric>
 #include <optional>
 #include <stdexcept>
@@ -25,6 +29,31 @@ namespace {
 
 std::atomic<int> liveEchoes{0};
 std::atomic<QThread*> callThread{nullptr};
+
+// Holds "Hang" calls, as an editor busy in a dialog would, until the test lets them go.
+class Gate {
+  public:
+    void close() {
+        std::lock_guard lock(mutex_);
+        open_ = false;
+    }
+    void open() {
+        {
+            std::lock_guard lock(mutex_);
+            open_ = true;
+        }
+        changed_.notify_all();
+    }
+    void pass() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return open_; });
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool open_ = true;
+} gate;
 
 // Hands back what it is given, so every value crosses the bus both ways. The root is a
 // collection of 150 children: more than one batch of a walk.
@@ -41,6 +70,10 @@ class Echo : public HostObject {
             return std::int32_t{index_};
         if (member == u"Child")
             return std::make_shared<Echo>(index_ + 1);
+        if (member == u"Hang") {
+            gate.pass();
+            return std::make_shared<Echo>(index_ + 1);
+        }
         if (member == u"IsSelf")
             return args[0].toObject().get() == this;
         if (member == u"Fail")
@@ -188,6 +221,74 @@ TEST_F(BusLinkTest, WalksDroppedObjectsAndLeavingClientsLeaveNothingBehind) {
         QThread::msleep(10);
     EXPECT_EQ(server.load()->heldIds(), 0u);
     EXPECT_EQ(liveEchoes.load(), 1);
+}
+
+// After one call the editor left unanswered, the link fails at once instead of making every
+// later call wait as long again; what the late reply handed out is dropped on the server.
+TEST_F(BusLinkTest, HungEditorCostsOneTimeoutAndLeavesNothingHeld) {
+    using namespace std::chrono_literals;
+    const ObjectRef impatient = connectToEditor(client, service, 300ms);
+    const ObjectRef kept = call(impatient, u"Child").toObject();
+    gate.close();
+    QElapsedTimer timer;
+    timer.start();
+    const auto timedOut = failureOf([&] { call(impatient, u"Hang"); });
+    EXPECT_GE(timer.elapsed(), 240); // the bus times calls coarsely
+    ASSERT_TRUE(timedOut);
+    EXPECT_EQ(timedOut->first, 462);
+    EXPECT_NE(timedOut->second.find(u"没有响应"), std::u16string::npos);
+
+    timer.restart();
+    for (const auto& later : std::vector<std::function<void()>>{[&] { call(impatient, u"Index"); },
+                                                                [&] { call(kept, u"Index"); },
+                                                                [&] { impatient->enumerate(); }}) {
+        const auto failure = failureOf(later);
+        ASSERT_TRUE(failure);
+        EXPECT_EQ(failure->first, 462);
+        EXPECT_NE(failure->second.find(u"没有响应"), std::u16string::npos);
+    }
+    EXPECT_LT(timer.elapsed(), 250) << "later calls waited for the editor again";
+
+    gate.open();
+    settle(); // the fixture's own link, on the same connection: served after the hung call
+    EXPECT_EQ(server.load()->heldIds(), 1u) << "only the child the impatient link still holds";
+    EXPECT_EQ(liveEchoes.load(), 2);
+}
+
+// A client that leaves before its first call is served must not leave a watch behind: each
+// is a match rule on the bus daemon for as long as the editor runs.
+TEST_F(BusLinkTest, ClientsGoneBeforeBeingServedLeaveNoWatch) {
+    const auto matchRules = [&] {
+        const QDBusMessage reply = client.call(
+            QDBusMessage::createMethodCall("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                           "org.freedesktop.DBus.Debug.Stats", "GetConnectionStats")
+            << service);
+        return qdbus_cast<QVariantMap>(reply.arguments().value(0)).value("MatchRules", -1).toInt();
+    };
+    settle();
+    const int before = matchRules();
+    ASSERT_GE(before, 0) << "the bus daemon keeps no statistics";
+
+    const auto invoke = [&](const char16_t* member) {
+        auto message = QDBusMessage::createMethodCall(service, QLatin1String(objectPath),
+                                                      QLatin1String(interfaceName), "Invoke");
+        return message << QVariant::fromValue(applicationId) << QString::fromUtf16(member) << 2
+                       << QVariant(QVariantList()) << QVariant::fromValue(QList<qulonglong>());
+    };
+    gate.close();
+    client.asyncCall(invoke(u"Hang")); // keeps the server busy while the others come and go
+    for (int i = 0; i < 20; ++i) {
+        const QString name = QStringLiteral("passing%1").arg(i);
+        auto passing = QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
+        passing.send(invoke(u"Index"));
+        // Once the bus has answered this, the call before it is on its way to the server.
+        passing.interface()->isServiceRegistered(service);
+        QDBusConnection::disconnectFromBus(name);
+    }
+    gate.open();
+    settle();
+    EXPECT_EQ(server.load()->clientCount(), 1u);
+    EXPECT_EQ(matchRules(), before);
 }
 
 TEST_F(BusLinkTest, MalformedCallsAreRefusedAndTheServerGoesOn) {

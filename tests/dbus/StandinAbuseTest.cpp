@@ -65,7 +65,7 @@ class StandinAbuseTest : public ::testing::Test {
     }
 
     void start(const QStringList& launcher = {}) {
-        editor = std::make_unique<StandinProcess>(QStringList{path}, launcher);
+        editor = std::make_unique<StandinProcess>(QStringList{path}, QString(), launcher);
         ASSERT_TRUE(editor->waitUntilServing()) << editor->errors().toStdString();
     }
 

@@ -2,8 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
 
 using namespace tagwright::host::memory;
 
@@ -46,7 +54,7 @@ TEST(DesignFile, FieldOrderInTheFileDoesNotMatter) {
 
 TEST(DesignFile, BadFilesAreRefusedNamingFileAndField) {
     struct Case {
-        const char* json;
+        std::string json;
         const char* field;
     };
     const Case cases[] = {
@@ -69,11 +77,32 @@ TEST(DesignFile, BadFilesAreRefusedNamingFileAndField) {
         {R"({"nets": [], "components": [{"name": "A"}], "components": [{"name": "B"}]})",
          "components appears twice"},
         {R"({"layers": ["Top"], "layers": []})", "layers appears twice"},
+        // integers that do not fit their field, however large
+        {R"({"unit": 18446744073709551615})", "unit must be a whole number"},
+        {R"({"unit": -9223372036854775809})", "unit must be a whole number"},
+        {R"({"components": [{"pins": [{"number": 2147483648}]}]})",
+         "components[0].pins[0].number must be a whole number"},
+        {R"({"texts": [{}, {"layer": 9223372036854775808}]})",
+         "texts[1].layer must be a whole number"},
+        // numbers beyond a double fail inside the parser, which still names the field
+        {R"({"components": [{"pins": [{}, {"x": 1e999}]}]})",
+         "components[0].pins[1].x must be a number within the range of a double"},
+        {R"({"unit": 1e400})", "unit must be a number within the range of a double"},
+        {R"({"texts": [{}, {}, {"text": "a", "rotation": -1e309}]})", "texts[2].rotation"},
+        {R"({"board": {"outline": [0, 1e999]}})", "board.outline[1] must be a number within"},
+        // a NUL would cut a name short on its way to a client
+        {"{\"components\": [{\"name\": \"U1\\u0000A\"}]}",
+         "components[0].name must not contain a NUL"},
+        {"{\"layers\": [\"Top\", \"\\u0000\"]}", "layers[1] must not contain a NUL"},
+        {"{\"netClasses\": [\"P\\u0000\"]}", "netClasses[0] must not contain a NUL"},
+        {"{\"texts\": [{\"text\": \"{A}\\u0000\"}]}", "texts[0].text must not contain a NUL"},
+        {R"({"board": )" + std::string(100000, '[') + std::string(100000, ']') + "}",
+         "board[0][0][0]... nests deeper than 128 levels"},
     };
     for (const auto& c : cases) {
         try {
             parseDesign(c.json, "bad.json");
-            ADD_FAILURE() << "accepted: " << c.json;
+            ADD_FAILURE() << "accepted: " << c.json.substr(0, 80);
         } catch (const DesignFileError& e) {
             std::string message = e.what();
             EXPECT_EQ(message.rfind("bad.json: ", 0), 0u) << message;
@@ -82,19 +111,143 @@ TEST(DesignFile, BadFilesAreRefusedNamingFileAndField) {
     }
 }
 
+namespace fs = std::filesystem;
+
+std::string contentOf(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::vector<std::string> entriesOf(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+        names.push_back(entry.path().lexically_relative(dir).generic_string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+struct TemporaryFolder {
+    fs::path path = fs::temp_directory_path() /
+                    ("tagwright-save-test-" + std::to_string(std::random_device{}()));
+    TemporaryFolder() { fs::create_directories(path); }
+    ~TemporaryFolder() { fs::remove_all(path); }
+};
+
 TEST(DesignFile, SaveReplacesTheFileWholeAndLeavesNoTemporary) {
-    auto dir = std::filesystem::temp_directory_path() / "tagwright-design-file-test";
-    std::filesystem::create_directories(dir);
-    auto path = dir / "board.json";
+    TemporaryFolder dir;
+    auto path = dir.path / "board.json";
     { std::ofstream(path) << "old content that is longer than nothing"; }
+    // What an interrupted save of an older version may have left, in the way of a fixed name.
+    fs::create_directories(dir.path / "board.json.tmp" / "x");
 
     Design design = parseDesign(tagwright::test::smallBoard, "small");
     saveDesign(design, path);
-    EXPECT_EQ(serializeDesign(loadDesign(path)), serializeDesign(design));
-    EXPECT_FALSE(std::filesystem::exists(dir / "board.json.tmp"));
+    EXPECT_EQ(contentOf(path), serializeDesign(design));
+    EXPECT_EQ(entriesOf(dir.path),
+              (std::vector<std::string>{"board.json", "board.json.tmp", "board.json.tmp/x"}));
 
-    EXPECT_THROW(loadDesign(dir / "missing.json"), DesignFileError);
-    EXPECT_THROW(saveDesign(design, dir / "no-such-dir" / "x.json"), DesignFileError);
+    EXPECT_THROW(loadDesign(dir.path / "missing.json"), DesignFileError);
+    EXPECT_THROW(saveDesign(design, dir.path / "no-such-dir" / "x.json"), DesignFileError);
+}
+
+// A design kept behind a link, or shared with chosen permissions, stays that way.
+TEST(DesignFile, SaveWritesThroughLinksAndKeepsPermissions) {
+#ifdef _WIN32
+    GTEST_SKIP() << "links and permission bits of POSIX";
+#endif
+    TemporaryFolder dir;
+    const Design design = parseDesign(tagwright::test::smallBoard, "small");
+    const std::string saved = serializeDesign(design);
+    fs::create_directories(dir.path / "boards");
+    { std::ofstream(dir.path / "plain.json") << "old"; }
+    { std::ofstream(dir.path / "boards" / "real.json") << "old"; }
+    fs::permissions(dir.path / "plain.json", fs::perms(0640));
+    fs::permissions(dir.path / "boards" / "real.json", fs::perms(0604));
+    fs::create_symlink("boards/real.json", dir.path / "hop.json");
+    fs::create_symlink("hop.json", dir.path / "link.json");
+    fs::create_symlink(dir.path / "boards" / "new.json", dir.path / "dangling.json");
+
+    struct Case {
+        const char* saveAs;
+        const char* holds;
+        fs::perms mode;
+    };
+    const Case cases[] = {
+        {"plain.json", "plain.json", fs::perms(0640)},
+        {"link.json", "boards/real.json", fs::perms(0604)},
+        {"dangling.json", "boards/new.json", fs::perms::unknown}, // a new file: the umask's
+    };
+    for (const auto& c : cases) {
+        saveDesign(design, dir.path / c.saveAs);
+        EXPECT_TRUE(contentOf(dir.path / c.holds) == saved) << c.saveAs;
+        if (c.mode != fs::perms::unknown) {
+            EXPECT_EQ(fs::status(dir.path / c.holds).permissions(), c.mode) << c.saveAs;
+        }
+    }
+    EXPECT_TRUE(fs::is_symlink(dir.path / "link.json") && fs::is_symlink(dir.path / "hop.json"));
+    EXPECT_TRUE(fs::is_symlink(dir.path / "dangling.json"));
+    EXPECT_EQ(entriesOf(dir.path),
+              (std::vector<std::string>{"boards", "boards/new.json", "boards/real.json",
+                                        "dangling.json", "hop.json", "link.json", "plain.json"}));
+}
+
+TEST(DesignFile, FailedSaveNamesItsRealCauseAndKeepsTheFile) {
+    TemporaryFolder dir;
+    const Design design = parseDesign(tagwright::test::smallBoard, "small");
+    // A folder where the file should be cannot be replaced by a file, not even by root.
+    fs::create_directories(dir.path / "board.json" / "inside");
+    try {
+        saveDesign(design, dir.path / "board.json");
+        ADD_FAILURE() << "saved over a folder";
+    } catch (const DesignFileError& e) {
+        std::string message = e.what();
+        EXPECT_NE(message.find((dir.path / "board.json").string()), std::string::npos) << message;
+        EXPECT_NE(message.find(std::make_error_code(std::errc::is_a_directory).message()),
+                  std::string::npos)
+            << message;
+        EXPECT_EQ(message.find("Success"), std::string::npos) << message;
+    }
+    EXPECT_EQ(entriesOf(dir.path), (std::vector<std::string>{"board.json", "board.json/inside"}));
+}
+
+// What the reader would refuse is never written, so a saved design always loads again.
+TEST(DesignFile, SaveRefusesWhatCouldNotBeReadBack) {
+    struct Case {
+        const char* what;
+        std::function<void(Design&)> spoil;
+        const char* field;
+    };
+    const double infinity = std::numeric_limits<double>::infinity();
+    const Case cases[] = {
+        {"pin at infinity", [&](Design& d) { d.components[1].pins[0].x = infinity; },
+         "components[1].pins[0].x is not a finite number"},
+        {"via NaN", [](Design& d) { d.vias[2].y = std::nan(""); }, "vias[2].y is not a finite"},
+        {"text height", [&](Design& d) { d.texts[1]->height = -infinity; },
+         "texts[1].height is not a finite number"},
+        {"NUL in a net name", [](Design& d) { d.nets[0].name = std::u16string(u"G\0D", 3); },
+         "nets[0].name contains a NUL"},
+        {"NUL in a pin name", [](Design& d) { d.components[0].pins[1].name.push_back(u'\0'); },
+         "components[0].pins[1].name contains a NUL"},
+    };
+    auto dir = std::filesystem::temp_directory_path() / "tagwright-unwritable-test";
+    std::filesystem::create_directories(dir);
+    auto path = dir / "board.json";
+    for (const auto& c : cases) {
+        { std::ofstream(path) << "as it was"; }
+        Design design = parseDesign(tagwright::test::smallBoard, "small");
+        c.spoil(design);
+        try {
+            saveDesign(design, path);
+            ADD_FAILURE() << c.what << ": saved";
+        } catch (const DesignFileError& e) {
+            EXPECT_NE(std::string(e.what()).find(path.string() + ": " + c.field), std::string::npos)
+                << e.what();
+        }
+        std::ifstream in(path);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "as it was") << c.what;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1) << c.what;
+    }
     std::filesystem::remove_all(dir);
 }
 

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
+#include <limits>
 #include <utility>
 
 using namespace tagwright;
@@ -106,6 +108,22 @@ TEST(MemoryHost, CallsThatCannotWorkFailWithTheirNumbers) {
              host.document.addText({u"{x}", 0, 0, 0, 1, 1, 0});
          },
          440},
+        {"AddText at infinity",
+         [&] {
+             host.document.addText(
+                 {u"{x}", 1, std::numeric_limits<double>::infinity(), 0, 1, 1, 0});
+         },
+         440},
+        {"AddText with a NaN rotation",
+         [&] {
+             host.document.addText({u"{x}", 1, 0, 0, 1, 1, std::nan("")});
+         },
+         440},
+        {"AddText with a NUL",
+         [&] {
+             host.document.addText({std::u16string(u"{x\0}", 4), 1, 0, 0, 1, 1, 0});
+         },
+         440},
         {"no document",
          [] { host::HostApplication(host::memory::makeApplication(nullptr)).activeDocument(); },
          440},
@@ -113,6 +131,7 @@ TEST(MemoryHost, CallsThatCannotWorkFailWithTheirNumbers) {
     for (const auto& c : cases) {
         EXPECT_EQ(failureOf(c.call), c.number) << c.what;
     }
+    EXPECT_EQ(host.design->texts.size(), 2u) << "a refused AddText adds nothing";
 }
 
 TEST(MemoryHost, PinReadsMatchTheDesign) {
@@ -140,6 +159,32 @@ TEST(MemoryHost, DeletingDuringAPassVisitsEveryTextOnce) {
     });
     EXPECT_EQ(visited, 500);
     EXPECT_EQ(host.document.texts().get(u"Count").toInt32(), 0);
+}
+
+// A client may hold many walks open; each must not cost a copy of every text.
+TEST(MemoryHost, OpenTextWalksShareOneSnapshotYetEachSeesItsStart) {
+    test::TestHost host(host::memory::generateBoard({.components = 1, .texts = 10000}));
+    host::ObjectRef texts = host.document.texts().object();
+    std::vector<std::unique_ptr<host::HostEnumerator>> walks;
+    for (int i = 0; i < 1000; ++i) {
+        walks.push_back(texts->enumerate());
+        Value first;
+        ASSERT_TRUE(walks.back()->next(first));
+    }
+    EXPECT_EQ(host.design->textSnapshot().use_count(), 1000 + 2) << "one copy for every walk";
+
+    host.document.addText({u"{NEW}", 1, 0, 0, 1, 1, 0});
+    ASSERT_TRUE(host::HostText(host.document.texts().item(2)).remove());
+    auto countRest = [](host::HostEnumerator& walk) {
+        int n = 0;
+        for (Value member; walk.next(member);) {
+            ++n;
+        }
+        return n;
+    };
+    auto fresh = texts->enumerate();
+    EXPECT_EQ(countRest(*fresh), 10000) << "9,999 old texts and the new one";
+    EXPECT_EQ(countRest(*walks.front()), 9999 - 1) << "an older walk skips what was deleted";
 }
 
 TEST(MemoryHost, LockedTextRefusesDeleteAndStays) {

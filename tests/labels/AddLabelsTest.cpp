@@ -213,17 +213,53 @@ TEST(AddLabels, BadNumberStopsBeforeAnythingIsPlaced) {
     for (auto field :
          {&WindowSnapshot::offsetX, &WindowSnapshot::offsetY, &WindowSnapshot::fontHeight,
           &WindowSnapshot::fontWidth, &WindowSnapshot::rotation}) {
-        WindowSnapshot window = windowFor(labels::NetNameLabel);
-        window.*field = u"-";
-        test::TestHost host;
+        for (const char16_t* text : {u"-", u" ", u"\t"}) {
+            WindowSnapshot window = windowFor(labels::NetNameLabel);
+            window.*field = text;
+            test::TestHost host;
+            try {
+                run(window, host);
+                ADD_FAILURE() << "no failure";
+            } catch (const host::Failure& e) {
+                EXPECT_EQ(e.number(), host::Failure::TypeMismatch);
+            }
+            EXPECT_EQ(host.log->members(), std::vector<std::u16string>{u"Unit"});
+            EXPECT_EQ(host.texts().size(), 2u);
+        }
+    }
+}
+
+// A label past the range of a double could be placed but never saved.
+TEST(AddLabels, PositionBeyondTheRangeOfADoubleOverflowsBeforeAddText) {
+    struct Case {
+        const char* what;
+        double pinX, pinY;
+        std::u16string offsetX, offsetY;
+    };
+    const std::u16string big = u"1" + std::u16string(308, u'0');
+    const Case cases[] = {
+        {"x", 1.7e308, 0, big, u"0"},
+        {"y", 0, -1.7e308, u"0", u"-" + big},
+    };
+    for (const auto& c : cases) {
+        test::TestHost host(
+            R"({"layers": ["Top"], "nets": [{"name": "GND"}], "components": [{"name": "U1", "pins": [
+            {"name": "1", "x": 0, "y": 0, "net": "GND"},
+            {"name": "2", "net": "GND"}, {"name": "3", "net": "GND"}]}]})");
+        host.design->components[0].pins[1].x = c.pinX;
+        host.design->components[0].pins[1].y = c.pinY;
+        WindowSnapshot window = windowFor(labels::PinNumberLabel);
+        window.components = {{u"U1"}};
+        window.offsetX = c.offsetX;
+        window.offsetY = c.offsetY;
         try {
             run(window, host);
-            ADD_FAILURE() << "no failure";
+            ADD_FAILURE() << c.what << ": no failure";
         } catch (const host::Failure& e) {
-            EXPECT_EQ(e.number(), host::Failure::TypeMismatch);
+            EXPECT_EQ(e.number(), host::Failure::Overflow) << c.what;
         }
-        EXPECT_EQ(host.log->members(), std::vector<std::u16string>{u"Unit"});
-        EXPECT_EQ(host.texts().size(), 2u);
+        EXPECT_EQ(host.texts(), (Texts{u"{1}"})) << c.what;
+        EXPECT_EQ(host.log->count(u"AddText"), 1u) << c.what;
     }
 }
 

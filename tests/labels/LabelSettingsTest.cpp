@@ -10,7 +10,11 @@ using labels::parseNumber;
 namespace {
 
 TEST(ParseNumber, AcceptsPlainDecimalsOnly) {
-    const std::u16string zeros(400, u'0');
+    // 400 zeros between `before` and `after`: past the range of a double either way.
+    auto withZeros = [](std::u16string before, std::u16string_view after) {
+        before.append(400, u'0');
+        return before.append(after);
+    };
     struct Case {
         std::u16string text;
         double value;
@@ -25,8 +29,8 @@ TEST(ParseNumber, AcceptsPlainDecimalsOnly) {
                          {u"0.8", 0.8},
                          {u"\t-0.25", -0.25},
                          // below the smallest double: the nearest double is zero
-                         {u"0." + zeros + u"1", 0},
-                         {u"-." + zeros + u"7", -0.0}};
+                         {withZeros(u"0.", u"1"), 0},
+                         {withZeros(u"-.", u"7"), -0.0}};
     for (const auto& c : good) {
         EXPECT_DOUBLE_EQ(parseNumber(c.text), c.value);
     }
@@ -34,10 +38,22 @@ TEST(ParseNumber, AcceptsPlainDecimalsOnly) {
         std::u16string text;
         std::int32_t failure;
     };
-    const Bad bad[] = {{u"-", 13},   {u".", 13},     {u"1.2.3", 13},    {u"1-2", 13},
-                       {u"--1", 13}, {u"+1", 13},    {u"1e3", 13},      {u"1,5", 13},
-                       {u"１", 13},  {u"abc", 13},   {u"- 1", 13},      {u" ", 13},
-                       {u"\t", 13},  {u" \t  ", 13}, {u"1" + zeros, 6}, {u"-1" + zeros + u".5", 6}};
+    const Bad bad[] = {{u"-", 13},
+                       {u".", 13},
+                       {u"1.2.3", 13},
+                       {u"1-2", 13},
+                       {u"--1", 13},
+                       {u"+1", 13},
+                       {u"1e3", 13},
+                       {u"1,5", 13},
+                       {u"１", 13},
+                       {u"abc", 13},
+                       {u"- 1", 13},
+                       {u" ", 13},
+                       {u"\t", 13},
+                       {u" \t  ", 13},
+                       {withZeros(u"1", u""), 6},
+                       {withZeros(u"-1", u".5"), 6}};
     for (const auto& c : bad) {
         try {
             double value = parseNumber(c.text);

@@ -7,10 +7,13 @@
 #include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusVariant>
+#include <QElapsedTimer>
 
+#include <atomic>
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <utility>
 
 namespace tagwright::host::dbus {
@@ -26,6 +29,12 @@ constexpr std::int32_t cannotCreateObject = 429;
 constexpr std::int32_t serverUnavailable = 462;
 constexpr std::int32_t invalidProcedureCall = 5;
 constexpr std::int32_t automationError = 440;
+
+bool isTimeout(const QString& name) {
+    return name == QLatin1String("org.freedesktop.DBus.Error.NoReply") ||
+           name == QLatin1String("org.freedesktop.DBus.Error.Timeout") ||
+           name == QLatin1String("org.freedesktop.DBus.Error.TimedOut");
+}
 
 bool isTransportError(const QString& name) {
     static const QStringList names = {
@@ -78,14 +87,25 @@ class RemoteObject;
 // One connection to one server: sends the calls and turns errors into Failures.
 class BusLink : public std::enable_shared_from_this<BusLink> {
   public:
-    BusLink(QDBusConnection connection, QString service)
-        : connection_(std::move(connection)), service_(std::move(service)) {}
+    BusLink(QDBusConnection connection, QString service, std::chrono::milliseconds timeout)
+        : connection_(std::move(connection)), service_(std::move(service)),
+          timeoutMs_(static_cast<int>(timeout.count())) {}
 
-    QDBusMessage call(const QString& method, const QVariantList& args) const {
+    QDBusMessage call(const QString& method, const QVariantList& args) {
+        // A hung editor would make every call of a run wait the whole timeout again.
+        if (gaveUp_) {
+            std::lock_guard lock(mutex_);
+            throw *endedBy_;
+        }
         QDBusMessage message = newCall(method);
         message.setArguments(args);
-        const QDBusMessage reply = connection_.call(message, QDBus::Block);
+        QElapsedTimer waited;
+        waited.start();
+        const QDBusMessage reply = connection_.call(message, QDBus::Block, timeoutMs_);
         if (reply.type() != QDBusMessage::ReplyMessage) {
+            if (isTimeout(reply.errorName())) {
+                giveUp(reply, waited.elapsed());
+            }
             throw failureFrom(reply);
         }
         return reply;
@@ -125,6 +145,28 @@ class BusLink : public std::enable_shared_from_this<BusLink> {
         return message;
     }
 
+    // No reply: the editor is hung, or it ended mid-call; either way the objects of this link
+    // are out of reach. The late reply of a hung editor will hand out ids this side never
+    // learns, so the editor is told to drop them; it gets to that after the call.
+    [[noreturn]] void giveUp(const QDBusMessage& reply, qint64 waitedMs) {
+        // The bus's timer is coarse: a timeout may come a little early.
+        const bool hung = waitedMs >= timeoutMs_ * 8 / 10;
+        Failure failure =
+            hung ? Failure(serverUnavailable, u"远程服务器机器不存在或不可用: 编辑器在 " +
+                                                  toU16(QString::number(timeoutMs_ / 1000.0)) +
+                                                  u" 秒内没有响应")
+                 : failureFrom(reply);
+        {
+            std::lock_guard lock(mutex_);
+            endedBy_ = failure;
+        }
+        gaveUp_ = true;
+        if (hung) {
+            connection_.send(newCall(QStringLiteral("Abandon")));
+        }
+        throw failure;
+    }
+
     // Fire and forget (QtDBus marks a sent call as wanting no reply).
     void sendReleased() {
         if (released_.isEmpty() || !QCoreApplication::instance() || !connection_.isConnected()) {
@@ -137,7 +179,10 @@ class BusLink : public std::enable_shared_from_this<BusLink> {
 
     QDBusConnection connection_;
     QString service_;
+    int timeoutMs_;
+    std::atomic<bool> gaveUp_{false};
     std::mutex mutex_;
+    std::optional<Failure> endedBy_; // what every call fails with once the link is given up
     QList<qulonglong> released_;
 };
 
@@ -249,7 +294,8 @@ QVariant BusLink::encode(const Value& value) const {
 
 } // namespace
 
-ObjectRef connectToEditor(const QDBusConnection& connection, const QString& service) {
+ObjectRef connectToEditor(const QDBusConnection& connection, const QString& service,
+                          std::chrono::milliseconds callTimeout) {
     registerTypes();
     if (!connection.isConnected()) {
         throw Failure(cannotCreateObject,
@@ -266,7 +312,7 @@ ObjectRef connectToEditor(const QDBusConnection& connection, const QString& serv
         throw Failure(cannotCreateObject,
                       u"ActiveX 部件不能创建对象: " + toU16(reply.errorMessage()));
     }
-    return std::make_shared<BusLink>(connection, service)->objectFor(applicationId);
+    return std::make_shared<BusLink>(connection, service, callTimeout)->objectFor(applicationId);
 }
 
 } // namespace tagwright::host::dbus

@@ -8,6 +8,7 @@
 #include <QDBusVariant>
 
 #include <exception>
+#include <utility>
 #include <vector>
 
 namespace tagwright::host::dbus {
@@ -18,6 +19,7 @@ namespace {
 constexpr std::size_t maxIdsPerClient = 1'000'000;
 constexpr quint32 maxBatch = 1024;
 constexpr int automationError = 440;
+constexpr std::int32_t editorGone = 462;
 
 struct InvalidCall {
     QString reason;
@@ -45,6 +47,9 @@ const char introspection[] = R"(<interface name="PowerPCB.Automation">
   </method>
   <method name="Release">
     <arg name="ids" type="at" direction="in"/>
+    <annotation name="org.freedesktop.DBus.Method.NoReply" value="true"/>
+  </method>
+  <method name="Abandon">
     <annotation name="org.freedesktop.DBus.Method.NoReply" value="true"/>
   </method>
 </interface>
@@ -106,8 +111,8 @@ bool BusServer::serveOn(const QDBusConnection& connection) {
 std::size_t BusServer::heldIds() const {
     std::lock_guard lock(mutex_);
     std::size_t held = 0;
-    for (const auto& [client, table] : clients_) {
-        held += table.size() - 1; // every table holds the application
+    for (const auto& [name, client] : clients_) {
+        held += client.objects.size() - 1; // every table holds the application
     }
     return held;
 }
@@ -115,6 +120,10 @@ std::size_t BusServer::heldIds() const {
 std::size_t BusServer::clientCount() const {
     std::lock_guard lock(mutex_);
     return clients_.size();
+}
+
+void BusServer::stopServing() {
+    serving_ = false;
 }
 
 QString BusServer::introspect(const QString&) const {
@@ -135,6 +144,9 @@ bool BusServer::handleMessage(const QDBusMessage& message, const QDBusConnection
 QDBusMessage BusServer::answer(const QDBusMessage& message, const QDBusConnection& connection) {
     QDBusMessage reply;
     try {
+        if (!serving_) {
+            throw Failure(editorGone, u"远程服务器机器不存在或不可用: 编辑器正在退出");
+        }
         std::lock_guard lock(mutex_);
         reply = dispatch(message, connection);
     } catch (const Failure& failure) {
@@ -171,26 +183,41 @@ QDBusMessage BusServer::dispatch(const QDBusMessage& message, const QDBusConnect
     if (!message.interface().isEmpty() && message.interface() != QLatin1String(interfaceName)) {
         throw InvalidCall{QStringLiteral("unknown interface %1").arg(message.interface())};
     }
-    Table& table = tableFor(message.service(), connection);
+    Client& client = clientFor(message.service(), connection);
+    Table& table = client.objects;
     const QString& member = message.member();
-    if (member == QLatin1String("Invoke")) {
-        expectSignature(message, QLatin1String("tsiavat"));
-        return invoke(message, table);
-    }
-    if (member == QLatin1String("Enumerate")) {
-        expectSignature(message, QLatin1String("tu"));
-        return enumerate(message, table);
-    }
-    if (member == QLatin1String("Next")) {
-        expectSignature(message, QLatin1String("tu"));
-        return next(message, table);
-    }
     if (member == QLatin1String("Release")) {
         expectSignature(message, QLatin1String("at"));
         release(message.arguments()[0], table);
         return message.createReply();
     }
-    throw InvalidCall{QStringLiteral("unknown method %1").arg(member)};
+    if (member == QLatin1String("Abandon")) {
+        expectSignature(message, QLatin1String(""));
+        for (const ObjectId id : std::exchange(client.lastReply, {})) {
+            if (id != applicationId) {
+                table.erase(id);
+            }
+        }
+        return message.createReply();
+    }
+    // Only a reply can be abandoned, so only calls that get one change what Abandon drops.
+    client.lastReply.clear();
+    handing_.clear();
+    QDBusMessage reply;
+    if (member == QLatin1String("Invoke")) {
+        expectSignature(message, QLatin1String("tsiavat"));
+        reply = invoke(message, table);
+    } else if (member == QLatin1String("Enumerate")) {
+        expectSignature(message, QLatin1String("tu"));
+        reply = enumerate(message, table);
+    } else if (member == QLatin1String("Next")) {
+        expectSignature(message, QLatin1String("tu"));
+        reply = next(message, table);
+    } else {
+        throw InvalidCall{QStringLiteral("unknown method %1").arg(member)};
+    }
+    client.lastReply = std::move(handing_);
+    return reply;
 }
 
 QDBusMessage BusServer::invoke(const QDBusMessage& message, Table& table) {
@@ -287,23 +314,25 @@ void BusServer::release(const QVariant& ids, Table& table) {
     }
 }
 
-BusServer::Table& BusServer::tableFor(const QString& client, const QDBusConnection& connection) {
-    auto found = clients_.find(client);
+BusServer::Client& BusServer::clientFor(const QString& name, const QDBusConnection& connection) {
+    auto found = clients_.find(name);
     if (found != clients_.end()) {
         return found->second;
     }
-    Table& table = clients_[client];
-    table.emplace(applicationId, Entry{application_, {}});
-    if (watcher_ && !client.isEmpty()) {
-        watcher_->addWatchedService(client);
-        // A client that left before the watch was in place would never be reported.
+    Client& client = clients_[name];
+    client.objects.emplace(applicationId, Entry{application_, {}});
+    if (watcher_ && !name.isEmpty()) {
+        watcher_->addWatchedService(name);
+        // A client that left before the watch was in place would never be reported; its
+        // watch would stay a match rule on the bus for as long as this server runs.
         if (QDBusConnectionInterface* bus = connection.interface();
-            bus && !bus->isServiceRegistered(client).value()) {
-            clients_.erase(client);
+            bus && !bus->isServiceRegistered(name).value()) {
+            clients_.erase(name);
+            watcher_->removeWatchedService(name);
             throw InvalidCall{QStringLiteral("the caller has left the bus")};
         }
     }
-    return table;
+    return client;
 }
 
 ObjectId BusServer::hold(Table& table, Entry entry) {
@@ -312,6 +341,7 @@ ObjectId BusServer::hold(Table& table, Entry entry) {
     }
     const ObjectId id = nextId_++;
     table.emplace(id, std::move(entry));
+    handing_.push_back(id);
     return id;
 }
 
@@ -324,7 +354,7 @@ BusServer::Entry& BusServer::entryFor(Table& table, ObjectId id) {
 }
 
 void BusServer::clientLeft(const QString& client) {
-    Table gone;
+    Client gone;
     {
         std::lock_guard lock(mutex_);
         auto found = clients_.find(client);

@@ -6,10 +6,12 @@
 #include <QDBusConnection>
 #include <QDBusVirtualObject>
 
+#include <atomic>
 #include <cstddef>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
+#include <vector>
 
 class QDBusServiceWatcher;
 
@@ -32,6 +34,11 @@ class BusServer : public QDBusVirtualObject {
     std::size_t heldIds() const;
     std::size_t clientCount() const;
 
+    // From now on every call gets failure 462, as from an editor that has gone: an editor on
+    // its way out says so, rather than serving calls whose effects would be lost. Safe to
+    // call from any thread.
+    void stopServing();
+
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override;
     // The reply or error for one method call, without sending it: what handleMessage sends.
     // `connection` is only asked whether the caller is still on the bus, and only once the
@@ -45,6 +52,10 @@ class BusServer : public QDBusVirtualObject {
         std::unique_ptr<HostEnumerator> enumerator;
     };
     using Table = std::unordered_map<ObjectId, Entry>;
+    struct Client {
+        Table objects;
+        std::vector<ObjectId> lastReply; // ids handed out by the latest reply
+    };
 
     QDBusMessage dispatch(const QDBusMessage& message, const QDBusConnection& connection);
     QDBusMessage invoke(const QDBusMessage& message, Table& table);
@@ -54,7 +65,7 @@ class BusServer : public QDBusVirtualObject {
     // Up to `count` members of the walk; true when the walk ended before the batch was full.
     bool fillBatch(HostEnumerator& enumerator, quint32 count, Table& table, QVariantList& members);
 
-    Table& tableFor(const QString& client, const QDBusConnection& connection);
+    Client& clientFor(const QString& client, const QDBusConnection& connection);
     ObjectId hold(Table& table, Entry entry);
     Entry& entryFor(Table& table, ObjectId id);
     void clientLeft(const QString& client);
@@ -62,8 +73,10 @@ class BusServer : public QDBusVirtualObject {
     ObjectRef application_;
     QDBusServiceWatcher* watcher_ = nullptr;
     mutable std::mutex mutex_;
-    std::unordered_map<QString, Table> clients_;
+    std::unordered_map<QString, Client> clients_;
+    std::vector<ObjectId> handing_; // ids given out by the call being served
     ObjectId nextId_ = applicationId + 1;
+    std::atomic<bool> serving_{true};
 };
 
 } // namespace tagwright::host::dbus

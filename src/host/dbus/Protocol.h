@@ -23,10 +23,17 @@ namespace tagwright::host::dbus {
 // A walk hands out up to `count` members per round trip; fewer than `count` means it is over
 // and the server has dropped the enumerator (id 0 when the first batch already ended it).
 //   Release(at ids)                                            sent without waiting for a reply
+//   Abandon()                                                  sent without waiting for a reply
 //
 // Ids the client has let go of ride along with its next Invoke as `released`: dropping an
 // object then costs no message of its own, which would cost the server a wake-up each.
 // Release carries them alone when many pile up between calls.
+//
+// A client that stops waiting for a reply never learns the ids in it, so it could never
+// release them: Abandon tells the server to drop whatever it handed out in its last reply
+// to that client.
+//
+// An editor on its way out answers every call with failure 462, as an editor that is gone.
 //
 // Values travel as D-Bus basic types that keep their width: bool b, 16-bit n, 32-bit i,
 // double d, string s. An object travels as the struct (t) holding its id, "nothing" as id 0;

@@ -32,7 +32,8 @@ struct ComponentData {
 // The design's components with a lookup by name. Every labelled component is looked up by
 // name, so a linear search would make large runs quadratic; the index is built on the first
 // lookup after any change, and every way of changing the list (any non-const access) drops
-// it, so it is never stale and never rebuilt while the components stay as they are.
+// it, so it is never stale and never rebuilt while the components stay as they are. A
+// reference taken for writing must not be kept across a lookup.
 class ComponentList {
   public:
     using iterator = std::vector<ComponentData>::iterator;

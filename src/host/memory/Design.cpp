@@ -12,4 +12,14 @@ void Design::sweepDeletedTexts() {
     deletedTexts = 0;
 }
 
+std::shared_ptr<const Design::TextList> Design::textSnapshot() {
+    sweepDeletedTexts();
+    // Comparing the pointers costs far less than the copy it saves, and unlike a change
+    // counter it cannot miss a change made straight to the vector.
+    if (!textSnapshot_ || *textSnapshot_ != texts) {
+        textSnapshot_ = std::make_shared<const TextList>(texts);
+    }
+    return textSnapshot_;
+}
+
 } // namespace tagwright::host::memory

@@ -61,6 +61,15 @@ struct Design {
     std::size_t deletedTexts = 0;
     void sweepDeletedTexts();
     std::size_t liveTextCount() const { return texts.size() - deletedTexts; }
+
+    using TextList = std::vector<std::shared_ptr<TextData>>;
+    // The texts as they are now, for a walk to visit whatever changes meanwhile. Walks that
+    // start while the texts stay the same share one copy: a client may hold many walks open,
+    // and a copy each would grow the editor by the size of the design per walk.
+    std::shared_ptr<const TextList> textSnapshot();
+
+  private:
+    std::shared_ptr<const TextList> textSnapshot_;
 };
 
 } // namespace tagwright::host::memory

@@ -1,11 +1,14 @@
 #include "host/memory/DesignFile.h"
 
 #include "host/Text.h"
+#include "host/memory/FileReplacement.h"
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <limits>
 #include <sstream>
+#include <system_error>
 #include <unordered_map>
 #include <utility>
 
@@ -14,6 +17,19 @@ namespace tagwright::host::memory {
 namespace {
 
 using nlohmann::json;
+
+// Every string of a design may reach a client over the bus, where a NUL would cut it short
+// and make two different names one.
+std::u16string readText(const json& value, const std::string& field, const std::string& file) {
+    if (!value.is_string()) {
+        throw DesignFileError(file + ": " + field + " must be a string");
+    }
+    const auto& text = value.get_ref<const std::string&>();
+    if (text.find('\0') != std::string::npos) {
+        throw DesignFileError(file + ": " + field + " must not contain a NUL character");
+    }
+    return fromUtf8(text);
+}
 
 // Reads one JSON object field by field, so every refusal can name the exact field, and
 // gathers the fields it was not asked for, which are written back unchanged.
@@ -37,10 +53,7 @@ class FieldReader {
         if (!v) {
             return fallback;
         }
-        if (!v->is_string()) {
-            fail(field(key), "must be a string");
-        }
-        return fromUtf8(v->get_ref<const std::string&>());
+        return readText(*v, field(key), file_);
     }
 
     double number(const char* key, double fallback = 0) {
@@ -59,9 +72,15 @@ class FieldReader {
         if (!v) {
             return fallback;
         }
-        if (!v->is_number_integer() ||
-            v->get<std::int64_t>() < std::numeric_limits<std::int32_t>::min() ||
-            v->get<std::int64_t>() > std::numeric_limits<std::int32_t>::max()) {
+        // Numbers beyond the signed 64-bit range arrive unsigned; reading those as signed
+        // would wrap them into range.
+        constexpr auto low = std::numeric_limits<std::int32_t>::min();
+        constexpr auto high = std::numeric_limits<std::int32_t>::max();
+        bool fits = v->is_number_unsigned()
+                        ? v->get<std::uint64_t>() <= static_cast<std::uint64_t>(high)
+                        : v->is_number_integer() && v->get<std::int64_t>() >= low &&
+                              v->get<std::int64_t>() <= high;
+        if (!fits) {
             fail(field(key), "must be a whole number that fits in 32 bits");
         }
         return static_cast<std::int32_t>(v->get<std::int64_t>());
@@ -142,6 +161,70 @@ void putExtra(nlohmann::ordered_json& out, const json& extra) {
     }
 }
 
+// Far deeper than any design needs; copying and writing back unknown fields recurses once
+// per level, so a file nested without end would otherwise overflow the stack.
+constexpr std::size_t maxNesting = 128;
+
+// Where the parser is in the document, as a field path ("components[3].pins[0].x"), so that
+// a failure inside the parser itself (a number too large for a double) can name its field.
+class ParsePosition {
+  public:
+    void onEvent(int depth, json::parse_event_t event, const json& parsed) {
+        using Event = json::parse_event_t;
+        auto level = static_cast<std::size_t>(depth);
+        switch (event) {
+        case Event::object_start:
+        case Event::array_start:
+            levels_.resize(level + 1);
+            levels_[level] = {event == Event::array_start, {}, 0};
+            break;
+        case Event::key:
+            levels_[level - 1].key = parsed.get_ref<const std::string&>();
+            break;
+        case Event::value:
+            completed(level);
+            break;
+        case Event::object_end:
+        case Event::array_end:
+            levels_.resize(level);
+            completed(level);
+            break;
+        }
+    }
+
+    std::size_t depth() const { return levels_.size(); }
+
+    // The first `levels` steps of the path; a deeper path ends in "...".
+    std::string path(std::size_t levels = maxNesting) const {
+        std::string out;
+        for (const auto& level : levels_) {
+            if (levels-- == 0) {
+                return out + "...";
+            }
+            if (level.isArray) {
+                out += element("", level.count);
+            } else if (!level.key.empty()) {
+                out += (out.empty() ? "" : ".") + level.key;
+            }
+        }
+        return out;
+    }
+
+  private:
+    void completed(std::size_t level) {
+        if (level > 0 && level <= levels_.size() && levels_[level - 1].isArray) {
+            ++levels_[level - 1].count;
+        }
+    }
+
+    struct Level {
+        bool isArray = false;
+        std::string key;       // the latest key of an object
+        std::size_t count = 0; // elements of an array completed so far
+    };
+    std::vector<Level> levels_;
+};
+
 } // namespace
 
 namespace {
@@ -160,7 +243,13 @@ class DesignReader {
             root = json::parse(text, [this](int depth, json::parse_event_t event, json& parsed) {
                 return onEvent(depth, event, parsed);
             });
-        } catch (const json::parse_error& e) {
+        } catch (const json::out_of_range& e) {
+            // The one failure the parser has for well-formed JSON: a number beyond a double.
+            std::string field = position_.path();
+            throw DesignFileError(file_ + ": " + (field.empty() ? "a number" : field) +
+                                  " must be a number within the range of a double (" + e.what() +
+                                  ")");
+        } catch (const json::exception& e) {
             throw DesignFileError(file_ + ": not valid JSON (" + e.what() + ")");
         }
         FieldReader top(root, "", file_);
@@ -194,6 +283,11 @@ class DesignReader {
 
     bool onEvent(int depth, json::parse_event_t event, json& parsed) {
         using Event = json::parse_event_t;
+        position_.onEvent(depth, event, parsed);
+        if (position_.depth() > maxNesting) {
+            throw DesignFileError(file_ + ": " + position_.path(4) + " nests deeper than " +
+                                  std::to_string(maxNesting) + " levels");
+        }
         if (depth == 1 && event == Event::key) {
             current_ = Other;
             for (int section = Layers; section < SectionCount; ++section) {
@@ -236,15 +330,12 @@ class DesignReader {
         std::string path = element(keys[section], i);
         switch (section) {
         case Layers:
-            if (!value.is_string()) {
-                throw DesignFileError(file_ + ": " + path + " must be a string");
-            }
-            design_.layers.push_back(fromUtf8(value.get_ref<const std::string&>()));
+            design_.layers.push_back(readText(value, path, file_));
             break;
         case Classes: {
             NetClassData netClass;
             if (value.is_string()) {
-                netClass.name = fromUtf8(value.get_ref<const std::string&>());
+                netClass.name = readText(value, path, file_);
             } else {
                 FieldReader r(value, path, file_);
                 netClass.name = r.text("name");
@@ -318,6 +409,7 @@ class DesignReader {
     }
 
     const std::string& file_;
+    ParsePosition position_;
     Design design_;
     std::unordered_map<std::u16string, Index> classByName_, netByName_;
     bool done_[SectionCount] = {};
@@ -333,104 +425,147 @@ Design parseDesign(const std::string& text, const std::string& file) {
     return DesignReader(file).read(text);
 }
 
-std::string serializeDesign(const Design& design) {
-    using ordered = nlohmann::ordered_json;
-    ordered root;
-    root["unit"] = design.unit;
-    auto strings = [](const auto& items, auto name) {
-        ordered out = ordered::array();
-        for (const auto& item : items) {
-            out.push_back(toUtf8(name(item)));
+namespace {
+
+// Writes only what the reader accepts: a value it would refuse stops the save instead, so a
+// saved design can always be read again. Field names are made only for a refusal.
+class DesignWriter {
+  public:
+    explicit DesignWriter(const std::string& file) : file_(file) {}
+
+    std::string write(const Design& design) {
+        using ordered = nlohmann::ordered_json;
+        ordered root;
+        root["unit"] = design.unit;
+        ordered layers = ordered::array();
+        for (std::size_t i = 0; i < design.layers.size(); ++i) {
+            layers.push_back(text(design.layers[i], [&] { return element("layers", i); }));
         }
-        return out;
-    };
-    root["layers"] = strings(design.layers, [](const std::u16string& s) { return s; });
-    ordered classes = ordered::array();
-    for (const auto& c : design.netClasses) {
-        if (c.extra.is_object() && !c.extra.empty()) {
+        root["layers"] = std::move(layers);
+
+        ordered classes = ordered::array();
+        for (std::size_t i = 0; i < design.netClasses.size(); ++i) {
+            const auto& c = design.netClasses[i];
+            std::string name = text(c.name, [&] { return element("netClasses", i); });
+            if (c.extra.is_object() && !c.extra.empty()) {
+                ordered entry;
+                entry["name"] = std::move(name);
+                putExtra(entry, c.extra);
+                classes.push_back(std::move(entry));
+            } else {
+                classes.push_back(std::move(name));
+            }
+        }
+        root["netClasses"] = std::move(classes);
+
+        ordered nets = ordered::array();
+        for (std::size_t i = 0; i < design.nets.size(); ++i) {
+            const auto& n = design.nets[i];
             ordered entry;
-            entry["name"] = toUtf8(c.name);
+            entry["name"] = text(n.name, [&] { return element("nets", i) + ".name"; });
+            if (n.netClass != none) {
+                entry["netClass"] = toUtf8(design.netClasses[n.netClass].name);
+            }
+            if (n.selected) {
+                entry["selected"] = true;
+            }
+            putExtra(entry, n.extra);
+            nets.push_back(std::move(entry));
+        }
+        root["nets"] = std::move(nets);
+
+        auto netName = [&](Index net, ordered& entry) {
+            if (net != none) {
+                entry["net"] = toUtf8(design.nets[net].name);
+            }
+        };
+        ordered components = ordered::array();
+        for (std::size_t i = 0; i < design.components.size(); ++i) {
+            const auto& c = design.components[i];
+            auto at = [&](const char* key) { return element("components", i) + "." + key; };
+            ordered entry;
+            entry["name"] = text(c.name, [&] { return at("name"); });
+            entry["selected"] = c.selected;
+            ordered pins = ordered::array();
+            for (std::size_t k = 0; k < c.pins.size(); ++k) {
+                const auto& p = c.pins[k];
+                auto pinAt = [&](const char* key) { return element(at("pins"), k) + "." + key; };
+                ordered pin;
+                pin["name"] = text(p.name, [&] { return pinAt("name"); });
+                pin["number"] = p.number;
+                pin["x"] = number(p.x, [&] { return pinAt("x"); });
+                pin["y"] = number(p.y, [&] { return pinAt("y"); });
+                netName(p.net, pin);
+                putExtra(pin, p.extra);
+                pins.push_back(std::move(pin));
+            }
+            entry["pins"] = std::move(pins);
             putExtra(entry, c.extra);
-            classes.push_back(std::move(entry));
-        } else {
-            classes.push_back(toUtf8(c.name));
+            components.push_back(std::move(entry));
         }
-    }
-    root["netClasses"] = std::move(classes);
+        root["components"] = std::move(components);
 
-    ordered nets = ordered::array();
-    for (const auto& n : design.nets) {
-        ordered entry;
-        entry["name"] = toUtf8(n.name);
-        if (n.netClass != none) {
-            entry["netClass"] = toUtf8(design.netClasses[n.netClass].name);
+        ordered vias = ordered::array();
+        for (std::size_t i = 0; i < design.vias.size(); ++i) {
+            const auto& v = design.vias[i];
+            ordered via;
+            via["x"] = number(v.x, [&] { return element("vias", i) + ".x"; });
+            via["y"] = number(v.y, [&] { return element("vias", i) + ".y"; });
+            netName(v.net, via);
+            putExtra(via, v.extra);
+            vias.push_back(std::move(via));
         }
-        if (n.selected) {
-            entry["selected"] = true;
-        }
-        putExtra(entry, n.extra);
-        nets.push_back(std::move(entry));
-    }
-    root["nets"] = std::move(nets);
+        root["vias"] = std::move(vias);
 
-    auto netName = [&](Index net, ordered& entry) {
-        if (net != none) {
-            entry["net"] = toUtf8(design.nets[net].name);
+        ordered texts = ordered::array();
+        for (const auto& t : design.texts) {
+            if (t->deleted) {
+                continue;
+            }
+            std::size_t i = texts.size();
+            auto at = [&](const char* key) { return element("texts", i) + "." + key; };
+            ordered text;
+            text["text"] = this->text(t->text, [&] { return at("text"); });
+            text["layer"] = t->layer;
+            text["x"] = number(t->x, [&] { return at("x"); });
+            text["y"] = number(t->y, [&] { return at("y"); });
+            text["height"] = number(t->height, [&] { return at("height"); });
+            text["lineWidth"] = number(t->lineWidth, [&] { return at("lineWidth"); });
+            text["rotation"] = number(t->rotation, [&] { return at("rotation"); });
+            text["locked"] = t->locked;
+            putExtra(text, t->extra);
+            texts.push_back(std::move(text));
         }
-    };
-    ordered components = ordered::array();
-    for (const auto& c : design.components) {
-        ordered entry;
-        entry["name"] = toUtf8(c.name);
-        entry["selected"] = c.selected;
-        ordered pins = ordered::array();
-        for (const auto& p : c.pins) {
-            ordered pin;
-            pin["name"] = toUtf8(p.name);
-            pin["number"] = p.number;
-            pin["x"] = p.x;
-            pin["y"] = p.y;
-            netName(p.net, pin);
-            putExtra(pin, p.extra);
-            pins.push_back(std::move(pin));
-        }
-        entry["pins"] = std::move(pins);
-        putExtra(entry, c.extra);
-        components.push_back(std::move(entry));
+        root["texts"] = std::move(texts);
+        putExtra(root, design.extra);
+        return root.dump(2) + "\n";
     }
-    root["components"] = std::move(components);
 
-    ordered vias = ordered::array();
-    for (const auto& v : design.vias) {
-        ordered via;
-        via["x"] = v.x;
-        via["y"] = v.y;
-        netName(v.net, via);
-        putExtra(via, v.extra);
-        vias.push_back(std::move(via));
-    }
-    root["vias"] = std::move(vias);
-
-    ordered texts = ordered::array();
-    for (const auto& t : design.texts) {
-        if (t->deleted) {
-            continue;
+  private:
+    template <class Field> std::string text(const std::u16string& value, const Field& field) {
+        if (value.find(u'\0') != std::u16string::npos) {
+            refuse(field(), "contains a NUL character");
         }
-        ordered text;
-        text["text"] = toUtf8(t->text);
-        text["layer"] = t->layer;
-        text["x"] = t->x;
-        text["y"] = t->y;
-        text["height"] = t->height;
-        text["lineWidth"] = t->lineWidth;
-        text["rotation"] = t->rotation;
-        text["locked"] = t->locked;
-        putExtra(text, t->extra);
-        texts.push_back(std::move(text));
+        return toUtf8(value);
     }
-    root["texts"] = std::move(texts);
-    putExtra(root, design.extra);
-    return root.dump(2) + "\n";
+    // JSON has no infinity or NaN; such a value would be written as null and never read back.
+    template <class Field> double number(double value, const Field& field) {
+        if (!std::isfinite(value)) {
+            refuse(field(), "is not a finite number");
+        }
+        return value;
+    }
+    [[noreturn]] void refuse(const std::string& field, const char* problem) const {
+        throw DesignFileError(file_ + ": " + field + " " + problem + "; nothing was written");
+    }
+
+    const std::string& file_;
+};
+
+} // namespace
+
+std::string serializeDesign(const Design& design, const std::string& name) {
+    return DesignWriter(name).write(design);
 }
 
 Design loadDesign(const std::filesystem::path& path) {
@@ -447,24 +582,11 @@ Design loadDesign(const std::filesystem::path& path) {
 }
 
 void saveDesign(const Design& design, const std::filesystem::path& path) {
-    std::string text = serializeDesign(design);
-    std::filesystem::path temporary = path;
-    temporary += ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << text;
-        out.flush();
-        if (!out) {
-            std::error_code ignored;
-            std::filesystem::remove(temporary, ignored);
-            throw DesignFileError(path.string() + ": cannot be written");
-        }
-    }
-    std::error_code error;
-    std::filesystem::rename(temporary, path, error);
-    if (error) {
-        std::filesystem::remove(temporary, error);
-        throw DesignFileError(path.string() + ": cannot be replaced (" + error.message() + ")");
+    std::string text = serializeDesign(design, path.string());
+    try {
+        replaceFile(path, text);
+    } catch (const std::system_error& error) {
+        throw DesignFileError(path.string() + ": " + error.what());
     }
 }
 

@@ -16,11 +16,13 @@ class DesignFileError : public std::runtime_error {
 };
 
 Design parseDesign(const std::string& json, const std::string& sourceName);
-std::string serializeDesign(const Design& design);
+// Refuses (DesignFileError naming `name` and the field) a design that parseDesign would not
+// read back: a number that is not finite, a NUL in a string.
+std::string serializeDesign(const Design& design, const std::string& name = "the design");
 
 Design loadDesign(const std::filesystem::path& path);
-// Writes to a temporary file beside `path` and renames it over, so a crash never leaves a
-// half-written design behind.
+// Replaces the file whole (see replaceFile): a crash or a full disk never leaves a
+// half-written design behind, and a failure names its real cause.
 void saveDesign(const Design& design, const std::filesystem::path& path);
 
 } // namespace tagwright::host::memory

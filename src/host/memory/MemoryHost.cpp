@@ -4,6 +4,7 @@
 #include "host/Text.h"
 
 #include <charconv>
+#include <cmath>
 #include <limits>
 #include <utility>
 
@@ -396,13 +397,11 @@ class PositionEnumerator : public HostEnumerator {
 // it started, each once, whatever is deleted or added meanwhile.
 class TextEnumerator : public HostEnumerator {
   public:
-    explicit TextEnumerator(std::shared_ptr<Design> design) : design_(std::move(design)) {
-        design_->sweepDeletedTexts();
-        snapshot_ = design_->texts;
-    }
+    explicit TextEnumerator(std::shared_ptr<Design> design)
+        : design_(std::move(design)), snapshot_(design_->textSnapshot()) {}
     bool next(Value& member) override {
-        while (position_ < snapshot_.size()) {
-            auto& text = snapshot_[position_++];
+        while (position_ < snapshot_->size()) {
+            auto& text = (*snapshot_)[position_++];
             if (!text->deleted) {
                 member = ObjectRef(std::make_shared<TextObject>(design_, text));
                 return true;
@@ -413,7 +412,7 @@ class TextEnumerator : public HostEnumerator {
 
   private:
     std::shared_ptr<Design> design_;
-    std::vector<std::shared_ptr<TextData>> snapshot_;
+    std::shared_ptr<const Design::TextList> snapshot_;
     std::size_t position_ = 0;
 };
 
@@ -478,6 +477,14 @@ class DocumentObject : public HostObject {
     }
 
   private:
+    static double finite(const Value& argument, std::u16string_view name) {
+        double value = argument.toDouble();
+        if (!std::isfinite(value)) {
+            throw hostError(u"参数不是有限的数: " + std::u16string(name));
+        }
+        return value;
+    }
+
     void checkLayer(std::int32_t layer) const {
         if (layer < 1 || static_cast<std::size_t>(layer) > design_->layers.size()) {
             throw hostError(u"无效的层号: " + fromUtf8(std::to_string(layer)));
@@ -487,14 +494,18 @@ class DocumentObject : public HostObject {
     Value addText(const MemberCall& call) {
         auto text = std::make_shared<TextData>();
         text->text = call.arg(0).toString();
+        // What the design file cannot hold would make the next save fail, so it never gets in.
+        if (text->text.find(u'\0') != std::u16string::npos) {
+            throw hostError(u"文本不能包含空字符");
+        }
         text->layer = call.arg(1).toInt32();
         checkLayer(text->layer);
-        text->x = call.arg(2).toDouble();
-        text->y = call.arg(3).toDouble();
-        text->height = call.arg(4).toDouble();
-        text->lineWidth = call.arg(5).toDouble();
+        text->x = finite(call.arg(2), u"x");
+        text->y = finite(call.arg(3), u"y");
+        text->height = finite(call.arg(4), u"height");
+        text->lineWidth = finite(call.arg(5), u"line width");
         checkFlag(call.arg(6));
-        text->rotation = call.arg(7).toDouble();
+        text->rotation = finite(call.arg(7), u"rotation");
         checkFlag(call.arg(8));
         design_->texts.push_back(text);
         tell(*design_, u"added " + text->text + u" at (" + number(text->x) + u", " +

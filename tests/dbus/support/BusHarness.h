@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -11,9 +12,10 @@ namespace tagwright::testing {
 
 // A session bus of this test process's own, so tests that claim the editor's well-known name
 // can run side by side. Sets DBUS_SESSION_BUS_ADDRESS, so it must exist before QtDBus is used.
+// With `asSessionBus` false it is just another bus, reached by its address.
 class PrivateBus {
   public:
-    PrivateBus() {
+    explicit PrivateBus(bool asSessionBus = true) {
         // It complains about resource limits it may not raise; the tests do not care.
         daemon_.setStandardErrorFile(QProcess::nullDevice());
         daemon_.start(QStringLiteral("dbus-daemon"),
@@ -21,15 +23,22 @@ class PrivateBus {
         while (!daemon_.canReadLine())
             if (!daemon_.waitForReadyRead(10'000))
                 throw std::runtime_error("dbus-daemon did not start");
-        qputenv("DBUS_SESSION_BUS_ADDRESS", daemon_.readLine().trimmed());
+        address_ = QString::fromUtf8(daemon_.readLine().trimmed());
+        if (asSessionBus)
+            qputenv("DBUS_SESSION_BUS_ADDRESS", address_.toUtf8());
     }
-    ~PrivateBus() {
+    ~PrivateBus() { stop(); }
+
+    const QString& address() const { return address_; }
+    // Ends the bus, as when a desktop session ends under its programs.
+    void stop() {
         daemon_.terminate();
         daemon_.waitForFinished();
     }
 
   private:
     QProcess daemon_;
+    QString address_;
 };
 
 // The stand-in editor run as the separate program it is, on the current session bus.
@@ -37,9 +46,15 @@ class StandinProcess {
   public:
     static constexpr int patienceMs = 10'000;
 
-    // `launcher`, when given, starts the editor: a program and its arguments, before the
-    // editor's path and `args`.
-    explicit StandinProcess(const QStringList& args, const QStringList& launcher = {}) {
+    // `busAddress` empty: the session bus of the test. `launcher`, when given, starts the
+    // editor: a program and its arguments, before the editor's path and `args`.
+    explicit StandinProcess(const QStringList& args, const QString& busAddress = {},
+                            const QStringList& launcher = {}) {
+        if (!busAddress.isEmpty()) {
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress);
+            process_.setProcessEnvironment(environment);
+        }
         if (launcher.isEmpty())
             process_.start(QStringLiteral(EDITOR_STANDIN), args);
         else
@@ -72,7 +87,9 @@ class StandinProcess {
         if (process_.state() == QProcess::Running && process_.processId() > 0)
             ::kill(static_cast<pid_t>(process_.processId()), number);
     }
-    QString errors() { return QString::fromUtf8(process_.readAllStandardError()); }
+    // Everything it wrote to its standard error so far.
+    QString errors() { return errors_ += QString::fromUtf8(process_.readAllStandardError()); }
+    qint64 processId() const { return process_.processId(); }
 
   private:
     const QString& output() {
@@ -80,7 +97,7 @@ class StandinProcess {
     }
 
     QProcess process_;
-    QString output_;
+    QString output_, errors_;
 };
 
 } // namespace tagwright::testing

@@ -49,4 +49,8 @@ class ActiveObjectRegistration {
 // The class id the test server registers under; not the editor's.
 extern const CLSID testServerClsid;
 
+// The ProgID the tests and benchmarks serve under, so that nothing they do, or leave behind
+// when killed, can hide a real editor installed for the same user.
+inline constexpr char16_t testServerProgId[] = u"Tagwright.TestEditor";
+
 } // namespace tagwright::host::com

@@ -113,6 +113,7 @@ class HostEnumVariant : public IEnumVARIANT {
     }
 
     HRESULT STDMETHODCALLTYPE Next(ULONG wanted, VARIANT* out, ULONG* fetched) override {
+        ++HostDispatch::counts.batches;
         ULONG count = 0;
         try {
             Value member;
@@ -172,7 +173,7 @@ class HostEnumVariant : public IEnumVARIANT {
 
 } // namespace
 
-std::atomic<std::size_t> HostDispatch::nameLookups{0};
+HostDispatch::Counts HostDispatch::counts;
 
 ComPtr<IDispatch> HostDispatch::serve(ObjectRef object) {
     return ComPtr<IDispatch>::adopt(new HostDispatch(std::move(object)));
@@ -223,6 +224,7 @@ HRESULT HostDispatch::GetTypeInfoCount(UINT* count) {
 }
 
 HRESULT HostDispatch::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
+    ++counts.typeInfos;
     if (info) {
         *info = nullptr;
     }
@@ -233,7 +235,7 @@ HRESULT HostDispatch::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, D
     if (!names || !ids) {
         return E_POINTER;
     }
-    ++nameLookups;
+    ++counts.nameLookups;
     HRESULT hr = S_OK;
     for (UINT n = 0; n < count; ++n) {
         ids[n] = DISPID_UNKNOWN;
@@ -257,6 +259,7 @@ HRESULT HostDispatch::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, D
 
 HRESULT HostDispatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
                              VARIANT* result, EXCEPINFO* exception, UINT* argError) {
+    ++counts.invokes;
     if (!params) {
         return E_POINTER;
     }

@@ -18,9 +18,12 @@ class HostDispatch : public IDispatch {
     // The host object behind `dispatch` when it is one of ours in this process, else null.
     static ObjectRef servedObject(IDispatch* dispatch);
 
-    // How often a client asked for ids by name, over all objects: tests check that a client
-    // does not ask again for what it already knows.
-    static std::atomic<std::size_t> nameLookups;
+    // What clients asked of the served objects, over all of them: tests and the benchmark see
+    // how many round trips a client needs.
+    struct Counts {
+        std::atomic<std::size_t> nameLookups{0}, typeInfos{0}, invokes{0}, batches{0};
+    };
+    static Counts counts;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
     ULONG STDMETHODCALLTYPE AddRef() override;

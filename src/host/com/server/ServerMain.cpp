@@ -1,11 +1,12 @@
 // Plays the running editor on Windows (or under Wine) for the tests and the benchmark: serves a
-// design file, or a generated board, as "PowerPCB.Application" until it is told to quit
-// (WM_QUIT to its main thread, or Ctrl+C), then writes the design back if asked to.
+// design file, or a generated board, until it is told to quit (WM_QUIT to its main thread, or
+// Ctrl+C), then writes the design back if asked to. It serves under the test-only ProgID unless
+// --prog-id names another; only a throwaway prefix should ever be given the editor's own.
 //
-//   tagwright-com-server [--ready EVENT] [--save FILE] DESIGN.json
-//   tagwright-com-server [--ready EVENT] [--save FILE] --board COMPONENTS PINS NETS VIAS
+//   tagwright-com-server [--prog-id ID] [--ready EVENT] [--save FILE] DESIGN.json
+//   tagwright-com-server [--prog-id ID] [--ready EVENT] [--save FILE] --board COMPONENTS PINS
+//                        NETS VIAS
 
-#include "host/Attach.h"
 #include "host/Text.h"
 #include "host/com/ComApartment.h"
 #include "host/com/server/ActiveObjectRegistration.h"
@@ -33,9 +34,10 @@ BOOL WINAPI onConsoleControl(DWORD) {
 }
 
 int usage() {
-    std::fputs("usage: tagwright-com-server [--ready EVENT] [--save FILE] DESIGN.json\n"
-               "       tagwright-com-server [--ready EVENT] [--save FILE] --board COMPONENTS "
-               "PINS NETS VIAS\n",
+    std::fputs("usage: tagwright-com-server [--prog-id ID] [--ready EVENT] [--save FILE] "
+               "DESIGN.json\n"
+               "       tagwright-com-server [--prog-id ID] [--ready EVENT] [--save FILE] "
+               "--board COMPONENTS PINS NETS VIAS\n",
                stderr);
     return 2;
 }
@@ -47,12 +49,15 @@ int wmain(int argc, wchar_t** argv) {
     for (int i = 1; i < argc; ++i) {
         args.push_back(com::fromWide(argv[i], wcslen(argv[i])));
     }
+    std::u16string progId = com::testServerProgId;
     std::u16string readyEvent, savePath, designPath;
     memory::BoardShape board;
     bool generate = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::u16string& arg = args[i];
-        if (arg == u"--ready" && i + 1 < args.size()) {
+        if (arg == u"--prog-id" && i + 1 < args.size() && !args[i + 1].empty()) {
+            progId = args[++i];
+        } else if (arg == u"--ready" && i + 1 < args.size()) {
             readyEvent = args[++i];
         } else if (arg == u"--save" && i + 1 < args.size()) {
             savePath = args[++i];
@@ -85,8 +90,8 @@ int wmain(int argc, wchar_t** argv) {
         PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
         SetConsoleCtrlHandler(onConsoleControl, TRUE);
         {
-            com::ActiveObjectRegistration registration(memory::makeApplication(design),
-                                                       editorProgId, com::testServerClsid);
+            com::ActiveObjectRegistration registration(memory::makeApplication(design), progId,
+                                                       com::testServerClsid);
             if (!readyEvent.empty()) {
                 HANDLE ready = OpenEventW(EVENT_MODIFY_STATE, FALSE, com::wide(readyEvent));
                 if (ready) {

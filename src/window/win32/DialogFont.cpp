@@ -1,0 +1,70 @@
+#include "window/win32/DialogFont.h"
+
+#include <cwchar>
+
+namespace tagwright::window::win32 {
+
+namespace {
+
+constexpr int pointSize = 9;
+
+bool installed(const wchar_t* face, BYTE charSet) {
+    LOGFONTW wanted{};
+    wanted.lfCharSet = charSet;
+    wcsncpy(wanted.lfFaceName, face, LF_FACESIZE - 1);
+    bool found = false;
+    HDC screen = GetDC(nullptr);
+    EnumFontFamiliesExW(
+        screen, &wanted,
+        [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) -> int {
+            *reinterpret_cast<bool*>(found) = true;
+            return 0;
+        },
+        reinterpret_cast<LPARAM>(&found), 0);
+    ReleaseDC(nullptr, screen);
+    return found;
+}
+
+LOGFONTW face(const wchar_t* name, BYTE charSet) {
+    LOGFONTW font{};
+    font.lfCharSet = charSet;
+    wcsncpy(font.lfFaceName, name, LF_FACESIZE - 1);
+    return font;
+}
+
+} // namespace
+
+LOGFONTW DialogFont::chosenFace() {
+    for (const wchar_t* name : {L"SimSun", L"Microsoft YaHei UI"}) {
+        if (installed(name, GB2312_CHARSET))
+            return face(name, GB2312_CHARSET);
+    }
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
+        return face(metrics.lfMessageFont.lfFaceName, metrics.lfMessageFont.lfCharSet);
+    return face(L"MS Shell Dlg 2", DEFAULT_CHARSET);
+}
+
+DialogFont::DialogFont(UINT dpi) {
+    LOGFONTW font = chosenFace();
+    font.lfHeight = -MulDiv(pointSize, static_cast<int>(dpi), 72);
+    font.lfWeight = FW_NORMAL;
+    font.lfQuality = DEFAULT_QUALITY;
+    font_ = CreateFontIndirectW(&font);
+
+    HDC screen = GetDC(nullptr);
+    HGDIOBJ previous = SelectObject(screen, font_);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(screen, &metrics);
+    SelectObject(screen, previous);
+    ReleaseDC(nullptr, screen);
+    lineHeight_ = metrics.tmHeight;
+}
+
+DialogFont::~DialogFont() {
+    if (font_)
+        DeleteObject(font_);
+}
+
+} // namespace tagwright::window::win32

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "host/com/server/ActiveObjectRegistration.h"
+#include "host/memory/Design.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace tagwright::test {
+
+// The COM test server (tagwright-com-server.exe, beside this program) serving a copy of a design
+// under the editor's own ProgID, which is where tagwright.exe looks. Only for a throwaway
+// registry, such as the test Wine prefix: while it runs, that ProgID names the test server.
+class EditorProcess {
+  public:
+    // Returns once the server is registered and answering.
+    explicit EditorProcess(const host::memory::Design& design);
+    ~EditorProcess();
+    EditorProcess(const EditorProcess&) = delete;
+    EditorProcess& operator=(const EditorProcess&) = delete;
+
+    // Asks the server to quit and hands back the design as it saved it.
+    host::memory::Design finish();
+    // Ends the server at once, as a crashing editor would.
+    void kill();
+
+  private:
+    // Held here too, so a killed server does not leave the ProgID behind.
+    host::com::ProgIdRegistration progId_;
+    std::wstring designPath_, savePath_;
+    PROCESS_INFORMATION process_{};
+};
+
+} // namespace tagwright::test

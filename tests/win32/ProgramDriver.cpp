@@ -1,0 +1,191 @@
+#include "ProgramDriver.h"
+
+#include "window/win32/ControlIds.h"
+
+#include <atomic>
+#include <filesystem>
+#include <ostream>
+#include <stdexcept>
+#include <thread>
+#include <utility>
+
+namespace tagwright::test {
+
+namespace {
+
+std::wstring captionOf(HWND window) {
+    wchar_t text[256] = {};
+    GetWindowTextW(window, text, 256);
+    return text;
+}
+
+std::wstring classOf(HWND window) {
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    return name;
+}
+
+std::string utf8(const std::wstring& text) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), size,
+                        nullptr, nullptr);
+    return out;
+}
+
+// The program's visible top-level window of `className` (and `caption`, when given).
+HWND windowOf(DWORD threadId, const wchar_t* className, const wchar_t* caption = nullptr) {
+    struct Search {
+        const wchar_t* className;
+        const wchar_t* caption;
+        HWND found = nullptr;
+    } search{className, caption};
+    EnumThreadWindows(
+        threadId,
+        [](HWND window, LPARAM data) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(data);
+            if (IsWindowVisible(window) && classOf(window) == s.className &&
+                (!s.caption || captionOf(window) == s.caption)) {
+                s.found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+} // namespace
+
+void PrintTo(const ShownMessage& message, std::ostream* out) {
+    *out << "\"" << utf8(message.text) << "\" titled \"" << utf8(message.title) << "\""
+         << (message.ownedByWindow ? "" : ", standing alone")
+         << (message.okOnly ? "" : ", not OK only") << (message.withIcon ? ", with an icon" : "");
+}
+
+std::wstring besideThisProgram(const wchar_t* name) {
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return (std::filesystem::path(std::wstring(path, length)).parent_path() / name).wstring();
+}
+
+ProgramUnderTest::ProgramUnderTest() {
+    std::wstring command = L"\"" + besideThisProgram(L"tagwright.exe") + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process_))
+        throw std::runtime_error("cannot start tagwright.exe");
+}
+
+ProgramUnderTest::~ProgramUnderTest() {
+    if (waitForExit(0) < 0) {
+        TerminateProcess(process_.hProcess, 1);
+        WaitForSingleObject(process_.hProcess, 10000);
+    }
+    CloseHandle(process_.hProcess);
+    CloseHandle(process_.hThread);
+}
+
+bool ProgramUnderTest::waitForWindow(DWORD timeoutMs) {
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    while (GetTickCount64() < end) {
+        HWND found = FindWindowW(window::win32::windowClassName, window::win32::windowCaption);
+        DWORD owner = 0;
+        if (found && IsWindowVisible(found)) {
+            GetWindowThreadProcessId(found, &owner);
+            if (owner == process_.dwProcessId) {
+                window_ = found;
+                return true;
+            }
+        }
+        if (!dismissMessage(messages_)) {
+            if (WaitForSingleObject(process_.hProcess, 10) == WAIT_OBJECT_0)
+                return false;
+        }
+    }
+    return false;
+}
+
+bool ProgramUnderTest::dismissMessage(std::vector<ShownMessage>& into) {
+    HWND box = windowOf(process_.dwThreadId, L"#32770");
+    if (!box)
+        return false;
+    ShownMessage message;
+    message.title = captionOf(box);
+    wchar_t text[1024] = {};
+    GetDlgItemTextW(box, 0xFFFF, text, 1024);
+    message.text = text;
+    message.ownedByWindow = window_ && GetWindow(box, GW_OWNER) == window_;
+    int buttons = 0;
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (!IsWindowVisible(child))
+            continue;
+        const std::wstring kind = classOf(child);
+        if (kind == L"Button")
+            ++buttons;
+        else if (kind == L"Static" && (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+            message.withIcon = message.withIcon || SendMessageW(child, STM_GETICON, 0, 0) != 0;
+    }
+    const HWND ok = GetDlgItem(box, IDOK);
+    message.okOnly = buttons == 1 && ok && IsWindowVisible(ok);
+    into.push_back(message);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    // Gone before the next look, so one box is never read twice.
+    for (int tries = 0; tries < 1000 && IsWindow(box); ++tries)
+        Sleep(5);
+    return true;
+}
+
+std::vector<ShownMessage> ProgramUnderTest::click(int id) {
+    std::vector<ShownMessage> shown;
+    HWND button = control(id);
+    std::atomic<bool> done = false;
+    // Sent from a thread of its own: the call returns when the handler has, while this thread
+    // answers the message boxes the handler waits on.
+    std::thread sender([&] {
+        DWORD_PTR result = 0;
+        SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_NORMAL, 60000, &result);
+        done = true;
+    });
+    while (!done) {
+        if (!dismissMessage(shown))
+            Sleep(5);
+    }
+    sender.join();
+    return shown;
+}
+
+void ProgramUnderTest::select(int listId, int index) {
+    SendMessageW(control(listId), LB_SETSEL, TRUE, index);
+}
+
+void ProgramUnderTest::setText(int id, const std::wstring& text) {
+    SendMessageW(control(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+std::wstring ProgramUnderTest::text(int id) const {
+    // WM_GETTEXT: GetWindowTextW does not ask a control of another process.
+    wchar_t text[256] = {};
+    SendMessageW(control(id), WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+void ProgramUnderTest::pick(int comboId, int index) {
+    SendMessageW(control(comboId), CB_SETCURSEL, index, 0);
+}
+
+std::vector<ShownMessage> ProgramUnderTest::takeMessages() {
+    return std::exchange(messages_, {});
+}
+
+int ProgramUnderTest::waitForExit(DWORD timeoutMs) {
+    if (WaitForSingleObject(process_.hProcess, timeoutMs) != WAIT_OBJECT_0)
+        return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(process_.hProcess, &code);
+    return static_cast<int>(code);
+}
+
+} // namespace tagwright::test

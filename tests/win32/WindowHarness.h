@@ -1,0 +1,82 @@
+#pragma once
+
+#include "host/HostRoles.h"
+#include "host/memory/MemoryHost.h"
+#include "support/TestDesign.h"
+#include "window/frmTagwright.h"
+#include "window/win32/Win32Window.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+namespace tagwright::test {
+
+// The native window with the form over an in-memory design, loaded and shown, driven in this
+// thread the way the message loop would drive it.
+struct NativeWindow {
+    explicit NativeWindow(const std::string& json = smallBoard)
+        : design(std::make_shared<host::memory::Design>(host::memory::parseDesign(json, "test"))),
+          form(controls,
+               [this] { return host::HostApplication(host::memory::makeApplication(design)); }) {
+        controls.connect(form);
+    }
+
+    bool loadAndShow() {
+        if (!form.Form_Load())
+            return false;
+        controls.show();
+        pump();
+        return true;
+    }
+
+    // Handles every queued message as the program's loop does.
+    void pump() const {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT)
+                continue;
+            if (!IsDialogMessageW(controls.handle(), &message)) {
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+        }
+    }
+
+    // A key pressed where the focus is, through the dialog manager as the loop does it.
+    void press(WPARAM key) const {
+        MSG message{GetFocus(), WM_KEYDOWN, key, 1, 0, {}};
+        if (!IsDialogMessageW(controls.handle(), &message)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        pump();
+    }
+
+    // Types `text` into a field one character at a time.
+    void type(HWND field, const std::wstring& text) const {
+        for (const wchar_t c : text)
+            PostMessageW(field, WM_CHAR, c, 1);
+        pump();
+    }
+
+    // A click of the user on a control.
+    void click(window::win32::ControlId id) const {
+        SendMessageW(controls.control(id), BM_CLICK, 0, 0);
+        pump();
+    }
+
+    std::shared_ptr<host::memory::Design> design;
+    window::win32::Win32Window controls;
+    window::frmTagwright form;
+};
+
+inline std::wstring textOf(HWND window) {
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+} // namespace tagwright::test
