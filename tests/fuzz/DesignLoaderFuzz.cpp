@@ -9,7 +9,6 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdint>
-#include <regex>
 #include <string>
 
 using namespace tagwright;
@@ -20,13 +19,12 @@ namespace {
 
 const std::string fileName = "board.json";
 
+// The file's name first, then what is wrong: with a field's path wherever the field is known,
+// which only the loader can tell.
 void checkRefusal(const std::string& message) {
-    // The file, then the field's path or what kept the file from being read at all.
-    static const std::regex named(
-        "board\\.json: ((the design|unit|layers|netClasses|nets|components|vias|texts)"
-        "(\\[[0-9]+\\])?(\\.[A-Za-z]+(\\[[0-9]+\\])?)* |not valid JSON).*");
-    if (!std::regex_match(message, named)) {
-        fuzz::fault("a refusal that names neither file nor field: " + message);
+    const std::string prefix = fileName + ": ";
+    if (message.rfind(prefix, 0) != 0 || message.size() <= prefix.size()) {
+        fuzz::fault("a refusal that does not name the file: " + message);
     }
 }
 
