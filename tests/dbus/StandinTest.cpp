@@ -217,8 +217,8 @@ TEST_F(StandinTest, EndingMidRunReadsAsAnEditorThatIsGone) {
 // A client holding many walks open must not grow the editor by the size of the design for
 // each: 1,000 walks of 10,000 texts once took it from 14 MB to 171 MB.
 TEST_F(StandinTest, OpenWalksDoNotGrowTheEditorWithTheDesign) {
-#ifdef __SANITIZE_ADDRESS__
-    GTEST_SKIP() << "AddressSanitizer holds freed memory back, so resident size says little";
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer holds freed memory back; the footprint says nothing";
 #endif
     const QString path = dir.filePath(QStringLiteral("labelled.json"));
     memory::saveDesign(memory::generateBoard({.components = 1, .texts = 10000}),
