@@ -3,9 +3,9 @@
 //
 //   tagwright_com_bench [COMPONENTS]
 
-#include "host/Attach.h"
 #include "host/CallRecorder.h"
 #include "host/com/ComApartment.h"
+#include "host/com/ComAttach.h"
 #include "host/com/DispatchObject.h"
 #include "host/com/server/ActiveObjectRegistration.h"
 #include "host/com/server/HostDispatch.h"
@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <string>
 
 using namespace tagwright;
 using Clock = std::chrono::steady_clock;
@@ -50,11 +51,16 @@ void measureLatency(const char* where, const host::HostDocument& document) {
         dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
                          &none, result.get(), nullptr, nullptr);
     });
+    // How a client learns an object's type; the description comes back as an interface.
+    double type = microsecondsPer(calls, [&] {
+        host::com::ComPtr<ITypeInfo> info;
+        dispatch->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.put());
+    });
     // Every object handed out is released again, which out of process is a call of its own.
     double object = microsecondsPer(calls, [&] { document.view(); });
-    std::printf("%-14s call latency: %8.1f us with the id cache, %8.1f us without, %8.1f us to "
-                "fetch and drop an object\n",
-                where, cached, uncached, object);
+    std::printf("%-22s call latency: %8.1f us with the id cache, %8.1f us without, %8.1f us to "
+                "ask the type, %8.1f us to fetch and drop an object\n",
+                where, cached, uncached, type, object);
 }
 
 void measureNetNameRun(const char* where, const host::HostDocument& attached,
@@ -78,13 +84,13 @@ void measureNetNameRun(const char* where, const host::HostDocument& attached,
     labels::addLabels(document, window, mask, nullptr);
     double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     std::size_t placed = log->count(u"AddText");
-    std::printf("%-14s net-name run: %zu labels in %.2f s, %.1f host calls and %.0f us per label\n",
+    std::printf("%-22s net-name run: %zu labels in %.2f s, %.1f host calls and %.0f us per label\n",
                 where, placed, seconds, static_cast<double>(log->calls.size()) / placed,
                 seconds * 1e6 / placed);
     // The served objects count what reaches them only when they live in this process.
     if (counts.invokes != invokes) {
         auto per = [placed](std::size_t n) { return static_cast<double>(n) / placed; };
-        std::printf("%-14s IDispatch calls per label: %.2f (GetIDsOfNames %.2f, GetTypeInfo %.2f, "
+        std::printf("%-22s IDispatch calls per label: %.2f (GetIDsOfNames %.2f, GetTypeInfo %.2f, "
                     "Invoke %.2f, IEnumVARIANT::Next %.2f)\n",
                     where,
                     per(counts.nameLookups - ids + counts.typeInfos - types + counts.invokes -
@@ -102,19 +108,33 @@ int main(int argc, char** argv) {
         shape.components = std::atoi(argv[1]);
     }
     host::com::ComApartment apartment;
-    {
-        auto design = std::make_shared<host::memory::Design>(host::memory::generateBoard(shape));
-        host::com::ActiveObjectRegistration served(host::memory::makeApplication(design),
-                                                   host::editorProgId, host::com::testServerClsid);
-        host::HostDocument document = host::attachRunningEditor().activeDocument();
-        measureLatency("in process", document);
-        measureNetNameRun("in process", document, shape);
-    }
-    {
-        host::com::ServerProcess server(host::memory::generateBoard(shape));
-        host::HostDocument document = host::attachRunningEditor().activeDocument();
-        measureLatency("other process", document);
-        measureNetNameRun("other process", document, shape);
+    // A server whose objects describe their type shares member ids between objects of a type;
+    // without, the client learns them object by object.
+    for (bool typed : {true, false}) {
+        std::string inProcess = typed ? "in process" : "in process, untyped";
+        std::string otherProcess = typed ? "other process" : "other process, untyped";
+        {
+            auto design =
+                std::make_shared<host::memory::Design>(host::memory::generateBoard(shape));
+            host::com::ServingOptions serving;
+            serving.typeInfo = typed;
+            host::com::ActiveObjectRegistration served(host::memory::makeApplication(design),
+                                                       host::com::testServerClsid, serving,
+                                                       host::com::testProgIdClass());
+            host::HostDocument document =
+                host::com::attachRunningObject(host::com::testServerProgId).activeDocument();
+            measureLatency(inProcess.c_str(), document);
+            measureNetNameRun(inProcess.c_str(), document, shape);
+        }
+        {
+            host::com::ServerOptions options;
+            options.typeInfo = typed;
+            host::com::ServerProcess server(host::memory::generateBoard(shape), options);
+            host::HostDocument document =
+                host::com::attachRunningObject(host::com::testServerProgId).activeDocument();
+            measureLatency(otherProcess.c_str(), document);
+            measureNetNameRun(otherProcess.c_str(), document, shape);
+        }
     }
     return 0;
 }

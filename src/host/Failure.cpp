@@ -25,4 +25,10 @@ Failure Failure::memberNotSupported(std::u16string_view member) {
     return {MemberNotSupported, u"对象不支持该属性或方法: " + std::u16string(member)};
 }
 
+Failure Failure::editorBusy(std::int32_t number) {
+    Failure busy(number, u"编辑器正忙，请关闭其对话框后重试");
+    busy.editorBusy_ = true;
+    return busy;
+}
+
 } // namespace tagwright::host

@@ -26,10 +26,16 @@ class Failure : public std::runtime_error {
     static Failure typeMismatch();
     static Failure objectNotSet();
     static Failure memberNotSupported(std::u16string_view member);
+    // The editor kept refusing calls for as long as the link waits, typically because a dialog
+    // of its own is open. Worth telling apart: closing that dialog is all the user has to do.
+    static Failure editorBusy(std::int32_t number);
+
+    bool isEditorBusy() const { return editorBusy_; }
 
   private:
     std::int32_t number_;
     std::u16string description_;
+    bool editorBusy_ = false;
 };
 
 } // namespace tagwright::host

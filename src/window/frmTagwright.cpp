@@ -59,8 +59,11 @@ frmTagwright::frmTagwright(FormControls& controls, host::AttachFunction attach)
 bool frmTagwright::Form_Load() {
     try {
         attachAndFill();
+    } catch (const host::Failure& failure) {
+        failAttach(&failure);
+        return false;
     } catch (...) {
-        failAttach();
+        failAttach(nullptr);
         return false;
     }
     chooseLabelType(labels::NetNameLabel);
@@ -75,14 +78,27 @@ bool frmTagwright::Form_Load() {
 }
 
 void frmTagwright::cmdUpdateList_Click() {
+    clearLists();
+    try {
+        attachAndFill();
+    } catch (const host::Failure& failure) {
+        if (!failure.isEditorBusy()) {
+            failAttach(&failure);
+            return;
+        }
+        // The editor is there but busy with a dialog: the window stays, with no half-filled
+        // list that could mislead, and the user refreshes once the dialog is closed.
+        clearLists();
+        showMessage(failure.description(), attachFailureTitle);
+    } catch (...) {
+        failAttach(nullptr);
+    }
+}
+
+void frmTagwright::clearLists() {
     for (const ListBox list : {ListBox::lstCompList, ListBox::lstNetList, ListBox::lstNetClassList})
         controls_.listClear(list);
     controls_.layerClear();
-    try {
-        attachAndFill();
-    } catch (...) {
-        failAttach();
-    }
 }
 
 void frmTagwright::attachAndFill() {
@@ -109,8 +125,11 @@ void frmTagwright::attachAndFill() {
     controls_.setLayerIndex(0);
 }
 
-void frmTagwright::failAttach() {
-    showMessage(attachFailureText, attachFailureTitle);
+void frmTagwright::failAttach(const host::Failure* failure) {
+    // A busy editor is named as such, so the user closes its dialog instead of looking for a
+    // design that is open all along.
+    const bool busy = failure != nullptr && failure->isEditorBusy();
+    showMessage(busy ? failure->description() : attachFailureText, attachFailureTitle);
     controls_.endProgram();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "host/Attach.h"
+#include "host/Failure.h"
 #include "labels/SelectionSet.h"
 #include "labels/WindowSnapshot.h"
 #include "window/FormControls.h"
@@ -47,7 +48,10 @@ class frmTagwright {
   private:
     // Load and refresh share this: attach, fill the four lists. Throws on any failure.
     void attachAndFill();
-    void failAttach();
+    // Shows the attach notice and ends the program; `failure` is null for anything thrown
+    // that is not a host failure.
+    void failAttach(const host::Failure* failure);
+    void clearLists();
     // Chooses an option from code, which behaves like the user's click on it.
     void chooseLabelType(std::int16_t index);
     // Runs one handler body under the busy cursor; a failure it does not catch is reported

@@ -3,8 +3,8 @@
 
 #include "host/Attach.h"
 #include "host/Failure.h"
+#include "host/Text.h"
 #include "host/com/ComAttach.h"
-#include "host/com/server/HostDispatch.h"
 #include "host/memory/BoardGenerator.h"
 #include "labels/AddLabels.h"
 #include "maintenance/Locate.h"
@@ -23,10 +23,20 @@ using host::memory::Design;
 
 namespace {
 
-enum class Serving { InProcess, OtherProcess };
+// Across processes also from a server whose objects do not describe their type, so the client
+// learns member ids object by object.
+enum class Serving { InProcess, OtherProcess, OtherProcessUntyped };
 
 const char* nameOf(Serving serving) {
-    return serving == Serving::InProcess ? "InProcess" : "OtherProcess";
+    switch (serving) {
+    case Serving::InProcess:
+        return "InProcess";
+    case Serving::OtherProcess:
+        return "OtherProcess";
+    case Serving::OtherProcessUntyped:
+        break;
+    }
+    return "OtherProcessUntyped";
 }
 void PrintTo(Serving serving, std::ostream* os) {
     *os << nameOf(serving);
@@ -89,7 +99,9 @@ class ComLink : public testing::TestWithParam<Serving> {
             inProcess_ = editor.get();
             return editor;
         }
-        return std::make_unique<test::EditorProcess>(design);
+        host::com::ServerOptions options;
+        options.typeInfo = GetParam() == Serving::OtherProcess;
+        return std::make_unique<test::EditorProcess>(design, options);
     }
     // The server's own record of the calls it received, where the test can see it.
     host::CallLog* serverLog() const { return inProcess_ ? inProcess_->log.get() : nullptr; }
@@ -101,7 +113,7 @@ class ComLink : public testing::TestWithParam<Serving> {
 TEST_P(ComLink, ListsEveryCollectionInHostOrder) {
     Design design = smallDesign();
     auto editor = serve(design);
-    HostDocument document = host::attachRunningEditor().activeDocument();
+    HostDocument document = test::attachTestEditor().activeDocument();
 
     EXPECT_EQ(namesOf(document.components()), (std::vector<std::u16string>{u"U1", u"R1"}));
     EXPECT_EQ(namesOf(document.nets()), (std::vector<std::u16string>{u"GND", u"SDA", u"NC1"}));
@@ -119,7 +131,7 @@ TEST_P(ComLink, WalksCollectionsLongerThanOneBatch) {
     shape.components = 150;
     Design design = host::memory::generateBoard(shape);
     auto editor = serve(design);
-    HostDocument document = host::attachRunningEditor().activeDocument();
+    HostDocument document = test::attachTestEditor().activeDocument();
 
     std::vector<std::u16string> expected;
     for (const auto& component : design.components) {
@@ -154,7 +166,7 @@ TEST_P(ComLink, AddLabelsPlacesWhatTheInMemoryRunPlaces) {
         auto editor = serve(smallDesign());
         Messages messages;
         labels::ComponentMask mask;
-        labels::addLabels(host::attachRunningEditor().activeDocument(), window, mask,
+        labels::addLabels(test::attachTestEditor().activeDocument(), window, mask,
                           messages.callback());
         Design served = editor->finish();
 
@@ -185,7 +197,7 @@ TEST_P(ComLink, RemovalGoesOnPastATextTheEditorRefusesToDelete) {
 
     auto editor = serve(design);
     Messages messages;
-    maintenance::removeLabels(host::attachRunningEditor().activeDocument(), u"网络名称",
+    maintenance::removeLabels(test::attachTestEditor().activeDocument(), u"网络名称",
                               messages.callback());
     Design served = editor->finish();
 
@@ -204,8 +216,7 @@ TEST_P(ComLink, LocateSelectsTheChosenEntriesInTheEditor) {
     Design design = smallDesign();
     design.nets[0].selected = true;
     auto editor = serve(design);
-    maintenance::locate(host::attachRunningEditor().activeDocument(),
-                        maintenance::LocateTarget::Nets,
+    maintenance::locate(test::attachTestEditor().activeDocument(), maintenance::LocateTarget::Nets,
                         {{u"GND", false}, {u"SDA", true}, {u"NC1", true}}, nullptr);
     Design served = editor->finish();
 
@@ -253,7 +264,7 @@ TEST_P(ComLink, HostFailuresKeepTheirNumberAndDescription) {
     };
 
     auto editor = serve(smallDesign());
-    HostDocument document = host::attachRunningEditor().activeDocument();
+    HostDocument document = test::attachTestEditor().activeDocument();
     for (const auto& [what, call] : cases) {
         SCOPED_TRACE(what);
         Reference reference(smallDesign());
@@ -267,48 +278,29 @@ TEST_P(ComLink, HostFailuresKeepTheirNumberAndDescription) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Serving, ComLink,
-                         testing::Values(Serving::InProcess, Serving::OtherProcess), servingName);
-
-TEST(ComLinkInProcess, AsksForEachMemberIdOncePerKindOfObject) {
-    host::memory::BoardShape shape;
-    shape.components = 150;
-    test::InProcessEditor editor(host::memory::generateBoard(shape));
-    HostDocument document = host::attachRunningEditor().activeDocument();
-    std::size_t before = host::com::HostDispatch::counts.nameLookups;
-
-    std::size_t pins = 0;
-    document.components().forEach([&](const host::ObjectRef& member) {
-        host::HostComponent component(member);
-        component.name();
-        component.pins().forEach([&](const host::ObjectRef& pin) {
-            host::HostPin(pin).positionX();
-            ++pins;
-        });
-    });
-
-    EXPECT_EQ(pins, 1500u);
-    // Components, Name, Pins and PositionX: one lookup each, however many objects.
-    EXPECT_EQ(host::com::HostDispatch::counts.nameLookups - before, 4u);
-}
+                         testing::Values(Serving::InProcess, Serving::OtherProcess,
+                                         Serving::OtherProcessUntyped),
+                         servingName);
 
 TEST(ComLinkInProcess, MemberNamesMatchInAnyCase) {
     test::InProcessEditor editor(smallDesign());
-    HostDocument document = host::attachRunningEditor().activeDocument();
+    HostDocument document = test::attachTestEditor().activeDocument();
     EXPECT_EQ(document.get(u"layercount"), Value(std::int32_t{4}));
     EXPECT_EQ(document.get(u"LAYERNAME", {std::int32_t{1}}), Value(u"Top"));
 }
 
 TEST(ComLinkInProcess, AnEditorWithoutADesignFailsAtTheDocument) {
-    host::com::ActiveObjectRegistration registration(
-        host::memory::makeApplication(nullptr), host::editorProgId, host::com::testServerClsid);
-    host::HostApplication application = host::attachRunningEditor();
+    host::com::ActiveObjectRegistration registration(host::memory::makeApplication(nullptr),
+                                                     host::com::testServerClsid, {},
+                                                     host::com::testProgIdClass());
+    host::HostApplication application = test::attachTestEditor();
     EXPECT_THROW(application.activeDocument().unit(), Failure);
 }
 
 TEST(ComAttach, FailsWhenNoEditorIsRunning) {
-    auto numberOf = [](const std::function<void()>& attach) {
+    auto numberOf = [](std::u16string_view progId) {
         try {
-            attach();
+            host::com::attachRunningObject(progId);
         } catch (const Failure& failure) {
             EXPECT_FALSE(failure.description().empty());
             return failure.number();
@@ -316,13 +308,9 @@ TEST(ComAttach, FailsWhenNoEditorIsRunning) {
         ADD_FAILURE() << "attached";
         return 0;
     };
-    EXPECT_EQ(numberOf([] { host::com::attachRunningObject(u"Tagwright.NeverInstalled"); }),
-              static_cast<std::int32_t>(CO_E_CLASSSTRING));
-
-    // Known to the system, but not running: attaching must not start it.
-    host::com::ProgIdRegistration known(host::editorProgId, host::com::testServerClsid);
-    EXPECT_EQ(numberOf([] { host::attachRunningEditor(); }),
-              static_cast<std::int32_t>(MK_E_UNAVAILABLE));
+    EXPECT_EQ(numberOf(u"Tagwright.NeverInstalled"), static_cast<std::int32_t>(CO_E_CLASSSTRING));
+    // Known to this program, but not running: attaching must not start it.
+    EXPECT_EQ(numberOf(host::com::testServerProgId), static_cast<std::int32_t>(MK_E_UNAVAILABLE));
 }
 
 TEST(ComLinkOtherProcess, AnEditorThatDiesMidRunFailsTheNextCallWithoutHanging) {
@@ -331,7 +319,7 @@ TEST(ComLinkOtherProcess, AnEditorThatDiesMidRunFailsTheNextCallWithoutHanging) 
     test::EditorProcess editor(host::memory::generateBoard(shape));
     auto log = std::make_shared<host::CallLog>();
     HostDocument document(
-        host::recordCalls(host::attachRunningEditor().activeDocument().object(), log));
+        host::recordCalls(test::attachTestEditor().activeDocument().object(), log));
     log->beforeCall = [&](const host::RecordedCall&) {
         if (log->calls.size() == 50) {
             editor.kill();
@@ -356,6 +344,68 @@ TEST(ComLinkOtherProcess, AnEditorThatDiesMidRunFailsTheNextCallWithoutHanging) 
     }
     EXPECT_EQ(log->calls.size(), 50u);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+}
+
+// An editor with a modal dialog rejects calls; the client asks again until it answers, and
+// gives up with a message that says what to do when it does not.
+TEST(ComLinkOtherProcess, ABusyEditorIsAskedAgainUntilItAnswers) {
+    struct Case {
+        int rejectedCalls;
+        bool answers;
+    };
+    for (Case c : {Case{3, true}, Case{-1, false}}) {
+        SCOPED_TRACE(c.rejectedCalls);
+        host::com::ServerOptions options;
+        options.rejectedCalls = c.rejectedCalls;
+        test::EditorProcess editor(smallDesign(), options);
+        try {
+            auto application = host::com::attachRunningObject(
+                host::com::testServerProgId,
+                host::com::BusyEditorWait(std::chrono::milliseconds(500)));
+            EXPECT_EQ(namesOf(application.activeDocument().components()),
+                      (std::vector<std::u16string>{u"U1", u"R1"}));
+            EXPECT_TRUE(c.answers);
+        } catch (const Failure& failure) {
+            EXPECT_FALSE(c.answers) << host::toUtf8(failure.description());
+            EXPECT_EQ(failure.number(), static_cast<std::int32_t>(RPC_E_CALL_REJECTED));
+            EXPECT_EQ(failure.description(), u"编辑器正忙，请关闭其对话框后重试");
+        }
+    }
+}
+
+// The fill-in's address means nothing outside the server's process: calling it there crashed
+// the client. Across processes the number must still arrive, with some description.
+TEST(ComLinkFailures, ADeferredDescriptionIsFilledInOnlyInTheServersProcess) {
+    auto noSuchComponent = [](const HostDocument& document) -> Failure {
+        try {
+            document.components().item(u"NoSuch");
+        } catch (const Failure& failure) {
+            return failure;
+        }
+        return {0, u"no failure"};
+    };
+    Reference reference(smallDesign());
+    Failure expected = noSuchComponent(reference.document);
+    for (bool inProcess : {true, false}) {
+        SCOPED_TRACE(inProcess);
+        std::unique_ptr<test::ServedEditor> editor;
+        if (inProcess) {
+            host::com::ServingOptions options;
+            options.deferredFillIn = true;
+            editor = std::make_unique<test::InProcessEditor>(smallDesign(), options);
+        } else {
+            host::com::ServerOptions options;
+            options.deferredFillIn = true;
+            editor = std::make_unique<test::EditorProcess>(smallDesign(), options);
+        }
+        Failure failure = noSuchComponent(test::attachTestEditor().activeDocument());
+        EXPECT_EQ(failure.number(), expected.number());
+        if (inProcess) {
+            EXPECT_EQ(failure.description(), expected.description());
+        } else {
+            EXPECT_FALSE(failure.description().empty());
+        }
+    }
 }
 
 } // namespace

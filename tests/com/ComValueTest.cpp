@@ -1,6 +1,7 @@
+#include "FakeDispatch.h"
+
 #include "host/Failure.h"
 #include "host/com/ComFailure.h"
-#include "host/com/DispatchObject.h"
 #include "host/com/VariantConversion.h"
 #include "host/com/server/HostDispatch.h"
 #include "host/memory/MemoryHost.h"
@@ -60,6 +61,7 @@ TEST(VariantConversion, ObjectsCrossAsDispatchAndComeBackAsTheSameObject) {
 // What other automation clients send: by reference, other widths, omitted arguments.
 TEST(VariantConversion, AcceptsTheOtherShapesClientsSend) {
     LONG referenced = 42;
+    ULONG bigUnsigned = 3000000000u;
     struct Case {
         const char* what;
         std::function<void(VARIANT&)> make;
@@ -78,6 +80,35 @@ TEST(VariantConversion, AcceptsTheOtherShapesClientsSend) {
          Value(std::int32_t{-3})},
         {"64-bit that does not fit", [](VARIANT& v) { V_VT(&v) = VT_I8, V_I8(&v) = 1LL << 40; },
          std::nullopt, Failure::Overflow},
+        {"unsigned that fits", [](VARIANT& v) { V_VT(&v) = VT_UI4, V_UI4(&v) = 2147483647u; },
+         Value(std::int32_t{2147483647})},
+        {"unsigned past the signed range",
+         [](VARIANT& v) { V_VT(&v) = VT_UI4, V_UI4(&v) = 3000000000u; }, std::nullopt,
+         Failure::Overflow},
+        {"unsigned int past the signed range",
+         [](VARIANT& v) { V_VT(&v) = VT_UINT, V_UINT(&v) = 4294967295u; }, std::nullopt,
+         Failure::Overflow},
+        {"unsigned by reference past the signed range",
+         [&](VARIANT& v) {
+             V_VT(&v) = VT_UI4 | VT_BYREF;
+             V_UI4REF(&v) = &bigUnsigned;
+         },
+         std::nullopt, Failure::Overflow},
+        {"unsigned 64-bit past the signed range",
+         [](VARIANT& v) { V_VT(&v) = VT_UI8, V_UI8(&v) = 1ULL << 31; }, std::nullopt,
+         Failure::Overflow},
+        {"unsigned 16-bit", [](VARIANT& v) { V_VT(&v) = VT_UI2, V_UI2(&v) = 65535; },
+         Value(std::int32_t{65535})},
+        {"date as its day count", [](VARIANT& v) { V_VT(&v) = VT_DATE, V_DATE(&v) = 45000.5; },
+         Value(45000.5)},
+        {"currency", [](VARIANT& v) { V_VT(&v) = VT_CY, V_CY(&v).int64 = 25000; }, Value(2.5)},
+        {"decimal",
+         [](VARIANT& v) {
+             // The decimal covers the whole variant, its type field too.
+             VarDecFromR8(-1.25, &V_DECIMAL(&v));
+             V_VT(&v) = VT_DECIMAL;
+         },
+         Value(-1.25)},
         {"single", [](VARIANT& v) { V_VT(&v) = VT_R4, V_R4(&v) = 0.5f; }, Value(0.5)},
         {"omitted argument",
          [](VARIANT& v) { V_VT(&v) = VT_ERROR, V_ERROR(&v) = DISP_E_PARAMNOTFOUND; }, Value()},
@@ -123,7 +154,7 @@ TEST(ComFailure, ExceptionsCarryTheServersNumberAndDescription) {
         SCOPED_TRACE(failure.what());
         EXCEPINFO info{};
         ASSERT_EQ(exceptionFromFailure(failure, &info), DISP_E_EXCEPTION);
-        Failure received = failureFromException(info);
+        Failure received = failureFromException(info, u"Item", false);
         EXPECT_EQ(received.number(), failure.number());
         EXPECT_EQ(received.description(), failure.description());
         EXPECT_EQ(info.bstrDescription, nullptr) << "strings are freed";
@@ -132,80 +163,75 @@ TEST(ComFailure, ExceptionsCarryTheServersNumberAndDescription) {
     EXCEPINFO byCode{};
     byCode.wCode = 1001;
     byCode.bstrDescription = SysAllocString(L"from wCode");
-    Failure fromCode = failureFromException(byCode);
+    Failure fromCode = failureFromException(byCode, u"Item", false);
     EXPECT_EQ(fromCode.number(), 1001);
     EXPECT_EQ(fromCode.description(), u"from wCode");
 
     EXCEPINFO bare{};
     bare.scode = E_OUTOFMEMORY;
-    EXPECT_EQ(failureFromException(bare).description(), systemMessage(E_OUTOFMEMORY));
+    EXPECT_EQ(failureFromException(bare, u"Item", false).description(),
+              systemMessage(E_OUTOFMEMORY));
 }
 
-TEST(ComFailure, HresultsMapToTheProgramsNumbersOrStayAsTheyAre) {
-    EXPECT_EQ(failureFromHresult(DISP_E_UNKNOWNNAME, u"Foo").description(),
-              Failure::memberNotSupported(u"Foo").description());
-    EXPECT_EQ(failureFromHresult(DISP_E_MEMBERNOTFOUND, u"Foo").number(),
-              Failure::MemberNotSupported);
-    EXPECT_EQ(failureFromHresult(DISP_E_TYPEMISMATCH, u"Foo").number(), Failure::TypeMismatch);
-    EXPECT_EQ(failureFromHresult(DISP_E_OVERFLOW, u"Foo").number(), Failure::Overflow);
-
-    const HRESULT gone = HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE);
-    Failure editorGone = failureFromHresult(gone, u"Name");
-    EXPECT_EQ(editorGone.number(), static_cast<std::int32_t>(gone));
-    EXPECT_NE(editorGone.description().find(u"RPC"), std::u16string::npos)
-        << "the system's own text, not a bare number";
-}
-
-// An automation object that knows one member, "Name", under an id of its own.
-class NamedObject : public IDispatch {
-  public:
-    NamedObject(DISPID id, const wchar_t* name) : id_(id), name_(name) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        *out = iid == IID_IUnknown || iid == IID_IDispatch ? this : nullptr;
-        return *out ? S_OK : E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-        *count = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID,
-                                            DISPID* ids) override {
-        ++lookups;
-        *ids = _wcsicmp(names[0], L"Name") == 0 ? id_ : DISPID_UNKNOWN;
-        return *ids == id_ ? S_OK : DISP_E_UNKNOWNNAME;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result,
-                                     EXCEPINFO*, UINT*) override {
-        if (id != id_) {
-            return DISP_E_MEMBERNOTFOUND;
-        }
-        V_VT(result) = VT_BSTR;
-        V_BSTR(result) = SysAllocString(name_);
-        return S_OK;
-    }
-    int lookups = 0;
-
-  private:
-    DISPID id_;
-    const wchar_t* name_;
-};
-
-TEST(DispatchObject, AnObjectOfAnotherKindThanItsSiblingsIsAskedForItsOwnIds) {
-    NamedObject first(5, L"U1"), other(7, L"J1"), third(5, L"R1");
-    auto siblings = std::make_shared<DispatchKind>();
-    auto read = [&](NamedObject& object) {
-        DispatchObject wrapped(ComPtr<IDispatch>::share(&object), siblings);
-        return wrapped.invoke(u"Name", CallKind::Get, {}).toString();
+// Objects arrive as IDispatch, as IUnknown that answers IDispatch, or by reference; each keeps
+// exactly the references it took, and gives them back.
+TEST(VariantConversion, ObjectsArriveInEveryShapeAndGiveBackTheirReferences) {
+    tagwright::test::FakeDispatch fake;
+    IDispatch* dispatch = &fake;
+    IUnknown* unknown = static_cast<IDispatch*>(&fake);
+    VARIANT inner;
+    VariantInit(&inner);
+    V_VT(&inner) = VT_DISPATCH;
+    V_DISPATCH(&inner) = &fake;
+    struct Case {
+        const char* what;
+        std::function<void(VARIANT&)> make;
     };
-    EXPECT_EQ(read(first), u"U1");
-    EXPECT_EQ(read(other), u"J1");
-    EXPECT_EQ(read(third), u"R1");
-    EXPECT_EQ(read(third), u"R1");
-    // One lookup whenever the id learnt last does not fit, none when it does.
-    EXPECT_EQ(first.lookups + other.lookups + third.lookups, 3);
+    const Case cases[] = {
+        {"dispatch", [&](VARIANT& v) { V_VT(&v) = VT_DISPATCH, V_DISPATCH(&v) = dispatch; }},
+        {"unknown", [&](VARIANT& v) { V_VT(&v) = VT_UNKNOWN, V_UNKNOWN(&v) = unknown; }},
+        {"dispatch by reference",
+         [&](VARIANT& v) { V_VT(&v) = VT_DISPATCH | VT_BYREF, V_DISPATCHREF(&v) = &dispatch; }},
+        {"unknown by reference",
+         [&](VARIANT& v) { V_VT(&v) = VT_UNKNOWN | VT_BYREF, V_UNKNOWNREF(&v) = &unknown; }},
+        {"variant by reference",
+         [&](VARIANT& v) { V_VT(&v) = VT_VARIANT | VT_BYREF, V_VARIANTREF(&v) = &inner; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        VARIANT v;
+        VariantInit(&v);
+        c.make(v);
+        IDispatch* arrived = nullptr;
+        Value value = fromVariant(v, [&](ComPtr<IDispatch> d) -> ObjectRef {
+            arrived = d.get();
+            return memory::makeApplication(nullptr);
+        });
+        EXPECT_EQ(arrived, dispatch);
+        EXPECT_TRUE(value.toObject());
+        EXPECT_EQ(fake.references, 1u);
+    }
+
+    struct Opaque : IUnknown {
+        ULONG references = 1;
+        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+            *out = iid == IID_IUnknown ? this : nullptr;
+            return *out ? (++references, S_OK) : E_NOINTERFACE;
+        }
+        ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
+        ULONG STDMETHODCALLTYPE Release() override { return --references; }
+    } opaque;
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_UNKNOWN;
+    V_UNKNOWN(&v) = &opaque;
+    try {
+        fromVariant(v, noObjects);
+        ADD_FAILURE() << "an object without IDispatch converted";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.number(), Failure::TypeMismatch);
+    }
+    EXPECT_EQ(opaque.references, 1u);
 }
 
 } // namespace

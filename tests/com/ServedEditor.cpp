@@ -1,16 +1,20 @@
 #include "ServedEditor.h"
 
-#include "host/Attach.h"
+#include "host/com/ComAttach.h"
 #include "host/memory/MemoryHost.h"
 
 namespace tagwright::test {
 
 using namespace host;
 
-InProcessEditor::InProcessEditor(memory::Design d)
+HostApplication attachTestEditor() {
+    return com::attachRunningObject(com::testServerProgId);
+}
+
+InProcessEditor::InProcessEditor(memory::Design d, com::ServingOptions options)
     : design(std::make_shared<memory::Design>(std::move(d))) {
-    registration_.emplace(recordCalls(memory::makeApplication(design), log), editorProgId,
-                          com::testServerClsid);
+    registration_.emplace(recordCalls(memory::makeApplication(design), log), com::testServerClsid,
+                          options, com::testProgIdClass());
 }
 
 memory::Design InProcessEditor::finish() {

@@ -11,6 +11,9 @@
 
 namespace tagwright::test {
 
+// The served test editor, attached the way the program attaches to the real one.
+host::HostApplication attachTestEditor();
+
 // A design served as the running editor, for a client in this process to attach to.
 class ServedEditor {
   public:
@@ -22,7 +25,7 @@ class ServedEditor {
 // Served from this process: calls arrive directly, and `log` sees them as the server got them.
 class InProcessEditor : public ServedEditor {
   public:
-    explicit InProcessEditor(host::memory::Design design);
+    explicit InProcessEditor(host::memory::Design design, host::com::ServingOptions options = {});
     host::memory::Design finish() override;
 
     std::shared_ptr<host::memory::Design> design;
@@ -35,7 +38,9 @@ class InProcessEditor : public ServedEditor {
 // Served by the server program, so every call crosses processes through the system's proxies.
 class EditorProcess : public ServedEditor {
   public:
-    explicit EditorProcess(const host::memory::Design& design) : process_(design) {}
+    explicit EditorProcess(const host::memory::Design& design,
+                           const host::com::ServerOptions& options = {})
+        : process_(design, options) {}
     host::memory::Design finish() override { return process_.finish(); }
     void kill() { process_.kill(); }
 

@@ -140,6 +140,32 @@ TEST(Form, FailedAttachShowsTheNoticeAndEnds) {
     }
 }
 
+// An editor that keeps refusing calls is open all along: the user is told it is busy, not to
+// open a design; at a refresh the window stays, with no half-filled list.
+TEST(Form, BusyEditorIsNamedAndARefreshKeepsTheWindow) {
+    for (const bool atRefresh : {false, true}) {
+        SCOPED_TRACE(atRefresh ? "at refresh" : "at load");
+        Session s(atRefresh);
+        s.log->beforeCall = [](const host::RecordedCall& call) {
+            if (call.member == u"Nets")
+                throw host::Failure::editorBusy(-2147418111);
+        };
+        if (atRefresh)
+            s.form.cmdUpdateList_Click();
+        else
+            EXPECT_FALSE(s.form.Form_Load());
+        EXPECT_EQ(s.takeMessages(), Messages({{u"编辑器正忙，请关闭其对话框后重试", u"提示"}}));
+        EXPECT_EQ(s.controls.programEnds, atRefresh ? 0 : 1);
+        if (atRefresh) {
+            EXPECT_TRUE(s.controls.listTexts(ListBox::lstCompList).empty());
+            s.log->beforeCall = nullptr;
+            s.form.cmdUpdateList_Click();
+            EXPECT_EQ(s.controls.listTexts(ListBox::lstCompList), Texts({u"U1", u"R1"}));
+            EXPECT_TRUE(s.takeMessages().empty());
+        }
+    }
+}
+
 TEST(Form, AboutAndClose) {
     Session s;
     s.log->calls.clear();

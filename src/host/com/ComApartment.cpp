@@ -1,8 +1,7 @@
 #include "host/com/ComApartment.h"
 
+#include "host/com/BusyEditorFilter.h"
 #include "host/com/ComFailure.h"
-
-#include <objbase.h>
 
 namespace tagwright::host::com {
 
@@ -15,9 +14,19 @@ ComApartment::ComApartment() {
         throw failureFromHresult(hr, u"CoInitializeEx");
     }
     joined_ = true;
+    filtered_ =
+        SUCCEEDED(CoRegisterMessageFilter(BusyEditorFilter::create().get(), previousFilter_.put()));
 }
 
 ComApartment::~ComApartment() {
+    if (filtered_) {
+        IMessageFilter* ours = nullptr;
+        CoRegisterMessageFilter(previousFilter_.get(), &ours);
+        if (ours) {
+            ours->Release();
+        }
+    }
+    previousFilter_.reset();
     if (joined_) {
         CoUninitialize();
     }

@@ -1,11 +1,15 @@
 #pragma once
 
+#include "host/com/ComHandles.h"
+
 namespace tagwright::host::com {
 
 // COM for the program's one thread, as a single-threaded apartment: the window's thread is
 // the only one that calls the editor. Made once, in main, before anything attaches, and kept
-// until every host object has been released. If the toolkit already made this thread a
-// multithreaded apartment, the program works in that one.
+// until every host object has been released. It registers the thread's message filter, so
+// calls that a busy editor rejects are tried again (BusyEditorFilter). If the toolkit already
+// made this thread a multithreaded apartment, the program works in that one, without a filter;
+// the calls are then tried again by BusyEditorWait alone.
 class ComApartment {
   public:
     ComApartment();
@@ -15,6 +19,8 @@ class ComApartment {
 
   private:
     bool joined_ = false;
+    bool filtered_ = false;
+    ComPtr<IMessageFilter> previousFilter_;
 };
 
 } // namespace tagwright::host::com

@@ -6,25 +6,25 @@
 
 namespace tagwright::host::com {
 
-HostApplication attachRunningObject(std::u16string_view progId) {
+HostApplication attachRunningObject(std::u16string_view progId, BusyEditorWait wait) {
     std::u16string name(progId);
     CLSID clsid{};
     HRESULT hr = CLSIDFromProgID(wide(name), &clsid);
     if (FAILED(hr)) {
         throw failureFromHresult(hr, progId);
     }
+    // Out of process both ask the editor, which may be busy already.
     ComPtr<IUnknown> running;
-    hr = GetActiveObject(clsid, nullptr, running.put());
+    hr = wait.run([&] { return GetActiveObject(clsid, nullptr, running.put()); });
     if (FAILED(hr)) {
         throw failureFromHresult(hr, progId);
     }
     ComPtr<IDispatch> dispatch;
-    hr = running.queryInterface(dispatch);
+    hr = wait.run([&] { return running.queryInterface(dispatch); });
     if (FAILED(hr)) {
         throw failureFromHresult(hr, progId);
     }
-    return HostApplication(
-        DispatchObject::wrap(std::move(dispatch), std::make_shared<DispatchKind>()));
+    return HostApplication(DispatchObject::attach(std::move(dispatch), wait));
 }
 
 } // namespace tagwright::host::com

@@ -5,35 +5,97 @@
 #include <winerror.h>
 
 #include <cstdio>
+#include <optional>
 
 namespace tagwright::host::com {
 
 namespace {
+
+constexpr std::int32_t invalidProcedureCall = 5;
+constexpr std::int32_t objectRequired = 424;
+constexpr std::int32_t automationError = 440;
+constexpr std::int32_t wrongArgumentCount = 450;
 
 // Scripting runtimes carry their error numbers as HRESULTs of this facility.
 constexpr HRESULT controlFacilityError(std::int32_t number) {
     return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, static_cast<unsigned>(number));
 }
 
-std::int32_t numberOf(HRESULT scode) {
-    if (HRESULT_FACILITY(scode) == FACILITY_CONTROL && FAILED(scode)) {
-        return HRESULT_CODE(scode);
+std::int32_t numberOf(HRESULT hr) {
+    switch (hr) {
+    case DISP_E_UNKNOWNNAME:
+    case DISP_E_MEMBERNOTFOUND:
+        return Failure::MemberNotSupported;
+    case DISP_E_TYPEMISMATCH:
+        return Failure::TypeMismatch;
+    case DISP_E_OVERFLOW:
+        return Failure::Overflow;
+    case DISP_E_BADINDEX:
+        return Failure::SubscriptOutOfRange;
+    case DISP_E_BADPARAMCOUNT:
+    case DISP_E_PARAMNOTOPTIONAL:
+        return wrongArgumentCount;
+    default:
+        break;
     }
-    return static_cast<std::int32_t>(scode);
+    // Error 0 does not exist: 0x800A0000 stays an HRESULT.
+    if (FAILED(hr) && HRESULT_FACILITY(hr) == FACILITY_CONTROL && HRESULT_CODE(hr) != 0) {
+        return HRESULT_CODE(hr);
+    }
+    return static_cast<std::int32_t>(hr);
+}
+
+// The scripting runtime's own text for the numbers the editor's users meet, in the wording
+// of the program's other failures.
+std::optional<std::u16string> scriptingText(std::int32_t number, std::u16string_view member) {
+    switch (number) {
+    case invalidProcedureCall:
+        return u"无效的过程调用或参数";
+    case Failure::Overflow:
+        return Failure::overflow().description();
+    case Failure::SubscriptOutOfRange:
+        return Failure::subscriptOutOfRange().description();
+    case Failure::TypeMismatch:
+        return Failure::typeMismatch().description();
+    case Failure::ObjectNotSet:
+        return Failure::objectNotSet().description();
+    case objectRequired:
+        return u"要求对象";
+    case Failure::MemberNotSupported:
+        return Failure::memberNotSupported(member).description();
+    case automationError:
+        return u"自动化错误";
+    case wrongArgumentCount:
+        return u"错误的参数个数或无效的属性赋值";
+    default:
+        return std::nullopt;
+    }
+}
+
+// What to show for `number` when the server said nothing: a scripting error's text, the
+// system's text of an HRESULT, a generic text for any other error number.
+std::u16string textFor(std::int32_t number, HRESULT hr, std::u16string_view member) {
+    if (auto text = scriptingText(number, member)) {
+        return *text;
+    }
+    if (number == static_cast<std::int32_t>(hr)) {
+        return systemMessage(hr);
+    }
+    return u"应用程序定义或对象定义的错误";
 }
 
 std::u16string formatMessage(DWORD code) {
     wchar_t* buffer = nullptr;
-    DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                      FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     std::u16string text;
     if (length > 0 && buffer) {
         text = fromWide(buffer, length);
     }
     LocalFree(buffer);
-    while (!text.empty() && (text.back() == u'\n' || text.back() == u'\r' ||
-                             text.back() == u' ' || text.back() == u'.')) {
+    while (!text.empty() && (text.back() == u'\n' || text.back() == u'\r' || text.back() == u' ' ||
+                             text.back() == u'.')) {
         text.pop_back();
     }
     return text;
@@ -50,40 +112,48 @@ std::u16string systemMessage(HRESULT hr) {
     if (text.empty()) {
         char hex[16];
         std::snprintf(hex, sizeof hex, "0x%08lX", static_cast<unsigned long>(hr));
-        text.assign(hex, hex + std::char_traits<char>::length(hex));
+        text = u"自动化错误 ";
+        text.append(hex, hex + std::char_traits<char>::length(hex));
     }
     return text;
 }
 
 Failure failureFromHresult(HRESULT hr, std::u16string_view member) {
-    switch (hr) {
-    case DISP_E_UNKNOWNNAME:
-    case DISP_E_MEMBERNOTFOUND:
-        return Failure::memberNotSupported(member);
-    case DISP_E_TYPEMISMATCH:
-        return Failure::typeMismatch();
-    case DISP_E_OVERFLOW:
-        return Failure::overflow();
-    default:
-        return {static_cast<std::int32_t>(hr), systemMessage(hr)};
-    }
+    std::int32_t number = numberOf(hr);
+    return {number, textFor(number, hr, member)};
 }
 
-Failure failureFromException(EXCEPINFO& info) {
-    if (info.pfnDeferredFillIn) {
+Failure failureFromException(EXCEPINFO& info, std::u16string_view member, bool mayFillIn) {
+    if (info.pfnDeferredFillIn && mayFillIn) {
         info.pfnDeferredFillIn(&info);
     }
+    info.pfnDeferredFillIn = nullptr;
     Bstr source = Bstr::adopt(info.bstrSource);
     Bstr description = Bstr::adopt(info.bstrDescription);
     Bstr helpFile = Bstr::adopt(info.bstrHelpFile);
     info.bstrSource = info.bstrDescription = info.bstrHelpFile = nullptr;
 
-    std::int32_t number = info.wCode != 0 ? info.wCode : numberOf(info.scode);
+    // A server that fills in neither code has still raised an exception.
+    HRESULT hr = FAILED(info.scode) ? info.scode : DISP_E_EXCEPTION;
+    std::int32_t number = info.wCode != 0 ? info.wCode : numberOf(hr);
     std::u16string text = description.text();
-    if (text.empty() && info.wCode == 0 && FAILED(info.scode)) {
-        text = systemMessage(info.scode);
+    if (text.empty()) {
+        text = textFor(number, hr, member);
     }
     return {number, std::move(text)};
+}
+
+Failure failureFromErrorInfo(HRESULT hr, IErrorInfo& info, std::u16string_view member) {
+    Failure failure = failureFromHresult(hr, member);
+    BSTR raw = nullptr;
+    Bstr description;
+    if (SUCCEEDED(info.GetDescription(&raw))) {
+        description = Bstr::adopt(raw);
+    }
+    if (description.text().empty()) {
+        return failure;
+    }
+    return {failure.number(), description.text()};
 }
 
 HRESULT exceptionFromFailure(const Failure& failure, EXCEPINFO* info) {

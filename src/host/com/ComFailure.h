@@ -9,16 +9,24 @@
 
 namespace tagwright::host::com {
 
-// The system's text for an HRESULT, or its hexadecimal form when the system has none.
+// The system's text for an HRESULT, or "自动化错误" and its hexadecimal form when the system
+// has none.
 std::u16string systemMessage(HRESULT hr);
 
-// A failed call on `member`. The automation errors that have a number of the program's own
-// (unknown member, type mismatch, overflow) take it; any other HRESULT stays as it is, so the
-// user sees for example that the editor has gone away.
+// A failed call on `member`, numbered the way a scripting client numbers it: the automation
+// errors that have a number of their own (438, 13, 9, 6, 450) take it, a scripting error
+// carried as 0x800Axxxx is error xxxx, and any other HRESULT stays as it is, so the user sees
+// for example that the editor has gone away. The description is never empty.
 Failure failureFromHresult(HRESULT hr, std::u16string_view member);
 
-// DISP_E_EXCEPTION: the server's own number and description. Frees the strings in `info`.
-Failure failureFromException(EXCEPINFO& info);
+// DISP_E_EXCEPTION: the server's own number (wCode, else scode numbered as above) and its
+// description, or the text for that number when it gave none. The server's deferred fill-in
+// runs only when `mayFillIn`: its address means something only inside the server's process.
+// Frees the strings in `info`.
+Failure failureFromException(EXCEPINFO& info, std::u16string_view member, bool mayFillIn);
+
+// A failed call that brought no EXCEPINFO but left its description in IErrorInfo.
+Failure failureFromErrorInfo(HRESULT hr, IErrorInfo& info, std::u16string_view member);
 
 // The reverse, for a server: fills `info` so that failureFromException gives back `failure`.
 // Returns the HRESULT that Invoke must return.

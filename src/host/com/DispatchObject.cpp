@@ -11,23 +11,54 @@ namespace tagwright::host::com {
 
 namespace {
 
-std::u16string folded(std::u16string_view member) {
-    std::u16string key(member);
-    for (char16_t& c : key) {
-        if (c >= u'A' && c <= u'Z') {
-            c = static_cast<char16_t>(c - u'A' + u'a');
-        }
-    }
-    return key;
-}
-
 // One round trip brings this many members of a collection.
 constexpr ULONG enumerationBatch = 64;
 
+// Only the system's proxies answer IClientSecurity: the object lives in another apartment,
+// usually another process.
+bool isProxy(IUnknown* object) {
+    ComPtr<IClientSecurity> security;
+    return SUCCEEDED(
+        object->QueryInterface(IID_IClientSecurity, reinterpret_cast<void**>(security.put())));
+}
+
+bool supportsErrorInfo(IUnknown* object, REFIID iid) {
+    ComPtr<ISupportErrorInfo> support;
+    return SUCCEEDED(object->QueryInterface(IID_ISupportErrorInfo,
+                                            reinterpret_cast<void**>(support.put()))) &&
+           support->InterfaceSupportsErrorInfo(iid) == S_OK;
+}
+
+void clear(EXCEPINFO& exception) {
+    SysFreeString(exception.bstrSource);
+    SysFreeString(exception.bstrDescription);
+    SysFreeString(exception.bstrHelpFile);
+    exception = EXCEPINFO{};
+}
+
+// The failure of a call on `object` through `iid` that returned `hr`.
+Failure failureOf(HRESULT hr, EXCEPINFO* exception, IUnknown* object, REFIID iid,
+                  std::u16string_view member) {
+    if (hr == DISP_E_EXCEPTION && exception) {
+        bool mayFillIn = exception->pfnDeferredFillIn && !isProxy(object);
+        return failureFromException(*exception, member, mayFillIn);
+    }
+    if (exception) {
+        clear(*exception);
+    }
+    // Taken whether it is used or not, so that it cannot describe a later failure.
+    ComPtr<IErrorInfo> info;
+    if (GetErrorInfo(0, info.put()) == S_OK && info && supportsErrorInfo(object, iid)) {
+        return failureFromErrorInfo(hr, *info.get(), member);
+    }
+    return failureFromHresult(hr, member);
+}
+
 class DispatchEnumerator : public HostEnumerator {
   public:
-    DispatchEnumerator(ComPtr<IEnumVARIANT> members, std::shared_ptr<DispatchKind> kind)
-        : members_(std::move(members)), kind_(std::move(kind)) {}
+    DispatchEnumerator(ComPtr<IEnumVARIANT> members, std::shared_ptr<DispatchContext> context,
+                       std::shared_ptr<DispatchKind> kind)
+        : members_(std::move(members)), context_(std::move(context)), kind_(std::move(kind)) {}
 
     bool next(Value& member) override {
         if (position_ == batch_.size()) {
@@ -36,7 +67,7 @@ class DispatchEnumerator : public HostEnumerator {
             }
         }
         member = fromVariant(*batch_[position_++].get(), [this](ComPtr<IDispatch> d) {
-            return DispatchObject::wrap(std::move(d), kind_);
+            return DispatchObject::wrap(std::move(d), context_, kind_);
         });
         return true;
     }
@@ -46,16 +77,19 @@ class DispatchEnumerator : public HostEnumerator {
         batch_.clear();
         position_ = 0;
         std::vector<VARIANT> raw(enumerationBatch);
-        for (VARIANT& v : raw) {
-            VariantInit(&v);
-        }
         ULONG fetched = 0;
-        HRESULT hr = members_->Next(enumerationBatch, raw.data(), &fetched);
+        HRESULT hr = context_->wait().run([&] {
+            for (VARIANT& v : raw) {
+                VariantInit(&v);
+            }
+            fetched = 0;
+            return members_->Next(enumerationBatch, raw.data(), &fetched);
+        });
         if (FAILED(hr)) {
             for (VARIANT& v : raw) {
                 VariantClear(&v);
             }
-            throw failureFromHresult(hr, u"_NewEnum");
+            throw failureOf(hr, nullptr, members_.get(), IID_IEnumVARIANT, u"_NewEnum");
         }
         fetched = std::min(fetched, enumerationBatch);
         for (ULONG i = 0; i < fetched; ++i) {
@@ -67,6 +101,7 @@ class DispatchEnumerator : public HostEnumerator {
     }
 
     ComPtr<IEnumVARIANT> members_;
+    std::shared_ptr<DispatchContext> context_;
     std::shared_ptr<DispatchKind> kind_;
     std::vector<Variant> batch_;
     std::size_t position_ = 0;
@@ -75,49 +110,58 @@ class DispatchEnumerator : public HostEnumerator {
 
 } // namespace
 
-const DISPID* DispatchKind::find(std::u16string_view member) const {
-    auto it = ids_.find(folded(member));
-    return it == ids_.end() ? nullptr : &it->second;
+DispatchObject::DispatchObject(ComPtr<IDispatch> dispatch, std::shared_ptr<DispatchContext> context,
+                               std::shared_ptr<DispatchKind> kind)
+    : dispatch_(std::move(dispatch)), context_(std::move(context)), kind_(std::move(kind)) {}
+
+ObjectRef DispatchObject::attach(ComPtr<IDispatch> dispatch, BusyEditorWait wait) {
+    return wrap(std::move(dispatch), std::make_shared<DispatchContext>(wait),
+                std::make_shared<DispatchKind>());
 }
 
-void DispatchKind::remember(std::u16string_view member, DISPID id) {
-    ids_[folded(member)] = id;
-}
-
-void DispatchKind::forget(std::u16string_view member) {
-    ids_.erase(folded(member));
-}
-
-std::shared_ptr<DispatchKind> DispatchKind::child(std::u16string_view member) {
-    auto& kind = children_[folded(member)];
-    if (!kind) {
-        kind = std::make_shared<DispatchKind>();
-    }
-    return kind;
-}
-
-DispatchObject::DispatchObject(ComPtr<IDispatch> dispatch, std::shared_ptr<DispatchKind> kind)
-    : dispatch_(std::move(dispatch)), kind_(std::move(kind)) {}
-
-ObjectRef DispatchObject::wrap(ComPtr<IDispatch> dispatch, std::shared_ptr<DispatchKind> kind) {
+ObjectRef DispatchObject::wrap(ComPtr<IDispatch> dispatch, std::shared_ptr<DispatchContext> context,
+                               std::shared_ptr<DispatchKind> kind) {
     if (!dispatch) {
         return nullptr;
     }
-    return std::make_shared<DispatchObject>(std::move(dispatch), std::move(kind));
+    return std::make_shared<DispatchObject>(std::move(dispatch), std::move(context),
+                                            std::move(kind));
+}
+
+MemberIds& DispatchObject::ids() {
+    if (!ids_) {
+        if (kind_->typed != false) {
+            ComPtr<ITypeInfo> info;
+            HRESULT hr = context_->wait().run(
+                [&] { return dispatch_->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.put()); });
+            if (SUCCEEDED(hr) && info) {
+                ids_ = context_->idsOfType(*info.get());
+            }
+            if (!kind_->typed) {
+                kind_->typed = ids_ != nullptr;
+            }
+        }
+        if (!ids_) {
+            ids_ = std::make_shared<MemberIds>();
+        }
+    }
+    return *ids_;
 }
 
 DISPID DispatchObject::resolve(std::u16string_view member) {
-    if (const DISPID* cached = kind_->find(member)) {
+    MemberIds& known = ids();
+    if (const DISPID* cached = known.find(member)) {
         return *cached;
     }
     std::u16string name(member);
     LPOLESTR names[] = {reinterpret_cast<LPOLESTR>(name.data())};
     DISPID id = DISPID_UNKNOWN;
-    HRESULT hr = dispatch_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    HRESULT hr = context_->wait().run(
+        [&] { return dispatch_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id); });
     if (FAILED(hr)) {
-        throw failureFromHresult(hr, member);
+        throw failureOf(hr, nullptr, dispatch_.get(), IID_IDispatch, member);
     }
-    kind_->remember(member, id);
+    known.remember(member, id);
     return id;
 }
 
@@ -150,10 +194,14 @@ HRESULT DispatchObject::call(DISPID id, CallKind kind, std::span<const Value> ar
         params.cNamedArgs = 1;
         flags = DISPATCH_PROPERTYPUT;
     }
-    exception = EXCEPINFO{};
-    UINT argError = 0;
-    return dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
-                             kind == CallKind::Put ? nullptr : result.get(), &exception, &argError);
+    return context_->wait().run([&] {
+        clear(exception);
+        VariantClear(result.get());
+        UINT argError = 0;
+        return dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
+                                 kind == CallKind::Put ? nullptr : result.get(), &exception,
+                                 &argError);
+    });
 }
 
 Value DispatchObject::invoke(std::u16string_view member, CallKind kind,
@@ -161,28 +209,18 @@ Value DispatchObject::invoke(std::u16string_view member, CallKind kind,
     if (kind == CallKind::Put && args.empty()) {
         throw Failure::memberNotSupported(member);
     }
-    bool wasCached = kind_->find(member) != nullptr;
     DISPID id = resolve(member);
     Variant result;
     EXCEPINFO exception{};
     HRESULT hr = call(id, kind, args, result, exception);
-    if (hr == DISP_E_MEMBERNOTFOUND && wasCached) {
-        // An object of another kind than its siblings: learn its own id and try once more.
-        kind_->forget(member);
-        DISPID fresh = resolve(member);
-        if (fresh != id) {
-            hr = call(fresh, kind, args, result, exception);
-        }
-    }
-    if (hr == DISP_E_EXCEPTION) {
-        throw failureFromException(exception);
-    }
     if (FAILED(hr)) {
-        throw failureFromHresult(hr, member);
+        throw failureOf(hr, &exception, dispatch_.get(), IID_IDispatch, member);
     }
+    clear(exception);
     auto childKind = kind_->child(member);
-    return fromVariant(*result.get(),
-                       [&childKind](ComPtr<IDispatch> d) { return wrap(std::move(d), childKind); });
+    return fromVariant(*result.get(), [this, &childKind](ComPtr<IDispatch> d) {
+        return wrap(std::move(d), context_, childKind);
+    });
 }
 
 std::unique_ptr<HostEnumerator> DispatchObject::enumerate() {
@@ -190,16 +228,18 @@ std::unique_ptr<HostEnumerator> DispatchObject::enumerate() {
     DISPPARAMS none{};
     Variant result;
     EXCEPINFO exception{};
-    UINT argError = 0;
-    HRESULT hr = dispatch_->Invoke(DISPID_NEWENUM, IID_NULL, LOCALE_USER_DEFAULT,
-                                   DISPATCH_METHOD | DISPATCH_PROPERTYGET, &none, result.get(),
-                                   &exception, &argError);
-    if (hr == DISP_E_EXCEPTION) {
-        throw failureFromException(exception);
-    }
+    HRESULT hr = context_->wait().run([&] {
+        clear(exception);
+        VariantClear(result.get());
+        UINT argError = 0;
+        return dispatch_->Invoke(DISPID_NEWENUM, IID_NULL, LOCALE_USER_DEFAULT,
+                                 DISPATCH_METHOD | DISPATCH_PROPERTYGET, &none, result.get(),
+                                 &exception, &argError);
+    });
     if (FAILED(hr)) {
-        throw failureFromHresult(hr, member);
+        throw failureOf(hr, &exception, dispatch_.get(), IID_IDispatch, member);
     }
+    clear(exception);
     VARIANT& v = *result.get();
     IUnknown* unknown = nullptr;
     if (V_VT(&v) == VT_UNKNOWN) {
@@ -208,11 +248,16 @@ std::unique_ptr<HostEnumerator> DispatchObject::enumerate() {
         unknown = V_DISPATCH(&v);
     }
     ComPtr<IEnumVARIANT> members;
-    if (!unknown || FAILED(unknown->QueryInterface(IID_IEnumVARIANT,
-                                                   reinterpret_cast<void**>(members.put())))) {
+    if (unknown) {
+        hr = context_->wait().run([&] {
+            return unknown->QueryInterface(IID_IEnumVARIANT,
+                                           reinterpret_cast<void**>(members.put()));
+        });
+    }
+    if (!members) {
         throw Failure::memberNotSupported(member);
     }
-    return std::make_unique<DispatchEnumerator>(std::move(members), kind_->child(member));
+    return std::make_unique<DispatchEnumerator>(std::move(members), context_, kind_->child(member));
 }
 
 } // namespace tagwright::host::com

@@ -2,7 +2,22 @@
 
 #include "host/Failure.h"
 
+#include <limits>
+#include <utility>
+
 namespace tagwright::host::com {
+
+namespace {
+
+template <class T> Value int32From(T value) {
+    if (std::cmp_less(value, std::numeric_limits<std::int32_t>::min()) ||
+        std::cmp_greater(value, std::numeric_limits<std::int32_t>::max())) {
+        throw Failure::overflow();
+    }
+    return static_cast<std::int32_t>(value);
+}
+
+} // namespace
 
 Variant toVariant(const Value& value, const UnwrapObject& unwrap) {
     Variant out;
@@ -87,30 +102,31 @@ Value fromVariant(const VARIANT& variant, const WrapDispatch& wrap) {
         }
         return wrap(std::move(dispatch));
     }
+    // Range checked here: a conversion that copies the bits would turn 3,000,000,000 into a
+    // negative number.
     case VT_I1:
+        return static_cast<std::int32_t>(V_I1(&variant));
     case VT_UI2:
+        return static_cast<std::int32_t>(V_UI2(&variant));
     case VT_UI4:
+        return int32From(V_UI4(&variant));
     case VT_UINT:
+        return int32From(V_UINT(&variant));
     case VT_I8:
-    case VT_UI8: {
-        Variant converted;
-        HRESULT hr = VariantChangeType(converted.get(), const_cast<VARIANT*>(&variant), 0, VT_I4);
-        if (hr == DISP_E_OVERFLOW) {
-            throw Failure::overflow();
-        }
-        if (FAILED(hr)) {
-            throw Failure::typeMismatch();
-        }
-        return static_cast<std::int32_t>(V_I4(converted.get()));
-    }
+        return int32From(V_I8(&variant));
+    case VT_UI8:
+        return int32From(V_UI8(&variant));
+    case VT_DATE:
+        // The day count, as a script reads a date assigned to a number.
+        return static_cast<double>(V_DATE(&variant));
     case VT_CY:
-    case VT_DECIMAL:
-    case VT_DATE: {
-        Variant converted;
-        if (FAILED(VariantChangeType(converted.get(), const_cast<VARIANT*>(&variant), 0, VT_R8))) {
+        return static_cast<double>(V_CY(&variant).int64) / 10000.0;
+    case VT_DECIMAL: {
+        double value = 0;
+        if (FAILED(VarR8FromDec(const_cast<DECIMAL*>(&V_DECIMAL(&variant)), &value))) {
             throw Failure::typeMismatch();
         }
-        return V_R8(converted.get());
+        return value;
     }
     default:
         throw Failure::typeMismatch();

@@ -18,8 +18,9 @@ using UnwrapObject = std::function<ComPtr<IDispatch>(const ObjectRef&)>;
 Variant toVariant(const Value& value, const UnwrapObject& unwrap);
 
 // Accepts what other automation clients and servers send too: references (VT_BYREF), other
-// integer and floating types when they fit, VT_UNKNOWN that answers IDispatch, and an omitted
-// argument as empty. Anything else is a type mismatch (13).
+// integer types when they fit (an overflow, 6, when not), dates, currency and decimals as
+// doubles, VT_UNKNOWN that answers IDispatch, and an omitted argument as empty. Anything else
+// is a type mismatch (13).
 Value fromVariant(const VARIANT& variant, const WrapDispatch& wrap);
 
 } // namespace tagwright::host::com

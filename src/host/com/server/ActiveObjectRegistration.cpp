@@ -5,6 +5,8 @@
 
 #include <winreg.h>
 
+#include <stdexcept>
+
 namespace tagwright::host::com {
 
 const CLSID testServerClsid = {
@@ -12,8 +14,36 @@ const CLSID testServerClsid = {
 
 namespace {
 
+std::wstring progIdPath(std::u16string_view progId) {
+    return L"Software\\Classes\\" + std::wstring(wide(progId), progId.size());
+}
+
 std::wstring classesPath(std::u16string_view progId) {
-    return L"Software\\Classes\\" + std::wstring(wide(progId), progId.size()) + L"\\CLSID";
+    return progIdPath(progId) + L"\\CLSID";
+}
+
+void deleteIfEmpty(HKEY root, const std::wstring& path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return;
+    }
+    DWORD subkeys = 1, values = 1;
+    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
+                     nullptr, nullptr, nullptr);
+    RegCloseKey(key);
+    if (subkeys == 0 && values == 0) {
+        RegDeleteKeyW(root, path.c_str());
+    }
+}
+
+std::wstring mappingIn(HKEY root, const std::wstring& clsidPath) {
+    wchar_t value[128];
+    DWORD size = sizeof value;
+    if (RegGetValueW(root, clsidPath.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value, &size) !=
+        ERROR_SUCCESS) {
+        return {};
+    }
+    return value;
 }
 
 bool resolvesTo(const std::u16string& progId, const CLSID& clsid) {
@@ -28,6 +58,15 @@ ProgIdRegistration::ProgIdRegistration(std::u16string progId, const CLSID& clsid
     wchar_t text[64];
     StringFromGUID2(clsid, text, 64);
     clsidText_ = text;
+    // What a killed server left behind is not something to put back later.
+    const std::wstring clsidPath = classesPath(progId_);
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        if (_wcsicmp(mappingIn(root, clsidPath).c_str(), clsidText_.c_str()) == 0) {
+            RegDeleteKeyValueW(root, clsidPath.c_str(), nullptr);
+            deleteIfEmpty(root, clsidPath);
+            deleteIfEmpty(root, progIdPath(progId_));
+        }
+    }
     if (write(HKEY_CURRENT_USER, user_) && resolvesTo(progId_, clsid)) {
         return;
     }
@@ -44,11 +83,9 @@ ProgIdRegistration::~ProgIdRegistration() {
 }
 
 bool ProgIdRegistration::write(HKEY root, Written& written) {
-    std::wstring progIdPath = classesPath(progId_);
-    progIdPath.resize(progIdPath.size() - std::wstring_view(L"\\CLSID").size());
     HKEY progIdKey = nullptr;
     DWORD disposition = 0;
-    if (RegCreateKeyExW(root, progIdPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+    if (RegCreateKeyExW(root, progIdPath(progId_).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                         &progIdKey, &disposition) != ERROR_SUCCESS) {
         return false;
     }
@@ -67,11 +104,11 @@ bool ProgIdRegistration::write(HKEY root, Written& written) {
     if (RegQueryValueExW(clsidKey, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(previous),
                          &size) == ERROR_SUCCESS &&
         type == REG_SZ) {
-        written.hadValue = true;
         written.previous.assign(previous, size / sizeof(wchar_t));
         while (!written.previous.empty() && written.previous.back() == 0) {
             written.previous.pop_back();
         }
+        written.hadValue = true;
     }
     LONG status = RegSetValueExW(clsidKey, nullptr, 0, REG_SZ,
                                  reinterpret_cast<const BYTE*>(clsidText_.c_str()),
@@ -86,9 +123,7 @@ void ProgIdRegistration::undo(const Written& written) {
     }
     std::wstring path = classesPath(progId_);
     if (written.createdProgId) {
-        std::wstring progIdPath =
-            path.substr(0, path.size() - std::wstring_view(L"\\CLSID").size());
-        RegDeleteTreeW(written.root, progIdPath.c_str());
+        RegDeleteTreeW(written.root, progIdPath(progId_).c_str());
         return;
     }
     HKEY clsidKey = nullptr;
@@ -99,25 +134,53 @@ void ProgIdRegistration::undo(const Written& written) {
         RegSetValueExW(clsidKey, nullptr, 0, REG_SZ,
                        reinterpret_cast<const BYTE*>(written.previous.c_str()),
                        static_cast<DWORD>((written.previous.size() + 1) * sizeof(wchar_t)));
-    } else {
-        RegDeleteValueW(clsidKey, nullptr);
+        RegCloseKey(clsidKey);
+        return;
     }
+    RegDeleteValueW(clsidKey, nullptr);
     RegCloseKey(clsidKey);
+    deleteIfEmpty(written.root, path);
+    deleteIfEmpty(written.root, progIdPath(progId_));
 }
 
-ActiveObjectRegistration::ActiveObjectRegistration(ObjectRef application, std::u16string progId,
-                                                   const CLSID& clsid)
-    : progId_(progId, clsid) {
-    ComPtr<IDispatch> served = HostDispatch::serve(std::move(application));
+bool isRunning(const CLSID& clsid) {
+    ComPtr<IUnknown> running;
+    return SUCCEEDED(GetActiveObject(clsid, nullptr, running.put())) && running;
+}
+
+ActiveObjectRegistration::ActiveObjectRegistration(ObjectRef application, const CLSID& clsid,
+                                                   ServingOptions options,
+                                                   std::optional<CLSID> alias) {
+    if (isRunning(clsid)) {
+        throw std::runtime_error("a test server is already in the running object table");
+    }
+    ComPtr<IDispatch> served = HostDispatch::serve(std::move(application), options);
     // A strong registration keeps the object alive until it is revoked, as an editor's does.
     HRESULT hr = RegisterActiveObject(served.get(), clsid, ACTIVEOBJECT_STRONG, &cookie_);
+    if (SUCCEEDED(hr) && alias && !IsEqualCLSID(*alias, clsid)) {
+        hr = RegisterActiveObject(served.get(), *alias, ACTIVEOBJECT_STRONG, &aliasCookie_);
+        if (FAILED(hr)) {
+            RevokeActiveObject(cookie_, nullptr);
+        }
+    }
     if (FAILED(hr)) {
-        throw failureFromHresult(hr, progId);
+        throw failureFromHresult(hr, u"RegisterActiveObject");
     }
 }
 
 ActiveObjectRegistration::~ActiveObjectRegistration() {
+    if (aliasCookie_) {
+        RevokeActiveObject(aliasCookie_, nullptr);
+    }
     RevokeActiveObject(cookie_, nullptr);
+}
+
+CLSID testProgIdClass() {
+    CLSID clsid{};
+    if (FAILED(CLSIDFromProgID(wide(testServerProgId), &clsid))) {
+        return testServerClsid;
+    }
+    return clsid;
 }
 
 } // namespace tagwright::host::com

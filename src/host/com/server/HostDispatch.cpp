@@ -59,6 +59,33 @@ const Member* memberById(DISPID id) {
     return &members[static_cast<std::size_t>(id - firstMemberId)];
 }
 
+// Identifies the one type every served object has.
+constexpr GUID servedTypeGuid = {
+    0x3c8a51e7, 0x2b94, 0x4f06, {0xa1, 0x7d, 0x5e, 0x90, 0xc4, 0x23, 0x6b, 0xf8}};
+
+// The description of that type, made once and kept for the life of the process. It needs no
+// members: clients only ask it which type it describes.
+ITypeInfo* servedType() {
+    static ITypeInfo* const type = []() -> ITypeInfo* {
+        ComPtr<ICreateTypeLib2> library;
+        if (FAILED(CreateTypeLib2(sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32,
+                                  const_cast<LPOLESTR>(L"tagwright-test-editor.tlb"),
+                                  library.put()))) {
+            return nullptr;
+        }
+        ComPtr<ICreateTypeInfo> created;
+        if (FAILED(library->CreateTypeInfo(const_cast<LPOLESTR>(L"TestEditorObject"),
+                                           TKIND_DISPATCH, created.put())) ||
+            FAILED(created->SetGuid(servedTypeGuid))) {
+            return nullptr;
+        }
+        ITypeInfo* info = nullptr;
+        created->QueryInterface(IID_ITypeInfo, reinterpret_cast<void**>(&info));
+        return info;
+    }();
+    return type;
+}
+
 ObjectRef wrapIncoming(ComPtr<IDispatch> dispatch) {
     if (!dispatch) {
         return nullptr;
@@ -66,30 +93,48 @@ ObjectRef wrapIncoming(ComPtr<IDispatch> dispatch) {
     if (ObjectRef own = HostDispatch::servedObject(dispatch.get())) {
         return own;
     }
-    return DispatchObject::wrap(std::move(dispatch), std::make_shared<DispatchKind>());
+    return DispatchObject::attach(std::move(dispatch));
 }
 
-ComPtr<IDispatch> unwrapOutgoing(const ObjectRef& object) {
-    if (auto* foreign = dynamic_cast<DispatchObject*>(object.get())) {
-        return ComPtr<IDispatch>::share(foreign->dispatch());
-    }
-    return HostDispatch::serve(object);
+UnwrapObject unwrapOutgoing(ServingOptions options) {
+    return [options](const ObjectRef& object) {
+        if (auto* foreign = dynamic_cast<DispatchObject*>(object.get())) {
+            return ComPtr<IDispatch>::share(foreign->dispatch());
+        }
+        return HostDispatch::serve(object, options);
+    };
+}
+
+// What a deferred fill-in hands over; it runs on the thread that raised the exception.
+thread_local std::u16string deferredDescription;
+
+HRESULT STDAPICALLTYPE fillInDeferred(EXCEPINFO* info) {
+    info->bstrSource = Bstr(u"Tagwright").release();
+    info->bstrDescription = Bstr(deferredDescription).release();
+    return S_OK;
 }
 
 // Failures must not leave as C++ exceptions through a COM interface.
-HRESULT failed(const std::exception& e, EXCEPINFO* exception) {
-    if (auto* failure = dynamic_cast<const Failure*>(&e)) {
-        return exceptionFromFailure(*failure, exception);
+HRESULT failed(const std::exception& e, EXCEPINFO* exception, ServingOptions options) {
+    auto* failure = dynamic_cast<const Failure*>(&e);
+    HRESULT hr = exceptionFromFailure(
+        failure ? *failure : Failure(static_cast<std::int32_t>(E_UNEXPECTED), fromUtf8(e.what())),
+        exception);
+    if (hr == DISP_E_EXCEPTION && exception && options.deferredFillIn) {
+        deferredDescription = Bstr::adopt(exception->bstrDescription).text();
+        SysFreeString(exception->bstrSource);
+        exception->bstrSource = exception->bstrDescription = nullptr;
+        exception->pfnDeferredFillIn = fillInDeferred;
     }
-    return exceptionFromFailure(
-        Failure(static_cast<std::int32_t>(E_UNEXPECTED), fromUtf8(e.what())), exception);
+    return hr;
 }
 
 // A collection's members for a client, fetched from the host enumerator as they are asked for.
 class HostEnumVariant : public IEnumVARIANT {
   public:
-    HostEnumVariant(ObjectRef collection, std::unique_ptr<HostEnumerator> members)
-        : collection_(std::move(collection)), members_(std::move(members)) {}
+    HostEnumVariant(ObjectRef collection, std::unique_ptr<HostEnumerator> members,
+                    ServingOptions options)
+        : collection_(std::move(collection)), members_(std::move(members)), options_(options) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         if (!out) {
@@ -118,7 +163,7 @@ class HostEnumVariant : public IEnumVARIANT {
         try {
             Value member;
             while (count < wanted && members_->next(member)) {
-                out[count] = toVariant(member, unwrapOutgoing).release();
+                out[count] = toVariant(member, unwrapOutgoing(options_)).release();
                 ++count;
             }
         } catch (const std::exception&) {
@@ -169,14 +214,15 @@ class HostEnumVariant : public IEnumVARIANT {
     std::atomic<ULONG> references_{1};
     ObjectRef collection_;
     std::unique_ptr<HostEnumerator> members_;
+    ServingOptions options_;
 };
 
 } // namespace
 
 HostDispatch::Counts HostDispatch::counts;
 
-ComPtr<IDispatch> HostDispatch::serve(ObjectRef object) {
-    return ComPtr<IDispatch>::adopt(new HostDispatch(std::move(object)));
+ComPtr<IDispatch> HostDispatch::serve(ObjectRef object, ServingOptions options) {
+    return ComPtr<IDispatch>::adopt(new HostDispatch(std::move(object), options));
 }
 
 ObjectRef HostDispatch::servedObject(IDispatch* dispatch) {
@@ -219,16 +265,22 @@ HRESULT HostDispatch::GetTypeInfoCount(UINT* count) {
     if (!count) {
         return E_POINTER;
     }
-    *count = 0;
+    *count = options_.typeInfo && servedType() ? 1 : 0;
     return S_OK;
 }
 
-HRESULT HostDispatch::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
+HRESULT HostDispatch::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
     ++counts.typeInfos;
-    if (info) {
-        *info = nullptr;
+    if (!info) {
+        return E_POINTER;
     }
-    return DISP_E_BADINDEX;
+    *info = nullptr;
+    if (index != 0 || !options_.typeInfo || !servedType()) {
+        return DISP_E_BADINDEX;
+    }
+    *info = servedType();
+    (*info)->AddRef();
+    return S_OK;
 }
 
 HRESULT HostDispatch::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
@@ -271,7 +323,7 @@ HRESULT HostDispatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* pa
             if (params->cArgs != 0) {
                 return DISP_E_BADPARAMCOUNT;
             }
-            auto* members = new HostEnumVariant(object_, object_->enumerate());
+            auto* members = new HostEnumVariant(object_, object_->enumerate(), options_);
             if (result) {
                 V_VT(result) = VT_UNKNOWN;
                 V_UNKNOWN(result) = members;
@@ -323,11 +375,11 @@ HRESULT HostDispatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* pa
 
         Value answer = object_->invoke(member->name, kind, args);
         if (result && kind != CallKind::Put) {
-            *result = toVariant(answer, unwrapOutgoing).release();
+            *result = toVariant(answer, unwrapOutgoing(options_)).release();
         }
         return S_OK;
     } catch (const std::exception& e) {
-        return failed(e, exception);
+        return failed(e, exception, options_);
     }
 }
 

@@ -8,13 +8,23 @@
 
 namespace tagwright::host::com {
 
+// How the served objects behave where automation servers differ.
+struct ServingOptions {
+    // Each object describes its type (one type for all: the member table numbers the members
+    // alike for every object); without, clients must learn member ids object by object.
+    bool typeInfo = true;
+    // Failures leave their description to a deferred fill-in, which only a client in this
+    // process may call.
+    bool deferredFillIn = false;
+};
+
 // Serves any host object (the in-memory design in practice) as an automation object, so a
 // client sees through IDispatch exactly what the object answers to invoke: no second object
 // model. Every object reached through it is served the same way.
 class HostDispatch : public IDispatch {
   public:
     // Returns the new object with one reference, owned by the caller.
-    static ComPtr<IDispatch> serve(ObjectRef object);
+    static ComPtr<IDispatch> serve(ObjectRef object, ServingOptions options = {});
     // The host object behind `dispatch` when it is one of ours in this process, else null.
     static ObjectRef servedObject(IDispatch* dispatch);
 
@@ -38,11 +48,13 @@ class HostDispatch : public IDispatch {
                                      UINT* argError) override;
 
   private:
-    explicit HostDispatch(ObjectRef object) : object_(std::move(object)) {}
+    HostDispatch(ObjectRef object, ServingOptions options)
+        : object_(std::move(object)), options_(options) {}
     virtual ~HostDispatch() = default;
 
     std::atomic<ULONG> references_{1};
     ObjectRef object_;
+    ServingOptions options_;
 };
 
 } // namespace tagwright::host::com

@@ -1,11 +1,17 @@
 // Plays the running editor on Windows (or under Wine) for the tests and the benchmark: serves a
 // design file, or a generated board, until it is told to quit (WM_QUIT to its main thread, or
-// Ctrl+C), then writes the design back if asked to. It serves under the test-only ProgID unless
-// --prog-id names another; only a throwaway prefix should ever be given the editor's own.
+// Ctrl+C), then writes the design back if asked to. It serves the test class, which the test
+// programs know as the test-only ProgID; --prog-id maps another ProgID to it in the registry
+// while it runs (only a throwaway Wine prefix should ever be given the editor's own). It does
+// not start while another test server runs (exit code 3).
 //
-//   tagwright-com-server [--prog-id ID] [--ready EVENT] [--save FILE] DESIGN.json
-//   tagwright-com-server [--prog-id ID] [--ready EVENT] [--save FILE] --board COMPONENTS PINS
-//                        NETS VIAS
+//   tagwright-com-server [OPTIONS] DESIGN.json
+//   tagwright-com-server [OPTIONS] --board COMPONENTS PINS NETS VIAS
+//
+// OPTIONS: --prog-id ID, --ready EVENT (set once serving), --save FILE, and for the tests
+// --class CLSID (also serve under this alias of the test class), --no-type-info,
+// --deferred-fill-in, --reject N (reject the first N calls as an editor busy with a dialog
+// does; every call when N is negative).
 
 #include "host/Text.h"
 #include "host/com/ComApartment.h"
@@ -19,6 +25,7 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,13 +41,49 @@ BOOL WINAPI onConsoleControl(DWORD) {
 }
 
 int usage() {
-    std::fputs("usage: tagwright-com-server [--prog-id ID] [--ready EVENT] [--save FILE] "
-               "DESIGN.json\n"
-               "       tagwright-com-server [--prog-id ID] [--ready EVENT] [--save FILE] "
-               "--board COMPONENTS PINS NETS VIAS\n",
+    std::fputs("usage: tagwright-com-server [OPTIONS] DESIGN.json\n"
+               "       tagwright-com-server [OPTIONS] --board COMPONENTS PINS NETS VIAS\n"
+               "options: --prog-id ID  --ready EVENT  --save FILE  --class CLSID\n"
+               "         --no-type-info  --deferred-fill-in  --reject N\n",
                stderr);
     return 2;
 }
+
+// What COM does for an editor whose modal dialog is up: it rejects incoming calls.
+class RejectingFilter : public IMessageFilter {
+  public:
+    explicit RejectingFilter(int count) : left_(count) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (!out) {
+            return E_POINTER;
+        }
+        *out = iid == IID_IUnknown || iid == IID_IMessageFilter ? this : nullptr;
+        return *out ? S_OK : E_NOINTERFACE;
+    }
+    // Lives on main's stack for as long as it is registered.
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+
+    DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD, HTASK, DWORD, INTERFACEINFO*) override {
+        if (left_ == 0) {
+            return SERVERCALL_ISHANDLED;
+        }
+        if (left_ > 0) {
+            --left_;
+        }
+        return SERVERCALL_REJECTED;
+    }
+    DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD, DWORD) override {
+        return static_cast<DWORD>(-1);
+    }
+    DWORD STDMETHODCALLTYPE MessagePending(HTASK, DWORD, DWORD) override {
+        return PENDINGMSG_WAITDEFPROCESS;
+    }
+
+  private:
+    int left_;
+};
 
 } // namespace
 
@@ -49,14 +92,29 @@ int wmain(int argc, wchar_t** argv) {
     for (int i = 1; i < argc; ++i) {
         args.push_back(com::fromWide(argv[i], wcslen(argv[i])));
     }
-    std::u16string progId = com::testServerProgId;
-    std::u16string readyEvent, savePath, designPath;
+    std::u16string progId, readyEvent, savePath, designPath;
     memory::BoardShape board;
     bool generate = false;
+    com::ServingOptions serving;
+    std::optional<CLSID> alias;
+    int rejected = 0;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::u16string& arg = args[i];
         if (arg == u"--prog-id" && i + 1 < args.size() && !args[i + 1].empty()) {
             progId = args[++i];
+        } else if (arg == u"--class" && i + 1 < args.size()) {
+            CLSID parsed{};
+            std::u16string text = args[++i];
+            if (FAILED(CLSIDFromString(com::wide(text), &parsed))) {
+                return usage();
+            }
+            alias = parsed;
+        } else if (arg == u"--no-type-info") {
+            serving.typeInfo = false;
+        } else if (arg == u"--deferred-fill-in") {
+            serving.deferredFillIn = true;
+        } else if (arg == u"--reject" && i + 1 < args.size()) {
+            rejected = std::stoi(toUtf8(args[++i]));
         } else if (arg == u"--ready" && i + 1 < args.size()) {
             readyEvent = args[++i];
         } else if (arg == u"--save" && i + 1 < args.size()) {
@@ -84,14 +142,26 @@ int wmain(int argc, wchar_t** argv) {
                            std::wstring(com::wide(designPath), designPath.size()))));
 
         com::ComApartment apartment;
+        if (com::isRunning(com::testServerClsid)) {
+            std::fputs("tagwright-com-server: another test server is running\n", stderr);
+            return 3;
+        }
+        RejectingFilter busy(rejected);
+        if (rejected != 0) {
+            CoRegisterMessageFilter(&busy, nullptr);
+        }
         mainThread = GetCurrentThreadId();
         // The message queue must exist before anyone can post WM_QUIT to this thread.
         MSG message;
         PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
         SetConsoleCtrlHandler(onConsoleControl, TRUE);
         {
-            com::ActiveObjectRegistration registration(memory::makeApplication(design), progId,
-                                                       com::testServerClsid);
+            std::optional<com::ProgIdRegistration> named;
+            if (!progId.empty()) {
+                named.emplace(progId, com::testServerClsid);
+            }
+            com::ActiveObjectRegistration registration(memory::makeApplication(design),
+                                                       com::testServerClsid, serving, alias);
             if (!readyEvent.empty()) {
                 HANDLE ready = OpenEventW(EVENT_MODIFY_STATE, FALSE, com::wide(readyEvent));
                 if (ready) {
@@ -103,6 +173,9 @@ int wmain(int argc, wchar_t** argv) {
                 TranslateMessage(&message);
                 DispatchMessageW(&message);
             }
+        }
+        if (rejected != 0) {
+            CoRegisterMessageFilter(nullptr, nullptr);
         }
         if (!savePath.empty()) {
             memory::saveDesign(

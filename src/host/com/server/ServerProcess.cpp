@@ -1,6 +1,7 @@
 #include "host/com/server/ServerProcess.h"
 
-#include "host/Attach.h"
+#include "host/com/ComHandles.h"
+#include "host/com/server/ActiveObjectRegistration.h"
 #include "host/memory/DesignFile.h"
 
 #include <atomic>
@@ -32,44 +33,97 @@ std::wstring tempFile(const std::wstring& name) {
     return (std::filesystem::temp_directory_path() / name).wstring();
 }
 
+// Closing the last handle to it ends every process in it; the system closes this process's
+// handles when it ends, killed or not.
+HANDLE killOnCloseJob() {
+    HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    if (!job) {
+        throw std::runtime_error("cannot create a job for tagwright-com-server.exe");
+    }
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+        CloseHandle(job);
+        throw std::runtime_error("cannot make the server's job end it");
+    }
+    return job;
+}
+
+std::wstring inQuotes(const std::wstring& text) {
+    return L"\"" + text + L"\"";
+}
+
 } // namespace
 
-ServerProcess::ServerProcess(const memory::Design& design)
-    : progId_(editorProgId, testServerClsid),
-      designPath_(tempFile(uniqueName(L"tagwright-design") + L".json")),
-      savePath_(tempFile(uniqueName(L"tagwright-saved") + L".json")) {
+ServerProcess::ServerProcess(const memory::Design& design, const ServerOptions& options)
+    : designPath_(tempFile(uniqueName(L"tagwright-design") + L".json")),
+      savePath_(tempFile(uniqueName(L"tagwright-saved") + L".json")), job_(killOnCloseJob()) {
     memory::saveDesign(design, designPath_);
     std::wstring readyName = uniqueName(L"Local\\tagwright-editor-ready");
+    std::wstring command = inQuotes(besideThisProgram(L"tagwright-com-server.exe")) + L" --ready " +
+                           readyName + L" --save " + inQuotes(savePath_);
+    CLSID alias = testProgIdClass();
+    if (!IsEqualCLSID(alias, testServerClsid)) {
+        wchar_t text[64];
+        StringFromGUID2(alias, text, 64);
+        command += L" --class " + std::wstring(text);
+    }
+    if (!options.progId.empty()) {
+        command +=
+            L" --prog-id " + inQuotes(std::wstring(wide(options.progId), options.progId.size()));
+    }
+    if (!options.typeInfo) {
+        command += L" --no-type-info";
+    }
+    if (options.deferredFillIn) {
+        command += L" --deferred-fill-in";
+    }
+    if (options.rejectedCalls != 0) {
+        command += L" --reject " + std::to_wstring(options.rejectedCalls);
+    }
+    command += L" " + inQuotes(designPath_);
+
     HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, readyName.c_str());
-    std::wstring command = L"\"" + besideThisProgram(L"tagwright-com-server.exe") + L"\" --ready " +
-                           readyName + L" --save \"" + savePath_ + L"\" \"" + designPath_ + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process_)) {
+    // Suspended until it is in the job, so that it cannot outlive this process even briefly.
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                        nullptr, &startup, &process_)) {
         CloseHandle(ready);
+        CloseHandle(job_);
         throw std::runtime_error("cannot start tagwright-com-server.exe");
     }
-    HANDLE waitFor[] = {ready, process_.hProcess};
-    DWORD woke = WaitForMultipleObjects(2, waitFor, FALSE, startTimeoutMs);
-    CloseHandle(ready);
-    if (woke != WAIT_OBJECT_0) {
+    if (!AssignProcessToJobObject(job_, process_.hProcess)) {
+        CloseHandle(ready);
         kill();
-        throw std::runtime_error("tagwright-com-server.exe did not come up");
+        throw std::runtime_error("cannot tie tagwright-com-server.exe to this process");
+    }
+    ResumeThread(process_.hThread);
+    // Answering calls meanwhile: the server asks this process, among others, whether a test
+    // server is running already.
+    HANDLE waitFor[] = {ready, process_.hProcess};
+    DWORD woke = 0;
+    HRESULT waited = CoWaitForMultipleHandles(0, startTimeoutMs, 2, waitFor, &woke);
+    CloseHandle(ready);
+    if (FAILED(waited) || waited == RPC_S_CALLPENDING || woke != 0) {
+        DWORD code = 0;
+        GetExitCodeProcess(process_.hProcess, &code);
+        kill();
+        throw std::runtime_error(code == 3 ? "another test server is running"
+                                           : "tagwright-com-server.exe did not come up");
     }
 }
 
 ServerProcess::~ServerProcess() {
-    if (process_.hProcess) {
-        kill();
-    }
+    kill();
     DeleteFileW(designPath_.c_str());
     DeleteFileW(savePath_.c_str());
 }
 
 memory::Design ServerProcess::finish() {
     PostThreadMessageW(process_.dwThreadId, WM_QUIT, 0, 0);
-    bool ended = WaitForSingleObject(process_.hProcess, quitTimeoutMs) == WAIT_OBJECT_0;
+    DWORD woke = 0;
+    bool ended = CoWaitForMultipleHandles(0, quitTimeoutMs, 1, &process_.hProcess, &woke) == S_OK;
     DWORD code = 1;
     GetExitCodeProcess(process_.hProcess, &code);
     kill();
@@ -80,14 +134,17 @@ memory::Design ServerProcess::finish() {
 }
 
 void ServerProcess::kill() {
-    if (!process_.hProcess) {
-        return;
+    if (process_.hProcess) {
+        TerminateProcess(process_.hProcess, 1);
+        WaitForSingleObject(process_.hProcess, quitTimeoutMs);
+        CloseHandle(process_.hProcess);
+        CloseHandle(process_.hThread);
+        process_ = {};
     }
-    TerminateProcess(process_.hProcess, 1);
-    WaitForSingleObject(process_.hProcess, quitTimeoutMs);
-    CloseHandle(process_.hProcess);
-    CloseHandle(process_.hThread);
-    process_ = {};
+    if (job_) {
+        CloseHandle(job_);
+        job_ = nullptr;
+    }
 }
 
 } // namespace tagwright::host::com

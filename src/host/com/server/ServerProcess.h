@@ -1,6 +1,5 @@
 #pragma once
 
-#include "host/com/server/ActiveObjectRegistration.h"
 #include "host/memory/Design.h"
 
 #include <windows.h>
@@ -9,12 +8,26 @@
 
 namespace tagwright::host::com {
 
+// How the server program is to behave (see ServerMain.cpp).
+struct ServerOptions {
+    // Empty: reached by the test-only ProgID alone, which is in no registry.
+    std::u16string progId;
+    bool typeInfo = true;
+    bool deferredFillIn = false;
+    // Rejects the first this many calls, as an editor busy with a dialog does; all if negative.
+    int rejectedCalls = 0;
+};
+
 // The server program (tagwright-com-server.exe, found beside this program) serving a copy of
-// a design as the running editor, for clients that must call across processes.
+// a design as the running editor, for clients that must call across processes. It lives in a
+// job that ends it when this process ends, however this process ends, so a test that dies
+// leaves no server behind in the running object table.
 class ServerProcess {
   public:
-    // Returns once the server is registered and answering.
-    explicit ServerProcess(const memory::Design& design);
+    // Returns once the server is registered and answering; call it from a thread in a COM
+    // apartment, which answers the server's calls meanwhile. Throws when the server does not
+    // start, and when another test server is running.
+    explicit ServerProcess(const memory::Design& design, const ServerOptions& options = {});
     ~ServerProcess();
     ServerProcess(const ServerProcess&) = delete;
     ServerProcess& operator=(const ServerProcess&) = delete;
@@ -24,10 +37,11 @@ class ServerProcess {
     // Ends the server at once, as a crashing editor would.
     void kill();
 
+    DWORD processId() const { return process_.dwProcessId; }
+
   private:
-    // Held here as well, so a killed server does not leave its ProgID behind in the registry.
-    ProgIdRegistration progId_;
     std::wstring designPath_, savePath_;
+    HANDLE job_ = nullptr;
     PROCESS_INFORMATION process_{};
 };
 
