@@ -127,7 +127,7 @@ TEST_F(SessionTest, LocateWritesTheSelectionIntoTheDesign) {
 TEST_F(SessionTest, RefreshAfterTheEditorQuitTakesTheFixedWayOut) {
     startSession();
     host::attachRunningEditor().call(u"Quit");
-    EXPECT_EQ(editor->waitForExit(), 0);
+    EXPECT_EQ(editor->waitForExit(), 0) << editor->errors().toStdString();
     session->click("cmdUpdateList");
     EXPECT_EQ(session->takeMessages(), Messages({{"请先打开一个PCB设计文件!", "提示"}}));
     EXPECT_EQ(session->programEnds, 1);

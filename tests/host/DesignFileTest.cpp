@@ -74,6 +74,9 @@ TEST(DesignFile, BadFilesAreRefusedNamingFileAndField) {
         {R"({"nets": [], "components": [{"name": "a"}, {"pins": 3}]})",
          "components[1].pins must be an array"},
         {R"({"netClasses": [], "nets": [], "vias": [{}, 5]})", "vias[1] must be an object"},
+        {R"({"nets": [], "components": [{"name": "A"}], "components": [{"name": "B"}]})",
+         "components appears twice"},
+        {R"({"layers": ["Top"], "layers": []})", "layers appears twice"},
         // integers that do not fit their field, however large
         {R"({"unit": 18446744073709551615})", "unit must be a whole number"},
         {R"({"unit": -9223372036854775809})", "unit must be a whole number"},

@@ -3,6 +3,7 @@
 #include "host/Failure.h"
 
 #include <QDBusConnectionInterface>
+#include <QDBusMetaType>
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
 
@@ -54,10 +55,29 @@ const char introspection[] = R"(<interface name="PowerPCB.Automation">
 </interface>
 )";
 
+// A call from the bus carries its signature; one made in-process has none, so it is worked
+// out from the arguments the way the bus would have carried them.
+QString signatureOf(const QDBusMessage& message) {
+    if (!message.signature().isEmpty()) {
+        return message.signature();
+    }
+    QString signature;
+    for (const QVariant& argument : message.arguments()) {
+        if (argument.metaType() == QMetaType::fromType<QDBusArgument>()) {
+            signature += argument.value<QDBusArgument>().currentSignature();
+        } else if (const char* type = QDBusMetaType::typeToSignature(argument.metaType())) {
+            signature += QLatin1String(type);
+        } else {
+            signature += QLatin1Char('?');
+        }
+    }
+    return signature;
+}
+
 void expectSignature(const QDBusMessage& message, QLatin1String signature) {
-    if (message.signature() != signature) {
-        throw InvalidCall{QStringLiteral("%1 takes (%2), not (%3)")
-                              .arg(message.member(), signature, message.signature())};
+    if (const QString sent = signatureOf(message); sent != signature) {
+        throw InvalidCall{
+            QStringLiteral("%1 takes (%2), not (%3)").arg(message.member(), signature, sent)};
     }
 }
 
@@ -114,6 +134,14 @@ bool BusServer::handleMessage(const QDBusMessage& message, const QDBusConnection
     if (message.type() != QDBusMessage::MethodCallMessage) {
         return false;
     }
+    const QDBusMessage reply = answer(message, connection);
+    if (message.isReplyRequired() && reply.type() != QDBusMessage::InvalidMessage) {
+        connection.send(reply);
+    }
+    return true;
+}
+
+QDBusMessage BusServer::answer(const QDBusMessage& message, const QDBusConnection& connection) {
     QDBusMessage reply;
     try {
         if (!serving_) {
@@ -139,10 +167,7 @@ bool BusServer::handleMessage(const QDBusMessage& message, const QDBusConnection
         reply = message.createErrorReply(QLatin1String(failureError), QStringLiteral("自动化错误"));
         reply << automationError;
     }
-    if (message.isReplyRequired() && reply.type() != QDBusMessage::InvalidMessage) {
-        connection.send(reply);
-    }
-    return true;
+    return reply;
 }
 
 QDBusMessage BusServer::dispatch(const QDBusMessage& message, const QDBusConnection& connection) {

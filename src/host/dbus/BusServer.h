@@ -40,6 +40,10 @@ class BusServer : public QDBusVirtualObject {
     void stopServing();
 
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override;
+    // The reply or error for one method call, without sending it: what handleMessage sends.
+    // `connection` is only asked whether the caller is still on the bus, and only once the
+    // server serves on it, so a server that never served answers without any bus at all.
+    QDBusMessage answer(const QDBusMessage& message, const QDBusConnection& connection);
     QString introspect(const QString& path) const override;
 
   private:

@@ -80,7 +80,13 @@ ObjectRef objectFor(ObjectId id, const std::function<ObjectRef(ObjectId)>& objec
 
 Value decodeValue(const QVariant& wire, const std::function<ObjectRef(ObjectId)>& objectOf) {
     if (wire.metaType() == QMetaType::fromType<QDBusVariant>()) {
-        return decodeValue(wire.value<QDBusVariant>().variant(), objectOf);
+        // One variant carries each value; one inside another is no value of this protocol,
+        // and unwrapping any depth a client sends would let it choose the server's recursion.
+        const QVariant inner = wire.value<QDBusVariant>().variant();
+        if (inner.metaType() == QMetaType::fromType<QDBusVariant>()) {
+            throw MalformedValue{QStringLiteral("a variant within a variant")};
+        }
+        return decodeValue(inner, objectOf);
     }
     if (wire.metaType() == QMetaType::fromType<ObjectHandle>()) {
         return objectFor(wire.value<ObjectHandle>().id, objectOf);
@@ -135,7 +141,7 @@ QVariantList variantList(const QVariant& wire) {
     while (!argument.atEnd()) {
         QDBusVariant item;
         argument >> item;
-        list.append(item.variant());
+        list.append(QVariant::fromValue(item));
     }
     argument.endArray();
     return list;

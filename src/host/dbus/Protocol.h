@@ -71,8 +71,9 @@ std::u16string toU16(const QString& text);
 
 // Encodes a value for the wire; objects become ids through `idOf`.
 QVariant encodeValue(const Value& value, const std::function<ObjectId(const ObjectRef&)>& idOf);
-// Decodes one wire value, unwrapping QDBusVariant and QDBusArgument as QtDBus hands them over;
-// ids become objects through `objectOf`. Throws MalformedValue.
+// Decodes one wire value, unwrapping the one QDBusVariant around it and QDBusArgument as QtDBus
+// hands them over; ids become objects through `objectOf`. Throws MalformedValue, also for a
+// variant within a variant.
 Value decodeValue(const QVariant& wire, const std::function<ObjectRef(ObjectId)>& objectOf);
 // The members of an `av` argument or reply, each still wrapped as it arrived.
 QVariantList variantList(const QVariant& wire);

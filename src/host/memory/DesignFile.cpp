@@ -10,6 +10,7 @@
 #include <sstream>
 #include <system_error>
 #include <unordered_map>
+#include <utility>
 
 namespace tagwright::host::memory {
 
@@ -294,6 +295,11 @@ class DesignReader {
                     current_ = static_cast<Section>(section);
                 }
             }
+            // A streamed section is read as it goes by, so a second one would add to the
+            // first where the file means it to replace it; either reading is a guess.
+            if (current_ != Other && std::exchange(seen_[current_], true)) {
+                throw DesignFileError(file_ + ": " + keys[current_] + " appears twice");
+            }
         } else if (depth == 1 && event == Event::array_start) {
             streaming_ = current_ >= Components && current_ < SectionCount && ready(current_);
             streamed_ = 0;
@@ -407,6 +413,7 @@ class DesignReader {
     Design design_;
     std::unordered_map<std::u16string, Index> classByName_, netByName_;
     bool done_[SectionCount] = {};
+    bool seen_[SectionCount] = {};
     Section current_ = Other;
     bool streaming_ = false;
     std::size_t streamed_ = 0;

@@ -46,14 +46,20 @@ class StandinProcess {
   public:
     static constexpr int patienceMs = 10'000;
 
-    // `busAddress` empty: the session bus of the test.
-    explicit StandinProcess(const QStringList& args, const QString& busAddress = {}) {
+    // `busAddress` empty: the session bus of the test. `launcher`, when given, starts the
+    // editor: a program and its arguments, before the editor's path and `args`.
+    explicit StandinProcess(const QStringList& args, const QString& busAddress = {},
+                            const QStringList& launcher = {}) {
         if (!busAddress.isEmpty()) {
             QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
             environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress);
             process_.setProcessEnvironment(environment);
         }
-        process_.start(QStringLiteral(EDITOR_STANDIN), args);
+        if (launcher.isEmpty())
+            process_.start(QStringLiteral(EDITOR_STANDIN), args);
+        else
+            process_.start(launcher[0],
+                           launcher.mid(1) + QStringList{QStringLiteral(EDITOR_STANDIN)} + args);
     }
     ~StandinProcess() {
         if (process_.state() != QProcess::NotRunning) {

@@ -1,0 +1,221 @@
+// The stand-in editor, run as its own program, under what a careless or hostile client does to
+// it: it answers with errors, keeps serving the others, and never loses what it saved.
+#include "host/Attach.h"
+#include "host/Failure.h"
+#include "host/Text.h"
+#include "host/dbus/BusClient.h"
+#include "host/dbus/Protocol.h"
+#include "host/memory/DesignFile.h"
+#include "host/memory/MemoryHost.h"
+#include "labels/AddLabels.h"
+#include "support/BusHarness.h"
+
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cerrno>
+#include <filesystem>
+#include <future>
+#include <system_error>
+#include <thread>
+#include <unistd.h>
+
+using namespace tagwright;
+using namespace tagwright::host;
+using tagwright::testing::StandinProcess;
+
+namespace {
+
+constexpr int hammerCalls = 300;
+
+std::vector<std::u16string> liveTexts(const memory::Design& design) {
+    std::vector<std::u16string> texts;
+    for (const auto& text : design.texts)
+        if (!text->deleted)
+            texts.push_back(text->text);
+    return texts;
+}
+
+// Net-name labels on every component and via of the sample board.
+labels::WindowSnapshot everyNet(const memory::Design& design) {
+    labels::WindowSnapshot window;
+    window.labelType = labels::NetNameLabel;
+    window.vias = true;
+    for (const auto& component : design.components)
+        window.components.push_back({component.name, false});
+    return window;
+}
+
+class StandinAbuseTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(QFile::copy(QStringLiteral(DEMO_BOARD), path));
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    }
+
+    // Root may write anywhere; the editor is then started without that power, as a user is.
+    static QStringList asAUser() {
+        if (::geteuid() != 0)
+            return {};
+        return {QStringLiteral("setpriv"), QStringLiteral("--inh-caps=-all"),
+                QStringLiteral("--bounding-set=-dac_override,-dac_read_search"),
+                QStringLiteral("--")};
+    }
+
+    void start(const QStringList& launcher = {}) {
+        editor = std::make_unique<StandinProcess>(QStringList{path}, QString(), launcher);
+        ASSERT_TRUE(editor->waitUntilServing()) << editor->errors().toStdString();
+    }
+
+    QDBusMessage raw(const QString& method, const QVariantList& args,
+                     const QDBusConnection& from = QDBusConnection::sessionBus()) const {
+        auto message = QDBusMessage::createMethodCall(QLatin1String(dbus::serviceName),
+                                                      QLatin1String(dbus::objectPath),
+                                                      QLatin1String(dbus::interfaceName), method);
+        message.setArguments(args);
+        return from.call(message);
+    }
+    QDBusMessage invoke(dbus::ObjectId object, const QString& member, const QVariantList& args,
+                        const QDBusConnection& from = QDBusConnection::sessionBus()) const {
+        return raw(QStringLiteral("Invoke"),
+                   {QVariant::fromValue(qulonglong(object)), member, 0, QVariant(args),
+                    QVariant::fromValue(QList<qulonglong>())},
+                   from);
+    }
+    // The editor still serves a client that behaves.
+    void expectServing() { EXPECT_EQ(attachRunningEditor().activeDocument().unit(), 2); }
+
+    QTemporaryDir dir;
+    QString path = dir.filePath("board.json");
+    std::unique_ptr<StandinProcess> editor;
+};
+
+// A second client keeps calling, adding texts of its own, while a label run goes on; both
+// finish, and the design holds exactly what each of them placed.
+TEST_F(StandinAbuseTest, ASecondClientHammeringDuringARunLeavesBothCountsRight) {
+    start();
+    const memory::Design board = memory::loadDesign(path.toStdString());
+    const labels::WindowSnapshot window = everyNet(board);
+    auto inMemory = std::make_shared<memory::Design>(memory::loadDesign(path.toStdString()));
+    labels::ComponentMask mask;
+    const auto noMessage = [](const std::u16string&, const std::u16string&) {};
+    labels::addLabels(HostApplication(memory::makeApplication(inMemory)).activeDocument(), window,
+                      mask, noMessage);
+
+    std::atomic<bool> runDone{false}, hammering{false};
+    auto hammer = std::async(std::launch::async, [&] {
+        auto connection = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "hammer");
+        int placed = 0;
+        {
+            const HostDocument document =
+                HostApplication(dbus::connectToEditor(connection)).activeDocument();
+            for (; placed < hammerCalls || !runDone; ++placed) {
+                document.addText(
+                    {u"hammer " + host::fromUtf8(std::to_string(placed)), 1, 0, 0, 1, 1, 0});
+                (void)document.texts().item(1);
+                hammering = true;
+            }
+        }
+        QDBusConnection::disconnectFromBus(QStringLiteral("hammer"));
+        return placed;
+    });
+    while (!hammering && hammer.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready)
+        ;
+    labels::ComponentMask runMask;
+    labels::addLabels(attachRunningEditor().activeDocument(), window, runMask, noMessage);
+    runDone = true;
+    const int placed = hammer.get();
+    attachRunningEditor().call(u"Save");
+
+    std::vector<std::u16string> labelsPlaced, hammered;
+    for (const auto& text : liveTexts(memory::loadDesign(path.toStdString())))
+        (text.starts_with(u"hammer ") ? hammered : labelsPlaced).push_back(text);
+    EXPECT_EQ(labelsPlaced, liveTexts(*inMemory));
+    ASSERT_EQ(hammered.size(), std::size_t(placed));
+    for (int i = 0; i < placed; ++i)
+        EXPECT_EQ(hammered[std::size_t(i)], u"hammer " + host::fromUtf8(std::to_string(i)));
+}
+
+TEST_F(StandinAbuseTest, MalformedCallsGetErrorsAndTheEditorServesOn) {
+    start();
+    const auto id = [](qulonglong value) { return QVariant::fromValue(value); };
+    const QString huge(10 * 1024 * 1024, QLatin1Char('x'));
+    QVariant nested = QVariant(1);
+    for (int depth = 0; depth < 30; ++depth)
+        nested = QVariant::fromValue(QDBusVariant(nested));
+
+    const QDBusMessage attached = invoke(dbus::applicationId, QStringLiteral("ActiveDocument"), {});
+    dbus::ObjectHandle handle;
+    attached.arguments().value(0).value<QDBusVariant>().variant().value<QDBusArgument>() >> handle;
+    ASSERT_GT(handle.id, dbus::applicationId);
+    raw(QStringLiteral("Release"), {QVariant::fromValue(QList<qulonglong>{handle.id})});
+
+    struct Case {
+        const char* what;
+        QDBusMessage reply;
+        const char* error;
+    };
+    const Case cases[] = {
+        {"wrong signature", raw(QStringLiteral("Invoke"), {QStringLiteral("ActiveDocument")}),
+         dbus::invalidCallError},
+        {"unknown id", invoke(999'999, QStringLiteral("Unit"), {}), dbus::invalidCallError},
+        {"released id", invoke(handle.id, QStringLiteral("Unit"), {}), dbus::invalidCallError},
+        {"10 MB member name", invoke(dbus::applicationId, huge, {}), dbus::failureError},
+        {"10 MB argument",
+         invoke(dbus::applicationId, QStringLiteral("ActiveDocument"), {QVariant(huge)}),
+         dbus::failureError},
+        {"nested variants", invoke(dbus::applicationId, QStringLiteral("ActiveDocument"), {nested}),
+         dbus::invalidCallError},
+        {"walk of nothing", raw(QStringLiteral("Next"), {id(0), 5u}), dbus::invalidCallError},
+    };
+    for (const auto& [what, reply, error] : cases) {
+        EXPECT_EQ(reply.errorName(), QLatin1String(error))
+            << what << ": " << reply.errorMessage().left(200).toStdString();
+        expectServing();
+    }
+}
+
+// A design folder that has become read-only: Save fails with 75 and says why, the file keeps
+// what was saved last, and the edits are still there to save once the folder can be written.
+TEST_F(StandinAbuseTest, SaveIntoAReadOnlyFolderFailsAndLosesNothing) {
+    start(asAUser());
+    const HostDocument document = attachRunningEditor().activeDocument();
+    document.addText({u"{SAVED}", 1, 0, 0, 1, 1, 0});
+    attachRunningEditor().call(u"Save");
+    QFile saved(path);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QByteArray lastSaved = saved.readAll();
+    saved.close();
+
+    namespace fs = std::filesystem;
+    const fs::path folder = dir.path().toStdString();
+    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+    document.addText({u"{UNSAVED}", 1, 0, 0, 1, 1, 0});
+    try {
+        attachRunningEditor().call(u"Save");
+        ADD_FAILURE() << "saved into a read-only folder";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.number(), 75);
+        const std::string said = host::toUtf8(failure.description());
+        EXPECT_NE(said.find(path.toStdString()), std::string::npos) << said;
+        EXPECT_NE(said.find(std::generic_category().message(EACCES)), std::string::npos) << said;
+    }
+    fs::permissions(folder, fs::perms::owner_all);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll(), lastSaved);
+    saved.close();
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1)
+        << "a temporary file was left behind";
+
+    attachRunningEditor().call(u"Save");
+    const auto texts = liveTexts(memory::loadDesign(path.toStdString()));
+    ASSERT_GE(texts.size(), 2u);
+    EXPECT_EQ(std::vector(texts.end() - 2, texts.end()),
+              (std::vector<std::u16string>{u"{SAVED}", u"{UNSAVED}"}));
+}
+
+} // namespace

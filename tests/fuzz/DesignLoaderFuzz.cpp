@@ -1,0 +1,183 @@
+// Design files as users hand them over, damaged or hostile: the loader either refuses the file,
+// naming it and, where known, the field, or reads exactly what the file says; and the design it
+// reads saves and reloads unchanged.
+#include "host/Text.h"
+#include "host/memory/DesignFile.h"
+#include "support/DesignCompare.h"
+#include "support/Fault.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstdint>
+#include <string>
+
+using namespace tagwright;
+using host::memory::Design;
+using nlohmann::json;
+
+namespace {
+
+const std::string fileName = "board.json";
+
+// The file's name first, then what is wrong: with a field's path wherever the field is known,
+// which only the loader can tell.
+void checkRefusal(const std::string& message) {
+    const std::string prefix = fileName + ": ";
+    if (message.rfind(prefix, 0) != 0 || message.size() <= prefix.size()) {
+        fuzz::fault("a refusal that does not name the file: " + message);
+    }
+}
+
+// The file read a second, plainer way (the whole tree, no streaming), so that what the loader
+// made of it can be held against what it says.
+class Expectation {
+  public:
+    explicit Expectation(const Design& design) : design_(design) {}
+
+    void check(const std::string& text) {
+        json root;
+        try {
+            root = json::parse(text);
+        } catch (const json::exception& error) {
+            fuzz::fault(std::string("accepted a file JSON refuses: ") + error.what());
+        }
+        integer("unit", root, "unit", design_.unit, 2);
+        const json& layers = array(root, "layers");
+        count("layers", layers, design_.layers.size());
+        for (std::size_t i = 0; i < layers.size(); ++i) {
+            same("layers", layers[i].get<std::string>(), design_.layers[i]);
+        }
+        const json& classes = array(root, "netClasses");
+        count("netClasses", classes, design_.netClasses.size());
+        for (std::size_t i = 0; i < classes.size(); ++i) {
+            const json& c = classes[i];
+            same("netClasses[].name", c.is_string() ? c.get<std::string>() : name(c, "name"),
+                 design_.netClasses[i].name);
+        }
+        const json& nets = array(root, "nets");
+        count("nets", nets, design_.nets.size());
+        for (std::size_t i = 0; i < nets.size(); ++i) {
+            const auto& net = design_.nets[i];
+            same("nets[].name", name(nets[i], "name"), net.name);
+            same("nets[].netClass", name(nets[i], "netClass"),
+                 net.netClass < 0 ? u"" : design_.netClasses[net.netClass].name);
+            flag("nets[].selected", nets[i], "selected", net.selected);
+        }
+        const json& components = array(root, "components");
+        count("components", components, design_.components.size());
+        for (std::size_t i = 0; i < components.size(); ++i) {
+            const json& c = components[i];
+            const auto& component = design_.components[i];
+            same("components[].name", name(c, "name"), component.name);
+            flag("components[].selected", c, "selected", component.selected);
+            const json& pins = array(c, "pins");
+            count("components[].pins", pins, component.pins.size());
+            for (std::size_t k = 0; k < pins.size(); ++k) {
+                const auto& pin = component.pins[k];
+                same("pins[].name", name(pins[k], "name"), pin.name);
+                integer("pins[].number", pins[k], "number", pin.number, 0);
+                number("pins[].x", pins[k], "x", pin.x);
+                number("pins[].y", pins[k], "y", pin.y);
+                same("pins[].net", name(pins[k], "net"), netName(pin.net));
+            }
+        }
+        const json& vias = array(root, "vias");
+        count("vias", vias, design_.vias.size());
+        for (std::size_t i = 0; i < vias.size(); ++i) {
+            number("vias[].x", vias[i], "x", design_.vias[i].x);
+            number("vias[].y", vias[i], "y", design_.vias[i].y);
+            same("vias[].net", name(vias[i], "net"), netName(design_.vias[i].net));
+        }
+        const json& texts = array(root, "texts");
+        count("texts", texts, design_.texts.size());
+        for (std::size_t i = 0; i < texts.size(); ++i) {
+            const json& t = texts[i];
+            const auto& text = *design_.texts[i];
+            same("texts[].text", name(t, "text"), text.text);
+            integer("texts[].layer", t, "layer", text.layer, 1);
+            number("texts[].x", t, "x", text.x);
+            number("texts[].y", t, "y", text.y);
+            number("texts[].height", t, "height", text.height);
+            number("texts[].lineWidth", t, "lineWidth", text.lineWidth);
+            number("texts[].rotation", t, "rotation", text.rotation);
+            flag("texts[].locked", t, "locked", text.locked);
+        }
+    }
+
+  private:
+    static const json& array(const json& object, const char* key) {
+        static const json empty = json::array();
+        auto found = object.find(key);
+        return found == object.end() ? empty : *found;
+    }
+    static std::string name(const json& object, const char* key) {
+        auto found = object.find(key);
+        return found == object.end() ? std::string() : found->get<std::string>();
+    }
+    std::u16string netName(std::int32_t net) const {
+        return net < 0 ? u"" : design_.nets[static_cast<std::size_t>(net)].name;
+    }
+
+    static void count(const char* what, const json& array, std::size_t read) {
+        if (array.size() != read) {
+            fuzz::fault(std::string(what) + ": the file has " + std::to_string(array.size()) +
+                        ", the design " + std::to_string(read));
+        }
+    }
+    static void same(const char* what, const std::string& inFile, const std::u16string& read) {
+        if (host::fromUtf8(inFile) != read) {
+            fuzz::fault(std::string(what) + ": the file says \"" + inFile + "\", the design \"" +
+                        host::toUtf8(read) + "\"");
+        }
+    }
+    static void flag(const char* what, const json& object, const char* key, bool read) {
+        auto found = object.find(key);
+        if ((found != object.end() && found->get<bool>()) != read) {
+            fuzz::fault(std::string(what) + " read wrong");
+        }
+    }
+    static void number(const char* what, const json& object, const char* key, double read) {
+        auto found = object.find(key);
+        const double inFile = found == object.end() ? 0 : found->get<double>();
+        if (inFile != read) {
+            fuzz::fault(std::string(what) + ": the file says " + std::to_string(inFile) +
+                        ", the design " + std::to_string(read));
+        }
+    }
+    // Exact, whatever width the JSON library stored the number in.
+    static void integer(const char* what, const json& object, const char* key, std::int64_t read,
+                        std::int64_t fallback) {
+        auto found = object.find(key);
+        bool same = false;
+        if (found == object.end()) {
+            same = read == fallback;
+        } else if (found->is_number_unsigned()) {
+            same = read >= 0 && found->get<std::uint64_t>() == static_cast<std::uint64_t>(read);
+        } else {
+            same = found->get<std::int64_t>() == read;
+        }
+        if (!same) {
+            fuzz::fault(std::string(what) + ": the file says " +
+                        (found == object.end() ? "nothing" : found->dump()) + ", the design " +
+                        std::to_string(read));
+        }
+    }
+
+    const Design& design_;
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    Design design;
+    try {
+        design = host::memory::parseDesign(text, fileName);
+    } catch (const host::memory::DesignFileError& error) {
+        checkRefusal(error.what());
+        return 0;
+    }
+    Expectation(design).check(text);
+    fuzz::checkSavesAndReloads(design);
+    return 0;
+}

@@ -1,0 +1,268 @@
+// Every host call a handler makes on the sample board, failed in turn: the k-th call of a run
+// fails, for every k from the first call to the last. Each time the failure is reported once,
+// with its own number, the window lives on, the design holds exactly what the calls before the
+// failure made of it, and the same handler then works.
+#include "host/CallRecorder.h"
+#include "host/Failure.h"
+#include "host/Text.h"
+#include "host/memory/DesignFile.h"
+#include "host/memory/MemoryHost.h"
+#include "window/frmTagwright.h"
+#include "window/support/FakeControls.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+using namespace tagwright;
+using window::CheckBox;
+using window::ListBox;
+using window::TextBox;
+
+namespace {
+
+using Messages = std::vector<test::FormMessage>;
+
+const std::string& sampleBoard() {
+    static const std::string json = [] {
+        std::ifstream in(DEMO_BOARD, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }();
+    return json;
+}
+
+// What a handler can change in the design: its live texts and the selection.
+struct DesignState {
+    std::vector<std::tuple<std::u16string, std::int32_t, double, double, double, double, double>>
+        texts;
+    std::vector<bool> components, nets;
+    friend bool operator==(const DesignState&, const DesignState&) = default;
+};
+
+DesignState stateOf(const host::memory::Design& design) {
+    DesignState state;
+    for (const auto& t : design.texts)
+        if (!t->deleted)
+            state.texts.emplace_back(t->text, t->layer, t->x, t->y, t->height, t->lineWidth,
+                                     t->rotation);
+    for (const auto& component : design.components)
+        state.components.push_back(component.selected);
+    for (const auto& net : design.nets)
+        state.nets.push_back(net.selected);
+    return state;
+}
+
+// A design of its own, texts included, so that runs on copies never meet.
+std::shared_ptr<host::memory::Design> copyOf(const host::memory::Design& design) {
+    auto copy = std::make_shared<host::memory::Design>(design);
+    for (auto& text : copy->texts)
+        text = std::make_shared<host::memory::TextData>(*text);
+    return copy;
+}
+
+// The form over fake controls, loaded with a design through a call recorder.
+struct Session {
+    std::shared_ptr<host::memory::Design> design;
+    std::shared_ptr<host::CallLog> log = std::make_shared<host::CallLog>();
+    test::FakeControls controls;
+    window::frmTagwright form{controls, [this] {
+                                  return host::HostApplication(host::recordCalls(
+                                      host::memory::makeApplication(design), log));
+                              }};
+
+    explicit Session(std::shared_ptr<host::memory::Design> d) : design(std::move(d)) {
+        EXPECT_TRUE(form.Form_Load());
+        log->clear();
+    }
+    void choose(std::int16_t option) {
+        controls.chooseOption(option);
+        form.optLabelType_Click(option);
+    }
+    DesignState state() const { return stateOf(*design); }
+};
+
+std::shared_ptr<host::memory::Design> sampleDesign() {
+    static const host::memory::Design parsed =
+        host::memory::parseDesign(sampleBoard(), "demo-board.json");
+    return copyOf(parsed);
+}
+
+struct Handler {
+    const char* name;
+    std::function<void(Session&)> prepare; // once: what the design holds before the run
+    std::function<void(Session&)> setUp;   // in every session: what the user does first
+    std::function<void(Session&)> run;
+    friend void PrintTo(const Handler& handler, std::ostream* out) { *out << handler.name; }
+};
+
+void addLabels(Session& s, std::int16_t type) {
+    s.choose(type);
+    s.controls.box(CheckBox::chkVias).ticked = true;
+    s.controls.field(TextBox::txtLabelOffsetX) = u"10";
+    s.controls.field(TextBox::txtLabelOffsetY) = u"-5";
+    s.form.cmdAddLabel_Click();
+}
+
+void selectEveryOther(Session& s, ListBox list) {
+    auto& entries = s.controls.list(list);
+    for (std::size_t i = 0; i < entries.size(); i += 2)
+        entries[i].selected = true;
+}
+
+const auto nothing = [](Session&) {};
+
+const Handler handlers[] = {
+    {"NetNameLabelsWithVias", nothing, nothing, [](Session& s) { addLabels(s, 0); }},
+    {"PinNumberLabels", nothing, nothing, [](Session& s) { addLabels(s, 1); }},
+    {"NetClassLabelsWithVias", nothing, nothing, [](Session& s) { addLabels(s, 2); }},
+    {"DeleteBesideALockedText", [](Session& s) { addLabels(s, 0); }, nothing,
+     [](Session& s) { s.form.cmdDeleteLabel_Click(); }},
+    {"LocateComponents", nothing, [](Session& s) { selectEveryOther(s, ListBox::lstCompList); },
+     [](Session& s) { s.form.cmdLocateComp_Click(); }},
+    {"LocateNets", nothing,
+     [](Session& s) {
+         s.choose(0);
+         selectEveryOther(s, ListBox::lstNetList);
+     },
+     [](Session& s) { s.form.cmdLocateNet_Click(); }},
+};
+
+// What a clean run of a handler shows and does, call by call.
+struct CleanRun {
+    std::vector<DesignState> stateAfter; // [j]: the design after the run's first j calls
+    std::vector<std::pair<std::size_t, test::FormMessage>> messages; // each after how many calls
+    Messages shown() const {
+        Messages all;
+        for (const auto& [calls, message] : messages)
+            all.push_back(message);
+        return all;
+    }
+};
+
+CleanRun cleanRun(const Handler& handler, const host::memory::Design& prepared) {
+    Session s(copyOf(prepared));
+    handler.setUp(s);
+    s.controls.messages.clear();
+    s.log->clear();
+    CleanRun clean;
+    const auto note = [&](std::size_t calls) {
+        for (std::size_t i = clean.messages.size(); i < s.controls.messages.size(); ++i)
+            clean.messages.emplace_back(calls, s.controls.messages[i]);
+    };
+    s.log->beforeCall = [&](const host::RecordedCall&) {
+        clean.stateAfter.push_back(s.state());
+        note(s.log->calls.size() - 1);
+    };
+    handler.run(s);
+    clean.stateAfter.push_back(s.state());
+    note(s.log->calls.size());
+    return clean;
+}
+
+class FaultSweep : public ::testing::TestWithParam<Handler> {};
+
+TEST_P(FaultSweep, EveryHostCallOfTheRunFailedInTurn) {
+    const Handler& handler = GetParam();
+    host::memory::Design prepared;
+    {
+        Session s(sampleDesign());
+        handler.prepare(s);
+        s.design->sweepDeletedTexts();
+        prepared = *copyOf(*s.design);
+    }
+    const CleanRun clean = cleanRun(handler, prepared);
+    const std::size_t calls = clean.stateAfter.size() - 1;
+    ASSERT_GT(calls, 5u);
+    std::printf("%s: %zu host calls, each failed in turn\n", handler.name, calls);
+    for (const auto& [after, message] : clean.messages)
+        ASSERT_EQ(message.text.find(u"运行时错误"), std::u16string::npos)
+            << "the clean run failed: " << host::toUtf8(message.text);
+
+    for (std::size_t k = 1; k <= calls; ++k) {
+        SCOPED_TRACE(testing::Message() << "call " << k << " of " << calls << " fails");
+        std::weak_ptr<host::memory::Design> design;
+        {
+            Session s(copyOf(prepared));
+            design = s.design;
+            handler.setUp(s);
+            s.controls.messages.clear();
+            s.log->clear();
+            const auto number = static_cast<std::int32_t>(70'000 + k);
+            s.log->beforeCall = [&](const host::RecordedCall&) {
+                if (s.log->calls.size() == k)
+                    throw host::Failure(number, u"injected");
+            };
+            handler.run(s);
+
+            Messages expected;
+            for (const auto& [after, message] : clean.messages)
+                if (after < k)
+                    expected.push_back(message);
+            expected.push_back(
+                {u"运行时错误 '" + host::fromUtf8(std::to_string(number)) + u"':\ninjected"});
+            ASSERT_EQ(s.controls.messages, expected);
+            ASSERT_EQ(s.controls.programEnds, 0);
+            ASSERT_FALSE(s.controls.busy);
+            ASSERT_TRUE(s.state() == clean.stateAfter[k - 1])
+                << "the design differs from what the first " << k - 1 << " calls made";
+
+            s.log->beforeCall = nullptr;
+            s.controls.messages.clear();
+            handler.run(s);
+            ASSERT_EQ(s.controls.messages, clean.shown()) << "the next run";
+        }
+        ASSERT_TRUE(design.expired()) << "a host object outlived the window";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Handlers, FaultSweep, ::testing::ValuesIn(handlers),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A refresh that fails anywhere ends the program with the attach notice, as a failed attach at
+// start-up does; a refresh after it fills the lists again.
+TEST(FaultSweepOfRefresh, EveryHostCallFailedInTurn) {
+    Session clean(sampleDesign());
+    clean.form.cmdUpdateList_Click();
+    const std::size_t calls = clean.log->calls.size();
+    const auto lists = clean.controls.lists;
+    ASSERT_GT(calls, 5u);
+    std::printf("refresh: %zu host calls, each failed in turn\n", calls);
+    for (std::size_t k = 1; k <= calls; ++k) {
+        SCOPED_TRACE(testing::Message() << "call " << k << " of " << calls << " fails");
+        std::weak_ptr<host::memory::Design> design;
+        {
+            Session s(sampleDesign());
+            design = s.design;
+            const DesignState before = s.state();
+            s.log->beforeCall = [&](const host::RecordedCall&) {
+                if (s.log->calls.size() == k)
+                    throw host::Failure(static_cast<std::int32_t>(70'000 + k), u"injected");
+            };
+            s.form.cmdUpdateList_Click();
+            ASSERT_EQ(s.controls.messages, Messages({{u"请先打开一个PCB设计文件!", u"提示"}}));
+            ASSERT_EQ(s.controls.programEnds, 1);
+            ASSERT_TRUE(s.state() == before);
+
+            s.log->beforeCall = nullptr;
+            s.controls.messages.clear();
+            s.form.cmdUpdateList_Click();
+            ASSERT_TRUE(s.controls.messages.empty());
+            for (std::size_t list = 0; list < lists.size(); ++list) {
+                ASSERT_EQ(s.controls.lists[list].size(), lists[list].size());
+                for (std::size_t i = 0; i < lists[list].size(); ++i)
+                    ASSERT_EQ(s.controls.lists[list][i].text, lists[list][i].text);
+            }
+        }
+        ASSERT_TRUE(design.expired()) << "a host object outlived the window";
+    }
+}
+
+} // namespace
