@@ -74,7 +74,7 @@ std::optional<std::filesystem::path> unusedRecoveryName(const std::filesystem::p
 SessionKeeper::SessionKeeper(std::shared_ptr<host::memory::Design> design,
                              std::optional<std::filesystem::path> file, bool verbose)
     : design_(std::move(design)), file_(std::move(file)), verbose_(verbose),
-      bus_(QStringLiteral("none")) {}
+      savedRevision_(design_ ? design_->revision : 0), bus_(QStringLiteral("none")) {}
 
 SessionKeeper::~SessionKeeper() = default;
 
@@ -101,16 +101,36 @@ bool SessionKeeper::keep(host::dbus::BusServer& server, const QDBusConnection& b
 }
 
 void SessionKeeper::save() {
+    if (design_) {
+        saveAs(*file_);
+    }
+}
+
+void SessionKeeper::saveAs(const std::filesystem::path& file) {
     if (!design_) {
         return;
     }
     try {
-        host::memory::saveDesign(*design_, *file_);
+        host::memory::saveDesign(*design_, file);
     } catch (const host::memory::DesignFileError& error) {
         throw host::Failure(pathFileAccessError,
                             u"路径/文件访问错误: " + host::fromUtf8(error.what()));
     }
+    file_ = file;
+    savedRevision_ = design_->revision;
     tell("saved " + file_->string());
+    emit saved();
+}
+
+void SessionKeeper::replace(std::shared_ptr<host::memory::Design> design,
+                            std::filesystem::path file) {
+    if (design_) {
+        design_->closed = true;
+    }
+    design_ = std::move(design);
+    file_ = std::move(file);
+    savedRevision_ = design_->revision;
+    tell("opened " + file_->string());
 }
 
 void SessionKeeper::quit() {
@@ -147,6 +167,7 @@ bool SessionKeeper::saveOrRecover() {
     }
     try {
         host::memory::saveDesign(*design_, *file_);
+        savedRevision_ = design_->revision;
         tell("saved " + file_->string());
         return true;
     } catch (const host::memory::DesignFileError& error) {

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -38,11 +39,24 @@ class SessionKeeper : public QObject {
     // False (errno set) when the signals cannot be watched.
     bool keep(host::dbus::BusServer& server, const QDBusConnection& bus);
 
-    // The client's Save: failure 75 with the cause when the file cannot be written.
+    // The client's Save, and the window's: failure 75 with the cause when the file cannot be
+    // written.
     void save();
+    // Writes the design to `file`, which it is then saved to from now on; failure 75 as above.
+    void saveAs(const std::filesystem::path& file);
+    // The editor now serves `design`, read from `file`; the one before is closed.
+    void replace(std::shared_ptr<host::memory::Design> design, std::filesystem::path file);
+    // Whether the design holds changes its file does not.
+    bool unsaved() const { return design_ && design_->revision != savedRevision_; }
+    const std::optional<std::filesystem::path>& file() const { return file_; }
+    // The window's Quit once its user chose to drop the edits, or saved them.
+    void endWithoutSaving() { end(false); }
     // The client's Quit: saves first; when that fails, Quit fails with 75 and the editor
     // serves on, so the edits are not lost.
     void quit();
+
+  signals:
+    void saved();
 
   private:
     void end(bool saveFirst);
@@ -52,6 +66,7 @@ class SessionKeeper : public QObject {
     std::shared_ptr<host::memory::Design> design_;
     std::optional<std::filesystem::path> file_;
     bool verbose_;
+    std::uint64_t savedRevision_ = 0;
     host::dbus::BusServer* server_ = nullptr;
     QDBusConnection bus_;
     QTimer busWatch_;

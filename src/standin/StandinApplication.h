@@ -17,6 +17,9 @@ class StandinApplication : public host::HostObject {
                        std::span<const host::Value> args) override;
     std::unique_ptr<host::HostEnumerator> enumerate() override;
 
+    // The editor opened another design: clients that attach from now on get it.
+    void setApplication(host::ObjectRef application) { application_ = std::move(application); }
+
   private:
     host::ObjectRef application_;
     std::function<void()> save_;

@@ -4,15 +4,18 @@
 #include "host/dbus/Protocol.h"
 #include "host/memory/DesignFile.h"
 #include "host/memory/MemoryHost.h"
+#include "standin/BoardWindow.h"
 #include "standin/SessionKeeper.h"
 #include "standin/StandinApplication.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDBusConnection>
 #include <QDBusError>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -26,12 +29,15 @@ namespace {
 constexpr int exitFailed = 1;
 constexpr int exitBadInput = 2;
 
-const char usage[] = "usage: editor-standin DESIGN.json [--verbose] [--call-delay-us N]\n"
-                     "       editor-standin --no-document [--verbose] [--call-delay-us N]\n";
+const char usage[] =
+    "usage: editor-standin DESIGN.json [--headless] [--verbose] [--call-delay-us N]\n"
+    "       editor-standin --no-document [--headless] [--verbose] [--call-delay-us N]\n";
 
 struct Options {
     std::optional<std::filesystem::path> design; // none: the editor has nothing open
     bool verbose = false;
+    // No window: the editor only serves, as on a machine without a display.
+    bool headless = false;
     // Each call waits this long: a small board then runs as slowly as a large one.
     std::chrono::microseconds callDelay{0};
 };
@@ -43,6 +49,8 @@ std::optional<Options> parseOptions(const QStringList& args) {
         const QString& arg = args[i];
         if (arg == QLatin1String("--verbose")) {
             options.verbose = true;
+        } else if (arg == QLatin1String("--headless")) {
+            options.headless = true;
         } else if (arg == QLatin1String("--no-document")) {
             noDocument = true;
         } else if (arg == QLatin1String("--call-delay-us") && i + 1 < args.size()) {
@@ -71,11 +79,64 @@ void complain(const std::string& line) {
     std::cerr << "editor-standin: " << line << std::endl;
 }
 
+// Whether Qt has a screen to open a window on; asked before the application exists, since
+// a window-capable application ends the program when it finds none.
+bool displayAvailable() {
+    return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY") || std::getenv("QT_QPA_PLATFORM");
+}
+
+bool wantsHeadless(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--headless") == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The session as the window sees it: the keeper's file and saving, and opening another
+// design in place of the served one.
+class EditorSession : public standin::BoardSession {
+  public:
+    EditorSession(standin::SessionKeeper& keeper,
+                  std::function<void(std::shared_ptr<host::memory::Design>)> serve)
+        : keeper_(keeper), serve_(std::move(serve)) {}
+
+    bool unsaved() const override { return keeper_.unsaved(); }
+    std::optional<std::filesystem::path> file() const override { return keeper_.file(); }
+    void save() override { keeper_.save(); }
+    void saveAs(const std::filesystem::path& file) override { keeper_.saveAs(file); }
+    void open(const std::filesystem::path& file) override {
+        auto design = std::make_shared<host::memory::Design>(host::memory::loadDesign(file));
+        keeper_.replace(design, file);
+        serve_(std::move(design));
+    }
+    void end() override { keeper_.endWithoutSaving(); }
+
+  private:
+    standin::SessionKeeper& keeper_;
+    std::function<void(std::shared_ptr<host::memory::Design>)> serve_;
+};
+
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    const std::optional<Options> options = parseOptions(app.arguments());
+    bool headless = wantsHeadless(argc, argv);
+    if (!headless && !displayAvailable()) {
+        complain("no display to show the board on; serving without a window (--headless)");
+        headless = true;
+    }
+    std::unique_ptr<QCoreApplication> app;
+    if (headless) {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    } else {
+        auto windowed = std::make_unique<QApplication>(argc, argv);
+        // The session ends through its keeper, which saves first; never because a window
+        // happened to close.
+        windowed->setQuitOnLastWindowClosed(false);
+        app = std::move(windowed);
+    }
+    const std::optional<Options> options = parseOptions(app->arguments());
     if (!options) {
         std::cerr << usage;
         return exitBadInput;
@@ -91,9 +152,6 @@ int main(int argc, char** argv) {
             complain(error.what());
             return exitBadInput;
         }
-        if (options->verbose) {
-            design->onChange = [](const std::u16string& change) { say(host::toUtf8(change)); };
-        }
     }
 
     standin::SessionKeeper keeper(design, options->design, options->verbose);
@@ -103,12 +161,44 @@ int main(int argc, char** argv) {
         complain("no session bus to serve on (" + bus.lastError().message().toStdString() + ")");
         return exitFailed;
     }
-    host::ObjectRef application = host::memory::makeApplication(design);
-    if (options->callDelay.count() > 0) {
-        application = host::delayCalls(std::move(application), options->callDelay);
+    const auto application = [&](std::shared_ptr<host::memory::Design> served) {
+        host::ObjectRef object = host::memory::makeApplication(std::move(served));
+        if (options->callDelay.count() > 0) {
+            object = host::delayCalls(std::move(object), options->callDelay);
+        }
+        return object;
+    };
+    auto served = std::make_shared<standin::StandinApplication>(
+        application(design), [&] { keeper.save(); }, [&] { keeper.quit(); });
+    host::dbus::BusServer server(served);
+
+    std::unique_ptr<standin::BoardWindow> window;
+    // Every change a client makes reaches the log and the window as it happens.
+    const auto watch = [&](host::memory::Design& watched) {
+        watched.onChange = [&, verbose = options->verbose](const host::memory::DesignChange& change) {
+            if (verbose) {
+                say(host::toUtf8(change.words));
+            }
+            if (window) {
+                window->designChanged(change);
+            }
+        };
+    };
+    if (design) {
+        watch(*design);
     }
-    host::dbus::BusServer server(std::make_shared<standin::StandinApplication>(
-        std::move(application), [&] { keeper.save(); }, [&] { keeper.quit(); }));
+    EditorSession session(keeper, [&](std::shared_ptr<host::memory::Design> opened) {
+        watch(*opened);
+        served->setApplication(application(opened));
+        window->showDesign(std::move(opened));
+    });
+    if (!headless) {
+        window = std::make_unique<standin::BoardWindow>(session);
+        QObject::connect(&keeper, &standin::SessionKeeper::saved, window.get(),
+                         &standin::BoardWindow::sessionSaved);
+        window->showDesign(design);
+    }
+
     if (!server.serveOn(bus)) {
         complain("cannot register the object path " + std::string(host::dbus::objectPath));
         return exitFailed;
@@ -124,8 +214,14 @@ int main(int argc, char** argv) {
         return exitFailed;
     }
 
+    if (window) {
+        window->show();
+    }
     say(std::string("serving ") +
         (design ? options->design->string() : std::string("no document")) + " as \"" +
         host::dbus::serviceName + "\"");
-    return app.exec();
+    const int status = app->exec();
+    // The window goes before the design it shows and the session it asks.
+    window.reset();
+    return status;
 }

@@ -231,7 +231,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // design that calls have changed is worth the check.
     const auto design = copyOfBoard();
     bool changed = false;
-    design->onChange = [&](const std::u16string&) { changed = true; };
+    design->onChange = [&](const host::memory::DesignChange&) { changed = true; };
     const auto check = [&] {
         if (std::exchange(changed, false)) {
             fuzz::checkSavesAndReloads(*design);

@@ -200,7 +200,10 @@ TEST(MemoryHost, LockedTextRefusesDeleteAndStays) {
 TEST(MemoryHost, SelectionAndViewAreRecorded) {
     test::TestHost host;
     std::vector<std::u16string> changes;
-    host.design->onChange = [&](const std::u16string& c) { changes.push_back(c); };
+    host.design->onChange = [&](const host::memory::DesignChange& c) {
+        changes.push_back(c.words);
+        EXPECT_EQ(c.text != nullptr, c.kind == host::memory::DesignChange::Kind::TextAdded);
+    };
     host::HostComponent(host.document.components().item(2)).setSelected(true);
     host::HostNet(host.document.nets().item(1)).setSelected(false);
     host.document.view().showSelection();
@@ -209,8 +212,25 @@ TEST(MemoryHost, SelectionAndViewAreRecorded) {
     EXPECT_TRUE(host.design->components[1].selected);
     EXPECT_EQ(host.design->showSelectionCalls, 1u);
     std::vector<std::u16string> expected = {u"selected R1", u"deselected GND",
+                                            u"showed the selection",
                                             u"added {GND} at (110, 195) on layer 1"};
     EXPECT_EQ(changes, expected);
+    // Showing the selection changes nothing a save would write.
+    EXPECT_EQ(host.design->revision, 3u);
+}
+
+TEST(MemoryHost, AClosedDesignTakesNoMoreChanges) {
+    test::TestHost host;
+    host::HostText text(host.document.texts().item(1));
+    host::HostComponent component(host.document.components().item(1));
+    host.design->closed = true;
+    const std::uint64_t revision = host.design->revision;
+
+    EXPECT_THROW(host.document.addText({u"{VCC}", 1, 0, 0, 15, 1, 0}), host::Failure);
+    EXPECT_THROW(text.remove(), host::Failure);
+    EXPECT_THROW(component.setSelected(true), host::Failure);
+    EXPECT_EQ(host.design->revision, revision);
+    EXPECT_FALSE(host.design->components[0].selected);
 }
 
 TEST(BoardGenerator, SameShapeSameBoard) {

@@ -40,6 +40,14 @@ struct TextData {
     nlohmann::json extra;
 };
 
+// One change made to a design through the host interface.
+struct DesignChange {
+    enum class Kind { TextAdded, TextDeleted, SelectionChanged, SelectionShown };
+    Kind kind;
+    std::u16string words; // what happened, for a verbose editor
+    std::shared_ptr<TextData> text; // the text added or deleted; empty otherwise
+};
+
 // A whole design as the in-memory editor holds it. Texts are deleted by marking them, so a
 // pass that deletes thousands of labels never moves the rest; the marks are swept out before
 // the texts are walked or counted again.
@@ -55,8 +63,13 @@ struct Design {
 
     // What the editor's view was asked to do; tests and the stand-in look at it.
     std::size_t showSelectionCalls = 0;
-    // Told of every change made through the host interface, in words (for a verbose editor).
-    std::function<void(const std::u16string&)> onChange;
+    // Told of every change made through the host interface, and of every ShowSelection.
+    std::function<void(const DesignChange&)> onChange;
+    // Counts the changes a save would write, so an editor can tell whether its file is behind.
+    std::uint64_t revision = 0;
+    // An editor that opened another design closes this one: clients that still hold its
+    // objects must not go on changing a design nobody will save.
+    bool closed = false;
 
     std::size_t deletedTexts = 0;
     void sweepDeletedTexts();

@@ -33,9 +33,18 @@ const ComponentData& componentAt(const Design& design, Index i) {
     return design.components[static_cast<std::size_t>(i)];
 }
 
-void tell(const Design& design, const std::u16string& what) {
+void tell(Design& design, DesignChange change) {
+    if (change.kind != DesignChange::Kind::SelectionShown) {
+        ++design.revision;
+    }
     if (design.onChange) {
-        design.onChange(what);
+        design.onChange(change);
+    }
+}
+
+void checkOpen(const Design& design) {
+    if (design.closed) {
+        throw hostError(u"设计已关闭");
     }
 }
 
@@ -84,15 +93,17 @@ void checkFlag(const Value& v) {
 // The editor's selection flag of a component or net, read and written by name; the last
 // member either object answers, so anything else is unsupported.
 template <class Select>
-Value selection(const MemberCall& call, const Design& design, bool selected,
+Value selection(const MemberCall& call, Design& design, bool selected,
                 const std::u16string& name, const Select& select) {
     if (call.is(u"Selected", 0)) {
         return selected;
     }
     if (call.isPut(u"Selected")) {
+        checkOpen(design);
         selected = call.arg(0).toBool();
         select(selected);
-        tell(design, (selected ? u"selected " : u"deselected ") + name);
+        tell(design, {DesignChange::Kind::SelectionChanged,
+                      (selected ? u"selected " : u"deselected ") + name, nullptr});
         return {};
     }
     call.unsupported();
@@ -221,12 +232,13 @@ class TextObject : public HostObject {
             return text_->text;
         }
         if (call.is(u"Delete", 0)) {
+            checkOpen(*design_);
             if (text_->locked) {
                 return false;
             }
             text_->deleted = true;
             ++design_->deletedTexts;
-            tell(*design_, u"deleted " + text_->text);
+            tell(*design_, {DesignChange::Kind::TextDeleted, u"deleted " + text_->text, text_});
             return true;
         }
         call.unsupported();
@@ -430,6 +442,7 @@ class ViewObject : public HostObject {
         MemberCall call(member, kind, args);
         if (call.is(u"ShowSelection", 0)) {
             ++design_->showSelectionCalls;
+            tell(*design_, {DesignChange::Kind::SelectionShown, u"showed the selection", nullptr});
             return {};
         }
         call.unsupported();
@@ -445,6 +458,7 @@ class DocumentObject : public HostObject {
 
     Value invoke(std::u16string_view member, CallKind kind, std::span<const Value> args) override {
         MemberCall call(member, kind, args);
+        checkOpen(*design_);
         if (call.is(u"Unit", 0)) {
             return design_->unit;
         }
@@ -508,9 +522,11 @@ class DocumentObject : public HostObject {
         text->rotation = finite(call.arg(7), u"rotation");
         checkFlag(call.arg(8));
         design_->texts.push_back(text);
-        tell(*design_, u"added " + text->text + u" at (" + number(text->x) + u", " +
-                           number(text->y) + u") on layer " +
-                           fromUtf8(std::to_string(text->layer)));
+        tell(*design_, {DesignChange::Kind::TextAdded,
+                        u"added " + text->text + u" at (" + number(text->x) + u", " +
+                            number(text->y) + u") on layer " +
+                            fromUtf8(std::to_string(text->layer)),
+                        text});
         return ObjectRef(std::make_shared<TextObject>(design_, std::move(text)));
     }
 

@@ -1,0 +1,275 @@
+#include "host/Attach.h"
+#include "host/Failure.h"
+#include "host/dbus/BusServer.h"
+#include "host/dbus/Protocol.h"
+#include "standin/BoardWindow.h"
+#include "support/TestDesign.h"
+
+#include <QApplication>
+#include <QDBusConnection>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <future>
+#include <set>
+
+using namespace tagwright;
+using standin::BoardScene;
+using standin::BoardView;
+using standin::BoardWindow;
+using standin::Box;
+
+namespace {
+
+// The small board plus a text far off it, which the grid must still find.
+std::shared_ptr<host::memory::Design> smallDesign() {
+    auto design = test::TestHost().design;
+    design->texts.push_back(std::make_shared<host::memory::TextData>(
+        host::memory::TextData{.text = u"{FAR}", .layer = 2, .x = 5000, .y = -4000, .height = 15,
+                               .extra = {}}));
+    return design;
+}
+
+void pumpFor(int ms) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms) {
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+}
+
+// Counts the window's pixels of one colour inside a box of the design, as a user would look.
+int pixelsOf(BoardView& view, const QColor& colour, const Box& area) {
+    const QImage shown = view.grab().toImage();
+    const QPointF a = view.toScreen(area.left, area.top), b = view.toScreen(area.right, area.bottom);
+    int n = 0;
+    for (int y = std::max(0, int(a.y())); y <= std::min(shown.height() - 1, int(b.y())); ++y) {
+        for (int x = std::max(0, int(a.x())); x <= std::min(shown.width() - 1, int(b.x())); ++x) {
+            n += shown.pixelColor(x, y).rgb() == colour.rgb();
+        }
+    }
+    return n;
+}
+
+class FakeSession : public standin::BoardSession {
+  public:
+    bool unsaved() const override { return dirty; }
+    std::optional<std::filesystem::path> file() const override { return "board.json"; }
+    void save() override {
+        ++saves;
+        if (failSave) {
+            throw host::Failure(75, u"路径/文件访问错误: disk full");
+        }
+        dirty = false;
+    }
+    void saveAs(const std::filesystem::path&) override { save(); }
+    void open(const std::filesystem::path&) override {}
+    void end() override { ++ends; }
+
+    bool dirty = false, failSave = false;
+    int saves = 0, ends = 0;
+};
+
+class BoardViewTest : public ::testing::Test {
+  protected:
+    BoardViewTest() : window(session) {
+        window.resize(800, 600);
+        window.showDesign(design);
+        design->onChange = [this](const host::memory::DesignChange& c) { window.designChanged(c); };
+        window.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
+        view().fit();
+        pumpFor(50);
+    }
+    BoardView& view() { return window.view(); }
+    host::HostDocument document() const { return host::HostDocument(host::memory::makeDocument(design)); }
+
+    std::shared_ptr<host::memory::Design> design = smallDesign();
+    FakeSession session;
+    BoardWindow window;
+};
+
+TEST(BoardScene, FindsEachThingOnceWhereItLies) {
+    BoardScene scene(smallDesign());
+    struct Case {
+        Box area;
+        std::size_t pins, vias, components, texts;
+    };
+    const Case cases[] = {
+        {scene.bounds(), 6, 3, 2, 3},     // all of it: the off-board text too
+        {{5, 15, 50, 50}, 2, 0, 1, 0},    // R1 alone
+        {{295, 35, 315, 45}, 0, 2, 0, 0}, // two of the three vias
+        {{4990, -4010, 5100, -3980}, 0, 0, 0, 1},
+        {{-900, 900, -800, 1000}, 0, 0, 0, 0},
+    };
+    BoardScene::InView found;
+    for (const Case& c : cases) {
+        scene.query(c.area, found);
+        EXPECT_EQ(found.pins.size(), c.pins);
+        EXPECT_EQ(found.vias.size(), c.vias);
+        EXPECT_EQ(found.components.size(), c.components);
+        EXPECT_EQ(found.texts.size(), c.texts);
+        EXPECT_EQ(std::set(found.components.begin(), found.components.end()).size(),
+                  found.components.size());
+    }
+    const auto n = scene.counts();
+    EXPECT_EQ((std::vector{n.components, n.pins, n.vias, n.texts, n.labels}),
+              (std::vector<std::size_t>{2, 6, 3, 3, 2}));
+}
+
+TEST_F(BoardViewTest, DrawsEveryPinViaAndText) {
+    const auto& drawn = view().lastDrawn();
+    EXPECT_EQ(drawn.pins.size(), 6u);
+    EXPECT_EQ(drawn.vias.size(), 3u);
+    EXPECT_EQ(drawn.components.size(), 2u);
+    EXPECT_EQ(drawn.texts.size(), 3u);
+}
+
+TEST_F(BoardViewTest, ZoomKeepsThePointUnderThePointer) {
+    for (double factor : {0.25, 1.2, 8.0}) {
+        const QPointF pointer(123, 456);
+        const QPointF before = view().toDesign(pointer);
+        view().zoomAt(pointer, factor);
+        const QPointF after = view().toDesign(pointer);
+        EXPECT_NEAR(after.x(), before.x(), 1e-6);
+        EXPECT_NEAR(after.y(), before.y(), 1e-6);
+    }
+    // y points up: higher on the screen is higher in the design.
+    EXPECT_GT(view().toDesign({0, 0}).y(), view().toDesign({0, 100}).y());
+}
+
+TEST_F(BoardViewTest, ALabelAddedOverTheBusAppearsAndGoesWhenDeleted) {
+    host::dbus::BusServer server(host::memory::makeApplication(design));
+    // A connection of the editor's own, as the stand-in has in its process.
+    QDBusConnection bus =
+        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("editor"));
+    ASSERT_TRUE(server.serveOn(bus));
+    ASSERT_TRUE(bus.registerService(QLatin1String(host::dbus::serviceName)));
+    const auto overTheBus = [](auto call) {
+        auto done = std::async(std::launch::async, [&] {
+            call(host::attachRunningEditor().activeDocument());
+        });
+        while (done.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready) {
+            QApplication::processEvents(QEventLoop::AllEvents, 5);
+        }
+        done.get();
+        pumpFor(2 * BoardView::minRepaintGapMs);
+    };
+    view().zoomTo({150, 100, 250, 150});
+    pumpFor(50);
+    const Box where{170, 115, 240, 140};
+    const QColor bottom = BoardView::layerColour(2);
+    ASSERT_EQ(pixelsOf(view(), bottom, where), 0);
+
+    overTheBus([](const host::HostDocument& d) { d.addText({u"{SDA}", 2, 175, 120, 15, 1, 0}); });
+    EXPECT_GT(pixelsOf(view(), bottom, where), 20);
+    EXPECT_TRUE(window.isWindowModified() == session.dirty);
+
+    overTheBus([](const host::HostDocument& d) {
+        d.texts().forEach([](const host::ObjectRef& t) {
+            host::HostText text(t);
+            if (text.textString() == u"{SDA}") {
+                text.remove();
+            }
+        });
+    });
+    EXPECT_EQ(pixelsOf(view(), bottom, where), 0);
+    bus.unregisterService(QLatin1String(host::dbus::serviceName));
+}
+
+TEST_F(BoardViewTest, SelectionIsHighlightedAndShownWhole) {
+    const Box r1{5, 15, 35, 25};
+    const auto highlighted = [&] {
+        pumpFor(2 * BoardView::minRepaintGapMs);
+        return pixelsOf(view(), BoardView::selectionColour, r1);
+    };
+    ASSERT_EQ(highlighted(), 0);
+    host::HostComponent r1Component(document().components().item(u"R1"));
+    r1Component.setSelected(true);
+    EXPECT_GT(highlighted(), 0);
+
+    document().view().showSelection();
+    // The view now holds R1 and little else around it.
+    const Box shown = view().visibleArea();
+    EXPECT_LE(shown.left, 10);
+    EXPECT_GE(shown.right, 30);
+    EXPECT_LT(shown.width(), 400);
+    EXPECT_FALSE(shown.intersects({95, 195, 255, 205})) << "U1 is not in view";
+
+    r1Component.setSelected(false);
+    EXPECT_EQ(highlighted(), 0);
+}
+
+TEST_F(BoardViewTest, ABurstOfChangesCostsAHandfulOfRepaints) {
+    const std::size_t before = view().paintCount();
+    const host::HostDocument d = document();
+    for (int i = 0; i < 10'000; ++i) {
+        d.addText({u"{GND}", 1, 100.0 + i % 100, 300.0 + i / 100, 15, 1, 0});
+        if (i % 2500 == 0) {
+            QApplication::processEvents();
+        }
+    }
+    pumpFor(4 * BoardView::minRepaintGapMs);
+    const std::size_t repaints = view().paintCount() - before;
+    EXPECT_GE(repaints, 1u);
+    EXPECT_LE(repaints, 5u);
+    EXPECT_EQ(view().scene()->counts().labels, 10'002u);
+}
+
+TEST_F(BoardViewTest, UnsavedEditsAreAskedAboutBeforeQuitting) {
+    struct Case {
+        BoardWindow::Answer answer;
+        bool failSave;
+        int saves, ends;
+    };
+    const Case cases[] = {
+        {BoardWindow::Answer::Cancel, false, 0, 0},
+        {BoardWindow::Answer::Discard, false, 0, 1},
+        {BoardWindow::Answer::Save, false, 1, 1},
+        {BoardWindow::Answer::Save, true, 1, 0}, // a save that fails keeps the editor open
+    };
+    for (const Case& c : cases) {
+        session = FakeSession();
+        session.dirty = true;
+        session.failSave = c.failSave;
+        int asked = 0;
+        window.setQuestion([&] {
+            ++asked;
+            return c.answer;
+        });
+        // The failed save's message is modal: close it as a user would.
+        QTimer::singleShot(100, [] {
+            if (QWidget* box = QApplication::activeModalWidget()) {
+                box->close();
+            }
+        });
+        window.close();
+        EXPECT_EQ(asked, 1);
+        EXPECT_EQ(session.saves, c.saves);
+        EXPECT_EQ(session.ends, c.ends);
+        window.show();
+    }
+    session = FakeSession();
+    window.setQuestion([] {
+        ADD_FAILURE() << "nothing to save, nothing to ask";
+        return BoardWindow::Answer::Cancel;
+    });
+    window.close();
+    EXPECT_EQ(session.ends, 1);
+}
+
+TEST_F(BoardViewTest, TitleIsTheFileNameMarkedWhileUnsaved) {
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("board.json[*]"));
+    EXPECT_FALSE(window.isWindowModified());
+    session.dirty = true;
+    document().addText({u"{GND}", 1, 0, 0, 15, 1, 0});
+    EXPECT_TRUE(window.isWindowModified());
+    session.dirty = false;
+    window.sessionSaved();
+    EXPECT_FALSE(window.isWindowModified());
+}
+
+} // namespace
