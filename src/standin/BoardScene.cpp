@@ -19,8 +19,8 @@ namespace {
 // board of a few huge spread-out parts from a grid larger than the board.
 constexpr double itemsPerCell = 4;
 constexpr std::int32_t maxCellsPerSide = 1024;
-// Glyphs of the editor's stroke font are about this wide for their height.
-constexpr double glyphWidth = 0.7;
+// No glyph of the faces a text may be shown in is wider than its height.
+constexpr double glyphWidth = 1.0;
 
 } // namespace
 

@@ -111,6 +111,7 @@ void BoardView::requestRepaint() {
 
 void BoardView::viewChanged() {
     pictureValid_ = false;
+    shift_ = {};
     newTexts_.clear();
     update();
 }
@@ -146,10 +147,17 @@ void BoardView::zoomAt(QPointF pixel, double factor) {
 }
 
 void BoardView::panBy(QPointF pixels) {
-    centreX_ -= pixels.x() / scale_;
-    centreY_ += pixels.y() / scale_;
+    // Whole pixels only, so that the kept picture moves exactly as the board does.
+    const QPoint by = pixels.toPoint();
+    centreX_ -= by.x() / scale_;
+    centreY_ += by.y() / scale_;
     fitted_ = false;
-    viewChanged();
+    if (pictureValid_ && newTexts_.empty()) {
+        shift_ += by;
+        update();
+    } else {
+        viewChanged();
+    }
 }
 
 QPointF BoardView::toScreen(double x, double y) const {
@@ -175,9 +183,13 @@ void BoardView::paintEvent(QPaintEvent*) {
         picture_.setDevicePixelRatio(ratio);
         pictureValid_ = false;
     }
+    if (pictureValid_ && !shift_.isNull()) {
+        drawShifted();
+    }
     if (!pictureValid_) {
         QPainter painter(&picture_);
-        drawBoard(painter);
+        // What reaches into the window from just outside it is drawn too.
+        drawBoard(painter, visibleArea().grown(scene_ ? scene_->padSize() : 0));
         pictureValid_ = true;
         newTexts_.clear();
     } else if (!newTexts_.empty()) {
@@ -196,14 +208,42 @@ void BoardView::paintEvent(QPaintEvent*) {
     QPainter(this).drawImage(0, 0, picture_);
 }
 
-void BoardView::drawBoard(QPainter& painter) {
+void BoardView::drawShifted() {
+    const QPoint by = shift_;
+    shift_ = {};
+    if (std::abs(by.x()) >= width() || std::abs(by.y()) >= height()) {
+        pictureValid_ = false;
+        return;
+    }
+    QImage moved(picture_.size(), picture_.format());
+    moved.setDevicePixelRatio(picture_.devicePixelRatio());
+    QPainter painter(&moved);
+    painter.drawImage(by, picture_);
+    // The strips the move uncovered: a column at one side, a row at the top or bottom.
+    QRect strips[2] = {
+        by.x() > 0 ? QRect(0, 0, by.x(), height()) : QRect(width() + by.x(), 0, -by.x(), height()),
+        by.y() > 0 ? QRect(0, 0, width(), by.y()) : QRect(0, height() + by.y(), width(), -by.y())};
+    for (const QRect& strip : strips) {
+        if (strip.isEmpty()) {
+            continue;
+        }
+        painter.save();
+        painter.setClipRect(strip);
+        const QPointF a = toDesign(strip.topLeft()), b = toDesign(strip.bottomRight() + QPoint(1, 1));
+        drawBoard(painter, Box{a.x(), b.y(), b.x(), a.y()}.grown(scene_ ? scene_->padSize() : 0));
+        painter.restore();
+    }
+    painter.end();
+    picture_ = std::move(moved);
+}
+
+void BoardView::drawBoard(QPainter& painter, const Box& area) {
     painter.fillRect(rect(), background);
     if (!scene_) {
         return;
     }
     const double padPx = scene_->padSize() * scale_;
-    // What reaches into the window from just outside it is drawn too.
-    scene_->query(visibleArea().grown(scene_->padSize()), drawn_);
+    scene_->query(area, drawn_);
     const auto& d = scene_->design();
 
     painter.setRenderHint(QPainter::Antialiasing, padPx >= smallestPadPx);

@@ -63,7 +63,9 @@ class BoardView : public QWidget {
   private:
     void requestRepaint();
     void viewChanged();
-    void drawBoard(QPainter& painter);
+    // Draws what lies in `area` of the design; the painter's clip keeps it to its place.
+    void drawBoard(QPainter& painter, const Box& area);
+    void drawShifted();
     void drawTexts(QPainter& painter, const std::vector<const host::memory::TextData*>& texts);
 
     std::shared_ptr<BoardScene> scene_;
@@ -71,6 +73,9 @@ class BoardView : public QWidget {
     double centreX_ = 0, centreY_ = 0;
     QImage picture_;
     bool pictureValid_ = false;
+    // A pan since the last repaint, in pixels: the kept picture moves, and only the strips
+    // it uncovers are drawn.
+    QPoint shift_;
     std::vector<std::shared_ptr<host::memory::TextData>> newTexts_;
     BoardScene::InView drawn_;
     QTimer repaintTimer_;

@@ -176,6 +176,10 @@ int main(int argc, char** argv) {
     // Every change a client makes reaches the log and the window as it happens.
     const auto watch = [&](host::memory::Design& watched) {
         watched.onChange = [&, verbose = options->verbose](const host::memory::DesignChange& change) {
+            // A closed design takes no changes, but a client may still show its selection.
+            if (watched.closed) {
+                return;
+            }
             if (verbose) {
                 say(host::toUtf8(change.words));
             }

@@ -141,6 +141,26 @@ TEST_F(BoardViewTest, ZoomKeepsThePointUnderThePointer) {
     EXPECT_GT(view().toDesign({0, 0}).y(), view().toDesign({0, 100}).y());
 }
 
+TEST_F(BoardViewTest, APanShowsWhatAWholeRepaintShows) {
+    view().zoomTo({0, 0, 200, 220});
+    for (const QPoint by : {QPoint(37, -23), QPoint(-120, 0), QPoint(0, 64), QPoint(5000, 0)}) {
+        view().grab();
+        view().panBy(by);
+        const QImage panned = view().grab().toImage();
+        view().zoomAt({0, 0}, 1.0); // the same view, drawn whole
+        const QImage whole = view().grab().toImage();
+        ASSERT_EQ(panned.size(), whole.size());
+        int differ = 0;
+        for (int y = 0; y < whole.height(); ++y) {
+            for (int x = 0; x < whole.width(); ++x) {
+                differ += panned.pixel(x, y) != whole.pixel(x, y);
+            }
+        }
+        // Antialiased edges may differ where a strip meets the moved picture; nothing more.
+        EXPECT_LT(differ, whole.width() * whole.height() / 200) << by.x() << "," << by.y();
+    }
+}
+
 TEST_F(BoardViewTest, ALabelAddedOverTheBusAppearsAndGoesWhenDeleted) {
     host::dbus::BusServer server(host::memory::makeApplication(design));
     // A connection of the editor's own, as the stand-in has in its process.

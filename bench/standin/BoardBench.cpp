@@ -1,0 +1,86 @@
+// The stand-in's board window on a generated 100k-pin board with 20k labels: how long the
+// design takes from its file to the first picture, and what one frame of a pan costs when
+// the whole board is in view, a tenth of it, and a few parts. Runs offscreen by itself.
+#include "host/memory/BoardGenerator.h"
+#include "host/memory/DesignFile.h"
+#include "standin/BoardView.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+using namespace tagwright;
+
+namespace {
+
+const host::memory::BoardShape largeBoard{.components = 10'000,
+                                          .pinsPerComponent = 10,
+                                          .nets = 5'000,
+                                          .netClasses = 8,
+                                          .vias = 5'000,
+                                          .texts = 20'000};
+
+const std::filesystem::path& largeBoardFile() {
+    static QTemporaryDir dir;
+    static const std::filesystem::path path = [] {
+        std::filesystem::path p = dir.filePath(QStringLiteral("large.json")).toStdString();
+        host::memory::saveDesign(host::memory::generateBoard(largeBoard), p);
+        return p;
+    }();
+    return path;
+}
+
+// From the file to the first whole picture in a window of a common size.
+void openLargeDesign(benchmark::State& state) {
+    const auto& file = largeBoardFile();
+    for (auto _ : state) {
+        auto design = std::make_shared<host::memory::Design>(host::memory::loadDesign(file));
+        standin::BoardView view;
+        view.resize(1200, 800);
+        view.setScene(std::make_shared<standin::BoardScene>(design));
+        benchmark::DoNotOptimize(view.grab());
+    }
+}
+BENCHMARK(openLargeDesign)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Each frame of a drag draws what is in view anew; range(0) is the share of the board's
+// width in view, in thousandths.
+void panFrame(benchmark::State& state) {
+    auto design = std::make_shared<host::memory::Design>(host::memory::loadDesign(largeBoardFile()));
+    standin::BoardView view;
+    view.resize(1200, 800);
+    auto scene = std::make_shared<standin::BoardScene>(design);
+    view.setScene(scene);
+    const standin::Box all = scene->bounds();
+    const double share = static_cast<double>(state.range(0)) / 1000;
+    const double cx = (all.left + all.right) / 2, cy = (all.bottom + all.top) / 2;
+    const double w = all.width() * share / 2, h = all.height() * share / 2;
+    view.zoomTo({cx - w, cy - h, cx + w, cy + h});
+    std::size_t items = 0;
+    int step = 0;
+    for (auto _ : state) {
+        view.panBy(QPointF(++step % 2 ? 7 : -7, 3));
+        benchmark::DoNotOptimize(view.grab());
+        items = view.lastDrawn().pins.size() + view.lastDrawn().texts.size();
+    }
+    state.counters["pins_and_texts_drawn"] = static_cast<double>(items);
+}
+BENCHMARK(panFrame)->ArgName("view_permille")->Arg(1000)->Arg(100)->Arg(10)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
