@@ -1,12 +1,14 @@
 // The stand-in's board window on a generated 100k-pin board with 20k labels: how long the
-// design takes from its file to the first picture, and what one frame of a pan costs when
-// the whole board is in view, a tenth of it, and a few parts. Runs offscreen by itself.
+// design takes from its file to the first picture, and what one frame of a pan or a zoom
+// costs with the whole board in view, a tenth of it, and a hundredth. Runs offscreen by
+// itself.
 #include "host/memory/BoardGenerator.h"
 #include "host/memory/DesignFile.h"
 #include "standin/BoardView.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
+#include <QWindow>
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -45,29 +47,48 @@ void openLargeDesign(benchmark::State& state) {
 }
 BENCHMARK(openLargeDesign)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-// Each frame of a drag draws what is in view anew; range(0) is the share of the board's
-// width in view, in thousandths.
-void panFrame(benchmark::State& state) {
+// One frame as a shown window paints it, with range(0) thousandths of the board's width in
+// view: a drag moves the kept picture and draws the strips it uncovers; a zoom draws all
+// that is in view.
+void frame(benchmark::State& state, bool zoom) {
     auto design = std::make_shared<host::memory::Design>(host::memory::loadDesign(largeBoardFile()));
     standin::BoardView view;
     view.resize(1200, 800);
     auto scene = std::make_shared<standin::BoardScene>(design);
     view.setScene(scene);
+    view.show();
+    while (!view.windowHandle() || !view.windowHandle()->isExposed()) {
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    }
     const standin::Box all = scene->bounds();
     const double share = static_cast<double>(state.range(0)) / 1000;
     const double cx = (all.left + all.right) / 2, cy = (all.bottom + all.top) / 2;
     const double w = all.width() * share / 2, h = all.height() * share / 2;
     view.zoomTo({cx - w, cy - h, cx + w, cy + h});
-    std::size_t items = 0;
+    view.repaint();
     int step = 0;
     for (auto _ : state) {
-        view.panBy(QPointF(++step % 2 ? 7 : -7, 3));
-        benchmark::DoNotOptimize(view.grab());
-        items = view.lastDrawn().pins.size() + view.lastDrawn().texts.size();
+        const bool back = ++step % 2 == 0;
+        if (zoom) {
+            view.zoomAt(QPointF(600, 400), back ? 1 / 1.2 : 1.2);
+        } else {
+            view.panBy(QPointF(back ? -7 : 7, 3));
+        }
+        view.repaint();
     }
-    state.counters["pins_and_texts_drawn"] = static_cast<double>(items);
+    if (zoom) {
+        state.counters["pins_and_texts_in_view"] = static_cast<double>(
+            view.lastDrawn().pins.size() + view.lastDrawn().texts.size());
+    }
+}
+void panFrame(benchmark::State& state) {
+    frame(state, false);
+}
+void zoomFrame(benchmark::State& state) {
+    frame(state, true);
 }
 BENCHMARK(panFrame)->ArgName("view_permille")->Arg(1000)->Arg(100)->Arg(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(zoomFrame)->ArgName("view_permille")->Arg(1000)->Arg(100)->Arg(10)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

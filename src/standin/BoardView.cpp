@@ -5,11 +5,14 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QWheelEvent>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <map>
+#include <numbers>
 
 namespace tagwright::standin {
 
@@ -251,19 +254,22 @@ void BoardView::drawBoard(QPainter& painter, const Box& area) {
     QFont nameFont = font();
     nameFont.setPixelSize(namePx);
     painter.setFont(nameFont);
+    std::vector<QRectF> outlines[2];
     for (std::uint32_t i : drawn_.components) {
         const auto& component = scene_->components()[i];
-        const bool selected = d.components[static_cast<std::size_t>(component.index)].selected;
-        painter.setPen(QPen(selected ? selectionColour : outline, selected ? 2 : 1));
-        const QPointF a = toScreen(component.box.left, component.box.top);
-        const QPointF b = toScreen(component.box.right, component.box.bottom);
-        const QRectF box(a, b);
-        painter.drawRect(box);
+        const int selected = d.components[static_cast<std::size_t>(component.index)].selected ? 1 : 0;
+        const QRectF box(toScreen(component.box.left, component.box.top),
+                         toScreen(component.box.right, component.box.bottom));
+        outlines[selected].push_back(box);
         if (std::max(box.width(), box.height()) >= smallestNamedPartPx) {
             painter.setPen(selected ? selectionColour : componentName);
             painter.drawText(box.topLeft() + QPointF(0, -2),
                              toQString(d.components[static_cast<std::size_t>(component.index)].name));
         }
+    }
+    for (int selected : {0, 1}) {
+        painter.setPen(QPen(selected ? selectionColour : outline, selected ? 2 : 1));
+        painter.drawRects(outlines[selected].data(), static_cast<int>(outlines[selected].size()));
     }
 
     // Pads and rings in two batches each: ordinary and selected.
@@ -323,44 +329,55 @@ void BoardView::drawTexts(QPainter& painter, const std::vector<const TextData*>&
     int facePx = 0;
     bool faceBold = false;
     painter.setBrush(Qt::NoBrush);
+    // Texts too small to read are strokes as long as the text, thicker for labels; drawn in
+    // one batch per layer, since a zoomed-out board holds tens of thousands of them.
+    std::map<std::pair<std::int32_t, bool>, std::vector<QLineF>> strokes;
     for (const TextData* text : texts) {
         const bool label = maintenance::isMarkedLabel(text->text);
-        const QColor colour = layerColour(text->layer);
         const double heightPx = std::abs(text->height) * scale_;
         const QPointF at = toScreen(text->x, text->y);
+        // The design turns counter-clockwise with y up; the screen's y points down.
+        if (heightPx < smallestGlyphPx) {
+            const double length =
+                std::max(1.0, 0.7 * heightPx * static_cast<double>(text->text.size()));
+            const double angle = text->rotation * std::numbers::pi / 180;
+            strokes[{text->layer, label}].emplace_back(
+                at, at + QPointF(length * std::cos(angle), -length * std::sin(angle)));
+            continue;
+        }
+        const QColor colour = layerColour(text->layer);
         painter.save();
         painter.translate(at);
-        // The design turns counter-clockwise with y up; the screen's y points down.
         painter.rotate(-text->rotation);
-        if (heightPx < smallestGlyphPx) {
-            // Too small to read: a stroke as long as the text, thicker for labels.
-            const double length = 0.7 * heightPx * static_cast<double>(text->text.size());
-            painter.setPen(QPen(colour, label ? 2 : 1));
-            painter.drawLine(QPointF(0, 0), QPointF(std::max(1.0, length), 0));
-        } else {
-            const int px = std::max(1, static_cast<int>(std::lround(heightPx)));
-            if (px != facePx || label != faceBold) {
-                face.setPixelSize(px);
-                face.setBold(label);
-                facePx = px;
-                faceBold = label;
-            }
-            painter.setFont(face);
-            painter.setPen(colour);
-            const QString shown = toQString(text->text);
-            painter.drawText(QPointF(0, 0), shown);
-            if (label) {
-                // Labels are framed: a user sees at once which texts are the program's.
-                QRectF frame = painter.fontMetrics().boundingRect(shown);
-                painter.setPen(QPen(colour, 1, Qt::DotLine));
-                painter.drawRect(frame.adjusted(-1, -1, 1, 1));
-            }
+        const int px = std::max(1, static_cast<int>(std::lround(heightPx)));
+        if (px != facePx || label != faceBold) {
+            face.setPixelSize(px);
+            face.setBold(label);
+            facePx = px;
+            faceBold = label;
+        }
+        painter.setFont(face);
+        painter.setPen(colour);
+        const QString shown = toQString(text->text);
+        painter.drawText(QPointF(0, 0), shown);
+        if (label) {
+            // Labels are framed: a user sees at once which texts are the program's.
+            QRectF frame = painter.fontMetrics().boundingRect(shown);
+            painter.setPen(QPen(colour, 1, Qt::DotLine));
+            painter.drawRect(frame.adjusted(-1, -1, 1, 1));
         }
         painter.restore();
     }
+    for (const auto& [kind, lines] : strokes) {
+        painter.setPen(QPen(layerColour(kind.first), kind.second ? 2 : 1));
+        painter.drawLines(lines.data(), static_cast<int>(lines.size()));
+    }
 }
 
-void BoardView::resizeEvent(QResizeEvent*) {
+void BoardView::resizeEvent(QResizeEvent* event) {
+    if (event->size() == event->oldSize()) {
+        return;
+    }
     if (fitted_) {
         fit();
     }
