@@ -51,7 +51,8 @@ BENCHMARK(openLargeDesign)->Unit(benchmark::kMillisecond)->Iterations(3);
 // view: a drag moves the kept picture and draws the strips it uncovers; a zoom draws all
 // that is in view.
 void frame(benchmark::State& state, bool zoom) {
-    auto design = std::make_shared<host::memory::Design>(host::memory::loadDesign(largeBoardFile()));
+    auto design =
+        std::make_shared<host::memory::Design>(host::memory::loadDesign(largeBoardFile()));
     standin::BoardView view;
     view.resize(1200, 800);
     auto scene = std::make_shared<standin::BoardScene>(design);
@@ -77,8 +78,8 @@ void frame(benchmark::State& state, bool zoom) {
         view.repaint();
     }
     if (zoom) {
-        state.counters["pins_and_texts_in_view"] = static_cast<double>(
-            view.lastDrawn().pins.size() + view.lastDrawn().texts.size());
+        state.counters["pins_and_texts_in_view"] =
+            static_cast<double>(view.lastDrawn().pins.size() + view.lastDrawn().texts.size());
     }
 }
 void panFrame(benchmark::State& state) {
@@ -87,8 +88,44 @@ void panFrame(benchmark::State& state) {
 void zoomFrame(benchmark::State& state) {
     frame(state, true);
 }
-BENCHMARK(panFrame)->ArgName("view_permille")->Arg(1000)->Arg(100)->Arg(10)->Unit(benchmark::kMillisecond);
-BENCHMARK(zoomFrame)->ArgName("view_permille")->Arg(1000)->Arg(100)->Arg(10)->Unit(benchmark::kMillisecond);
+// A frame during a labelling run over the bus: the labels that landed since the last frame
+// (range(0) of them, spread over the board) drawn onto the kept picture, and shown.
+void labelFrame(benchmark::State& state) {
+    auto design = std::make_shared<host::memory::Design>(host::memory::generateBoard(
+        {.components = 1000, .pinsPerComponent = 10, .nets = 500, .netClasses = 4, .vias = 0}));
+    standin::BoardView view;
+    view.resize(900, 620);
+    view.setScene(std::make_shared<standin::BoardScene>(design));
+    view.show();
+    while (!view.windowHandle() || !view.windowHandle()->isExposed()) {
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    }
+    view.repaint();
+    std::size_t n = 0;
+    for (auto _ : state) {
+        for (std::int64_t i = 0; i < state.range(0); ++i, ++n) {
+            const auto& pin = design->components[n * 7 % 1000].pins[n % 10];
+            auto text = std::make_shared<host::memory::TextData>(host::memory::TextData{
+                .text = u"{NET42}", .x = pin.x + 10, .y = pin.y + 10, .height = 15, .extra = {}});
+            view.designChanged({host::memory::DesignChange::Kind::TextAdded, u"", text});
+        }
+        view.repaint();
+    }
+}
+BENCHMARK(labelFrame)->ArgName("labels")->Arg(1)->Arg(16)->Unit(benchmark::kMillisecond);
+
+BENCHMARK(panFrame)
+    ->ArgName("view_permille")
+    ->Arg(1000)
+    ->Arg(100)
+    ->Arg(10)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(zoomFrame)
+    ->ArgName("view_permille")
+    ->Arg(1000)
+    ->Arg(100)
+    ->Arg(10)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

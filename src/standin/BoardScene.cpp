@@ -44,7 +44,8 @@ void Box::include(const Box& other) {
 
 Box BoardScene::textBox(const TextData& text) {
     const double h = std::abs(text.height);
-    const double w = glyphWidth * h * static_cast<double>(std::max<std::size_t>(1, text.text.size()));
+    const double w =
+        glyphWidth * h * static_cast<double>(std::max<std::size_t>(1, text.text.size()));
     const double angle = text.rotation * std::numbers::pi / 180;
     const double c = std::cos(angle), s = std::sin(angle);
     Box box;
@@ -61,8 +62,8 @@ BoardScene::BoardScene(std::shared_ptr<Design> design) : design_(std::move(desig
     for (std::size_t c = 0; c < d.components.size(); ++c) {
         const auto& pins = d.components[c].pins;
         for (std::size_t p = 0; p < pins.size(); ++p) {
-            pins_.push_back({pins[p].x, pins[p].y, static_cast<Index>(c), static_cast<Index>(p),
-                             pins[p].net});
+            pins_.push_back(
+                {pins[p].x, pins[p].y, static_cast<Index>(c), static_cast<Index>(p), pins[p].net});
             bounds_.include(pins[p].x, pins[p].y);
             if (p > 0) {
                 const double gap = std::hypot(pins[p].x - pins[p - 1].x, pins[p].y - pins[p - 1].y);
@@ -104,25 +105,35 @@ BoardScene::BoardScene(std::shared_ptr<Design> design) : design_(std::move(desig
     // Cells about square, as many as the points need.
     grid_.area = bounds_;
     const double width = std::max(bounds_.width(), 1e-9), height = std::max(bounds_.height(), 1e-9);
-    const double cells = std::max(1.0, static_cast<double>(pins_.size() + d.vias.size()) / itemsPerCell);
+    const double cells =
+        std::max(1.0, static_cast<double>(pins_.size() + d.vias.size()) / itemsPerCell);
     const double side = std::sqrt(width * height / cells);
-    grid_.columns = std::clamp(static_cast<std::int32_t>(std::ceil(width / side)), 1, maxCellsPerSide);
-    grid_.rows = std::clamp(static_cast<std::int32_t>(std::ceil(height / side)), 1, maxCellsPerSide);
+    grid_.columns =
+        std::clamp(static_cast<std::int32_t>(std::ceil(width / side)), 1, maxCellsPerSide);
+    grid_.rows =
+        std::clamp(static_cast<std::int32_t>(std::ceil(height / side)), 1, maxCellsPerSide);
     grid_.cellWidth = width / grid_.columns;
     grid_.cellHeight = height / grid_.rows;
 
     fileStatic(
-        pins_.size(), [&](std::size_t i) { return Box{pins_[i].x, pins_[i].y, pins_[i].x, pins_[i].y}; },
+        pins_.size(),
+        [&](std::size_t i) {
+            return Box{pins_[i].x, pins_[i].y, pins_[i].x, pins_[i].y};
+        },
         pinStarts_, pinItems_);
     fileStatic(
-        d.vias.size(), [&](std::size_t i) { return Box{d.vias[i].x, d.vias[i].y, d.vias[i].x, d.vias[i].y}; },
+        d.vias.size(),
+        [&](std::size_t i) {
+            return Box{d.vias[i].x, d.vias[i].y, d.vias[i].x, d.vias[i].y};
+        },
         viaStarts_, viaItems_);
     fileStatic(
         components_.size(), [&](std::size_t i) { return components_[i].box; }, componentStarts_,
         componentItems_);
     seenComponents_.assign(components_.size(), 0);
 
-    textCells_.resize(static_cast<std::size_t>(grid_.columns) * static_cast<std::size_t>(grid_.rows));
+    textCells_.resize(static_cast<std::size_t>(grid_.columns) *
+                      static_cast<std::size_t>(grid_.rows));
     for (const auto& text : d.texts) {
         if (!text->deleted) {
             textAdded(text);
@@ -148,9 +159,11 @@ void BoardScene::Grid::span(const Box& box, std::int32_t& c0, std::int32_t& r0, 
 }
 
 template <class BoxOf>
-void BoardScene::fileStatic(std::size_t count, const BoxOf& boxOf, std::vector<std::uint32_t>& starts,
+void BoardScene::fileStatic(std::size_t count, const BoxOf& boxOf,
+                            std::vector<std::uint32_t>& starts,
                             std::vector<std::uint32_t>& items) const {
-    const auto cellCount = static_cast<std::size_t>(grid_.columns) * static_cast<std::size_t>(grid_.rows);
+    const auto cellCount =
+        static_cast<std::size_t>(grid_.columns) * static_cast<std::size_t>(grid_.rows);
     starts.assign(cellCount + 1, 0);
     const auto eachCell = [&](std::size_t i, const auto& visit) {
         std::int32_t c0, r0, c1, r1;
@@ -237,8 +250,9 @@ void BoardScene::query(const Box& area, InView& found) const {
     const auto& vias = design_->vias;
     for (std::int32_t r = r0; r <= r1; ++r) {
         for (std::int32_t c = c0; c <= c1; ++c) {
-            const std::size_t cell = static_cast<std::size_t>(r) * static_cast<std::size_t>(grid_.columns) +
-                                     static_cast<std::size_t>(c);
+            const std::size_t cell =
+                static_cast<std::size_t>(r) * static_cast<std::size_t>(grid_.columns) +
+                static_cast<std::size_t>(c);
             for (std::uint32_t k = pinStarts_[cell]; k < pinStarts_[cell + 1]; ++k) {
                 const Pin& pin = pins_[pinItems_[k]];
                 if (area.intersects({pin.x, pin.y, pin.x, pin.y})) {
@@ -260,7 +274,8 @@ void BoardScene::query(const Box& area, InView& found) const {
             }
             for (std::uint32_t i : textCells_[cell]) {
                 const TextData& text = *texts_[i];
-                if (seenTexts_[i] != queryStamp_ && !text.deleted && area.intersects(textBox(text))) {
+                if (seenTexts_[i] != queryStamp_ && !text.deleted &&
+                    area.intersects(textBox(text))) {
                     seenTexts_[i] = queryStamp_;
                     found.texts.push_back(i);
                 }

@@ -22,7 +22,9 @@ struct Box {
         return !empty() && !other.empty() && left <= other.right && other.left <= right &&
                bottom <= other.top && other.bottom <= top;
     }
-    Box grown(double margin) const { return {left - margin, bottom - margin, right + margin, top + margin}; }
+    Box grown(double margin) const {
+        return {left - margin, bottom - margin, right + margin, top + margin};
+    }
 };
 
 // Where everything of a design lies, so that a view draws only what is in sight. Pins, vias

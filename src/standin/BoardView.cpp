@@ -4,6 +4,7 @@
 #include "maintenance/RemoveLabels.h"
 
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
 #include <QWheelEvent>
@@ -64,7 +65,13 @@ BoardView::BoardView(QWidget* parent) : QWidget(parent) {
     repaintTimer_.setSingleShot(true);
     connect(&repaintTimer_, &QTimer::timeout, this, [this] {
         sinceRepaint_.restart();
-        update();
+        if (wholeChanged_) {
+            update();
+        } else {
+            update(newTextArea_);
+        }
+        wholeChanged_ = false;
+        newTextArea_ = QRegion();
         emit repainted();
     });
 }
@@ -84,20 +91,38 @@ void BoardView::designChanged(const DesignChange& change) {
         scene_->textAdded(change.text);
         if (pictureValid_) {
             newTexts_.push_back(change.text);
+            const Box box = BoardScene::textBox(*change.text);
+            // A frame and antialiasing reach a little past the text itself.
+            const QRect shown = QRectF(toScreen(box.left, box.top), toScreen(box.right, box.bottom))
+                                    .toAlignedRect()
+                                    .adjusted(-3, -3, 3, 3) &
+                                rect();
+            if (!shown.isEmpty()) {
+                newTextArea_ += shown;
+                // A region of many pieces costs more to paint than the box around them.
+                if (newTextArea_.rectCount() > 32) {
+                    newTextArea_ = newTextArea_.boundingRect();
+                }
+            }
+        } else {
+            wholeChanged_ = true;
         }
         break;
     case DesignChange::Kind::TextDeleted:
         scene_->textDeleted(*change.text);
         pictureValid_ = false;
+        wholeChanged_ = true;
         break;
     case DesignChange::Kind::SelectionChanged:
         pictureValid_ = false;
+        wholeChanged_ = true;
         break;
     case DesignChange::Kind::SelectionShown: {
         const Box selection = scene_->selectionBounds();
         if (!selection.empty()) {
             zoomTo(selection);
         }
+        wholeChanged_ = true;
         break;
     }
     }
@@ -177,7 +202,7 @@ Box BoardView::visibleArea() const {
     return {topLeft.x(), bottomRight.y(), bottomRight.x(), topLeft.y()};
 }
 
-void BoardView::paintEvent(QPaintEvent*) {
+void BoardView::paintEvent(QPaintEvent* event) {
     ++paints_;
     const qreal ratio = devicePixelRatioF();
     const QSize pixels = size() * ratio;
@@ -208,7 +233,11 @@ void BoardView::paintEvent(QPaintEvent*) {
         painter.setRenderHint(QPainter::Antialiasing);
         drawTexts(painter, texts);
     }
-    QPainter(this).drawImage(0, 0, picture_);
+    QPainter painter(this);
+    for (const QRect& area : event->region()) {
+        painter.drawImage(area, picture_,
+                          QRectF(QPointF(area.topLeft()) * ratio, QSizeF(area.size()) * ratio));
+    }
 }
 
 void BoardView::drawShifted() {
@@ -232,7 +261,8 @@ void BoardView::drawShifted() {
         }
         painter.save();
         painter.setClipRect(strip);
-        const QPointF a = toDesign(strip.topLeft()), b = toDesign(strip.bottomRight() + QPoint(1, 1));
+        const QPointF a = toDesign(strip.topLeft()),
+                      b = toDesign(strip.bottomRight() + QPoint(1, 1));
         drawBoard(painter, Box{a.x(), b.y(), b.x(), a.y()}.grown(scene_ ? scene_->padSize() : 0));
         painter.restore();
     }
@@ -257,14 +287,16 @@ void BoardView::drawBoard(QPainter& painter, const Box& area) {
     std::vector<QRectF> outlines[2];
     for (std::uint32_t i : drawn_.components) {
         const auto& component = scene_->components()[i];
-        const int selected = d.components[static_cast<std::size_t>(component.index)].selected ? 1 : 0;
+        const int selected =
+            d.components[static_cast<std::size_t>(component.index)].selected ? 1 : 0;
         const QRectF box(toScreen(component.box.left, component.box.top),
                          toScreen(component.box.right, component.box.bottom));
         outlines[selected].push_back(box);
         if (std::max(box.width(), box.height()) >= smallestNamedPartPx) {
             painter.setPen(selected ? selectionColour : componentName);
-            painter.drawText(box.topLeft() + QPointF(0, -2),
-                             toQString(d.components[static_cast<std::size_t>(component.index)].name));
+            painter.drawText(
+                box.topLeft() + QPointF(0, -2),
+                toQString(d.components[static_cast<std::size_t>(component.index)].name));
         }
     }
     for (int selected : {0, 1}) {

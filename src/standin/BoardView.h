@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QPointF>
+#include <QRegion>
 #include <QTimer>
 #include <QWidget>
 
@@ -77,6 +78,10 @@ class BoardView : public QWidget {
     // it uncovers are drawn.
     QPoint shift_;
     std::vector<std::shared_ptr<host::memory::TextData>> newTexts_;
+    // Where the texts that arrived since the last repaint will show: only that much of the
+    // window is painted again, unless something else changed.
+    QRegion newTextArea_;
+    bool wholeChanged_ = false;
     BoardScene::InView drawn_;
     QTimer repaintTimer_;
     QElapsedTimer sinceRepaint_;

@@ -59,9 +59,8 @@ QString unitName(std::int32_t unit) {
 }
 
 BoardWindow::BoardWindow(BoardSession& session, QWidget* parent)
-    : QMainWindow(parent), session_(session), view_(new BoardView(this)),
-      counts_(new QLabel(this)), pointer_(new QLabel(this)), unit_(new QLabel(this)),
-      legend_(new QListWidget(this)) {
+    : QMainWindow(parent), session_(session), view_(new BoardView(this)), counts_(new QLabel(this)),
+      pointer_(new QLabel(this)), unit_(new QLabel(this)), legend_(new QListWidget(this)) {
     setObjectName(QStringLiteral("boardWindow"));
     setCentralWidget(view_);
     resize(900, 620);
@@ -100,7 +99,14 @@ BoardWindow::BoardWindow(BoardSession& session, QWidget* parent)
     statusBar()->addPermanentWidget(pointer_);
     statusBar()->addPermanentWidget(unit_);
     connect(view_, &BoardView::pointerMoved, this, &BoardWindow::showPointer);
-    connect(view_, &BoardView::repainted, this, &BoardWindow::showCounts);
+    countsTimer_.setSingleShot(true);
+    countsTimer_.setInterval(250);
+    connect(&countsTimer_, &QTimer::timeout, this, &BoardWindow::showCounts);
+    connect(view_, &BoardView::repainted, this, [this] {
+        if (!countsTimer_.isActive()) {
+            countsTimer_.start();
+        }
+    });
 
     ask_ = [this] {
         const auto answer = QMessageBox::question(
@@ -173,9 +179,9 @@ void BoardWindow::showLegend() {
     }
     for (std::size_t i = 0; i < design_->layers.size(); ++i) {
         const auto layer = static_cast<std::int32_t>(i + 1);
-        legend_->addItem(new QListWidgetItem(swatch(BoardView::layerColour(layer)),
-                                             QStringLiteral("%1  %2").arg(layer).arg(
-                                                 toQString(design_->layers[i]))));
+        legend_->addItem(new QListWidgetItem(
+            swatch(BoardView::layerColour(layer)),
+            QStringLiteral("%1  %2").arg(layer).arg(toQString(design_->layers[i]))));
     }
     legend_->addItem(new QListWidgetItem(swatch(QColor(0xe8, 0xe8, 0xe8), true),
                                          QStringLiteral("{…} label (framed)")));
@@ -184,7 +190,8 @@ void BoardWindow::showLegend() {
 }
 
 void BoardWindow::tellFailure(const QString& what, const QString& why) {
-    QMessageBox::warning(this, QStringLiteral("Stand-in editor"), what + QStringLiteral("\n\n") + why);
+    QMessageBox::warning(this, QStringLiteral("Stand-in editor"),
+                         what + QStringLiteral("\n\n") + why);
 }
 
 bool BoardWindow::mayDropEdits() {
@@ -206,8 +213,8 @@ void BoardWindow::open() {
     if (!mayDropEdits()) {
         return;
     }
-    const QString chosen = QFileDialog::getOpenFileName(this, QStringLiteral("Open a design"),
-                                                        QString(), fileFilter);
+    const QString chosen =
+        QFileDialog::getOpenFileName(this, QStringLiteral("Open a design"), QString(), fileFilter);
     if (chosen.isEmpty()) {
         return;
     }

@@ -4,6 +4,7 @@
 #include "standin/BoardView.h"
 
 #include <QMainWindow>
+#include <QTimer>
 
 #include <filesystem>
 #include <functional>
@@ -73,6 +74,9 @@ class BoardWindow : public QMainWindow {
     QLabel* unit_;
     QListWidget* legend_;
     std::function<Answer()> ask_;
+    // The counts follow a run a few times a second: text set anew lays the status bar out
+    // anew, which would cost more than the board's own repaints.
+    QTimer countsTimer_;
 };
 
 // "mil", "in", "mm", or the unit's code for any other.

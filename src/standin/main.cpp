@@ -15,8 +15,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -82,7 +82,8 @@ void complain(const std::string& line) {
 // Whether Qt has a screen to open a window on; asked before the application exists, since
 // a window-capable application ends the program when it finds none.
 bool displayAvailable() {
-    return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY") || std::getenv("QT_QPA_PLATFORM");
+    return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY") ||
+           std::getenv("QT_QPA_PLATFORM");
 }
 
 bool wantsHeadless(int argc, char** argv) {
@@ -175,7 +176,8 @@ int main(int argc, char** argv) {
     std::unique_ptr<standin::BoardWindow> window;
     // Every change a client makes reaches the log and the window as it happens.
     const auto watch = [&](host::memory::Design& watched) {
-        watched.onChange = [&, verbose = options->verbose](const host::memory::DesignChange& change) {
+        watched.onChange = [&,
+                            verbose = options->verbose](const host::memory::DesignChange& change) {
             // A closed design takes no changes, but a client may still show its selection.
             if (watched.closed) {
                 return;

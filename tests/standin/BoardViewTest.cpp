@@ -27,9 +27,8 @@ namespace {
 // The small board plus a text far off it, which the grid must still find.
 std::shared_ptr<host::memory::Design> smallDesign() {
     auto design = test::TestHost().design;
-    design->texts.push_back(std::make_shared<host::memory::TextData>(
-        host::memory::TextData{.text = u"{FAR}", .layer = 2, .x = 5000, .y = -4000, .height = 15,
-                               .extra = {}}));
+    design->texts.push_back(std::make_shared<host::memory::TextData>(host::memory::TextData{
+        .text = u"{FAR}", .layer = 2, .x = 5000, .y = -4000, .height = 15, .extra = {}}));
     return design;
 }
 
@@ -44,7 +43,8 @@ void pumpFor(int ms) {
 // Counts the window's pixels of one colour inside a box of the design, as a user would look.
 int pixelsOf(BoardView& view, const QColor& colour, const Box& area) {
     const QImage shown = view.grab().toImage();
-    const QPointF a = view.toScreen(area.left, area.top), b = view.toScreen(area.right, area.bottom);
+    const QPointF a = view.toScreen(area.left, area.top),
+                  b = view.toScreen(area.right, area.bottom);
     int n = 0;
     for (int y = std::max(0, int(a.y())); y <= std::min(shown.height() - 1, int(b.y())); ++y) {
         for (int x = std::max(0, int(a.x())); x <= std::min(shown.width() - 1, int(b.x())); ++x) {
@@ -85,7 +85,9 @@ class BoardViewTest : public ::testing::Test {
         pumpFor(50);
     }
     BoardView& view() { return window.view(); }
-    host::HostDocument document() const { return host::HostDocument(host::memory::makeDocument(design)); }
+    host::HostDocument document() const {
+        return host::HostDocument(host::memory::makeDocument(design));
+    }
 
     std::shared_ptr<host::memory::Design> design = smallDesign();
     FakeSession session;
@@ -169,9 +171,8 @@ TEST_F(BoardViewTest, ALabelAddedOverTheBusAppearsAndGoesWhenDeleted) {
     ASSERT_TRUE(server.serveOn(bus));
     ASSERT_TRUE(bus.registerService(QLatin1String(host::dbus::serviceName)));
     const auto overTheBus = [](auto call) {
-        auto done = std::async(std::launch::async, [&] {
-            call(host::attachRunningEditor().activeDocument());
-        });
+        auto done = std::async(std::launch::async,
+                               [&] { call(host::attachRunningEditor().activeDocument()); });
         while (done.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready) {
             QApplication::processEvents(QEventLoop::AllEvents, 5);
         }

@@ -44,7 +44,7 @@ struct TextData {
 struct DesignChange {
     enum class Kind { TextAdded, TextDeleted, SelectionChanged, SelectionShown };
     Kind kind;
-    std::u16string words; // what happened, for a verbose editor
+    std::u16string words;           // what happened, for a verbose editor
     std::shared_ptr<TextData> text; // the text added or deleted; empty otherwise
 };
 

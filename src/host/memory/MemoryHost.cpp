@@ -93,8 +93,8 @@ void checkFlag(const Value& v) {
 // The editor's selection flag of a component or net, read and written by name; the last
 // member either object answers, so anything else is unsupported.
 template <class Select>
-Value selection(const MemberCall& call, Design& design, bool selected,
-                const std::u16string& name, const Select& select) {
+Value selection(const MemberCall& call, Design& design, bool selected, const std::u16string& name,
+                const Select& select) {
     if (call.is(u"Selected", 0)) {
         return selected;
     }
@@ -522,11 +522,11 @@ class DocumentObject : public HostObject {
         text->rotation = finite(call.arg(7), u"rotation");
         checkFlag(call.arg(8));
         design_->texts.push_back(text);
-        tell(*design_, {DesignChange::Kind::TextAdded,
-                        u"added " + text->text + u" at (" + number(text->x) + u", " +
-                            number(text->y) + u") on layer " +
-                            fromUtf8(std::to_string(text->layer)),
-                        text});
+        tell(*design_,
+             {DesignChange::Kind::TextAdded,
+              u"added " + text->text + u" at (" + number(text->x) + u", " + number(text->y) +
+                  u") on layer " + fromUtf8(std::to_string(text->layer)),
+              text});
         return ObjectRef(std::make_shared<TextObject>(design_, std::move(text)));
     }
 
