@@ -31,4 +31,23 @@ Failure Failure::editorBusy(std::int32_t number) {
     return busy;
 }
 
+// The words the editor's scripting runtime uses for a server that is gone or out of reach.
+constexpr std::u16string_view unavailable = u"远程服务器机器不存在或不可用";
+
+Failure Failure::editorNotAnswering(std::chrono::milliseconds waited) {
+    // Whole seconds as "25", anything finer with its tenths, as "2.5".
+    const auto tenths = (waited.count() + 50) / 100;
+    std::string seconds = std::to_string(tenths / 10);
+    if (tenths % 10 != 0)
+        seconds += "." + std::to_string(tenths % 10);
+    return {EditorUnavailable,
+            std::u16string(unavailable) + u": 编辑器在 " + fromUtf8(seconds) + u" 秒内没有响应"};
+}
+
+Failure Failure::editorGone(std::u16string_view detail) {
+    if (detail.empty())
+        return {EditorUnavailable, std::u16string(unavailable)};
+    return {EditorUnavailable, std::u16string(unavailable) + u": " + std::u16string(detail)};
+}
+
 } // namespace tagwright::host

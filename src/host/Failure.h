@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -15,6 +16,7 @@ class Failure : public std::runtime_error {
     static constexpr std::int32_t TypeMismatch = 13;
     static constexpr std::int32_t ObjectNotSet = 91;
     static constexpr std::int32_t MemberNotSupported = 438;
+    static constexpr std::int32_t EditorUnavailable = 462;
 
     Failure(std::int32_t number, std::u16string description);
 
@@ -29,6 +31,11 @@ class Failure : public std::runtime_error {
     // The editor kept refusing calls for as long as the link waits, typically because a dialog
     // of its own is open. Worth telling apart: closing that dialog is all the user has to do.
     static Failure editorBusy(std::int32_t number);
+    // The editor took a call and did not answer within `waited`, or the user stopped waiting.
+    // The link is then dead: every later call through it fails the same way at once.
+    static Failure editorNotAnswering(std::chrono::milliseconds waited);
+    // The editor has gone (ended, crashed, or its link broke); `detail` says how, if known.
+    static Failure editorGone(std::u16string_view detail);
 
     bool isEditorBusy() const { return editorBusy_; }
 

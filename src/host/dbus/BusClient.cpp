@@ -26,7 +26,6 @@ constexpr quint32 enumerationBatch = 64;
 constexpr qsizetype maxPendingReleases = 256;
 
 constexpr std::int32_t cannotCreateObject = 429;
-constexpr std::int32_t serverUnavailable = 462;
 constexpr std::int32_t invalidProcedureCall = 5;
 constexpr std::int32_t automationError = 440;
 
@@ -70,7 +69,7 @@ Failure failureFrom(const QDBusMessage& reply) {
     }
     const std::u16string detail = toU16(reply.errorMessage());
     if (isTransportError(name)) {
-        return Failure(serverUnavailable, u"远程服务器机器不存在或不可用: " + detail);
+        return Failure::editorGone(detail);
     }
     if (isRefusedCall(name)) {
         return Failure(invalidProcedureCall, u"无效的过程调用或参数: " + detail);
@@ -151,11 +150,8 @@ class BusLink : public std::enable_shared_from_this<BusLink> {
     [[noreturn]] void giveUp(const QDBusMessage& reply, qint64 waitedMs) {
         // The bus's timer is coarse: a timeout may come a little early.
         const bool hung = waitedMs >= timeoutMs_ * 8 / 10;
-        Failure failure =
-            hung ? Failure(serverUnavailable, u"远程服务器机器不存在或不可用: 编辑器在 " +
-                                                  toU16(QString::number(timeoutMs_ / 1000.0)) +
-                                                  u" 秒内没有响应")
-                 : failureFrom(reply);
+        Failure failure = hung ? Failure::editorNotAnswering(std::chrono::milliseconds(timeoutMs_))
+                               : failureFrom(reply);
         {
             std::lock_guard lock(mutex_);
             endedBy_ = failure;
