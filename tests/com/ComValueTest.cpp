@@ -75,6 +75,11 @@ TEST(VariantConversion, AcceptsTheOtherShapesClientsSend) {
              V_I4REF(&v) = &referenced;
          },
          Value(std::int32_t{42})},
+        {"null by reference", [](VARIANT& v) { V_VT(&v) = VT_I4 | VT_BYREF, V_BYREF(&v) = nullptr; },
+         std::nullopt, Failure::TypeMismatch},
+        {"null variant by reference",
+         [](VARIANT& v) { V_VT(&v) = VT_VARIANT | VT_BYREF, V_BYREF(&v) = nullptr; }, std::nullopt,
+         Failure::TypeMismatch},
         {"byte", [](VARIANT& v) { V_VT(&v) = VT_UI1, V_UI1(&v) = 200; }, Value(std::int16_t{200})},
         {"64-bit that fits", [](VARIANT& v) { V_VT(&v) = VT_I8, V_I8(&v) = -3; },
          Value(std::int32_t{-3})},

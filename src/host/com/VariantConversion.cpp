@@ -57,6 +57,10 @@ Variant toVariant(const Value& value, const UnwrapObject& unwrap) {
 
 Value fromVariant(const VARIANT& variant, const WrapDispatch& wrap) {
     if (V_VT(&variant) & VT_BYREF) {
+        // A reference to nothing is no value of its type; the system would read through it.
+        if (!V_BYREF(&variant)) {
+            throw Failure::typeMismatch();
+        }
         Variant direct;
         if (FAILED(VariantCopyInd(direct.get(), const_cast<VARIANT*>(&variant)))) {
             throw Failure::typeMismatch();
