@@ -38,8 +38,10 @@ Failure Failure::editorNotAnswering(std::chrono::milliseconds waited) {
     // Whole seconds as "25", anything finer with its tenths, as "2.5".
     const auto tenths = (waited.count() + 50) / 100;
     std::string seconds = std::to_string(tenths / 10);
-    if (tenths % 10 != 0)
-        seconds += "." + std::to_string(tenths % 10);
+    if (tenths % 10 != 0) {
+        seconds.push_back('.');
+        seconds.push_back(static_cast<char>('0' + tenths % 10));
+    }
     return {EditorUnavailable,
             std::u16string(unavailable) + u": 编辑器在 " + fromUtf8(seconds) + u" 秒内没有响应"};
 }
