@@ -2,6 +2,7 @@
 #include "support/TestDesign.h"
 
 #include "host/Attach.h"
+#include "host/EditorWait.h"
 #include "host/Failure.h"
 #include "host/Text.h"
 #include "host/com/ComAttach.h"
@@ -14,6 +15,9 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
+#include <optional>
+#include <sstream>
 
 using namespace tagwright;
 using host::Failure;
@@ -23,9 +27,10 @@ using host::memory::Design;
 
 namespace {
 
-// Across processes also from a server whose objects do not describe their type, so the client
-// learns member ids object by object.
-enum class Serving { InProcess, OtherProcess, OtherProcessUntyped };
+// Across processes also from a server whose descriptions leave open what members hand out, so
+// the client asks every object its type, and from one whose objects do not describe their type
+// at all, so the client learns member ids object by object.
+enum class Serving { InProcess, OtherProcess, OtherProcessUntypedReturns, OtherProcessUntyped };
 
 const char* nameOf(Serving serving) {
     switch (serving) {
@@ -33,6 +38,8 @@ const char* nameOf(Serving serving) {
         return "InProcess";
     case Serving::OtherProcess:
         return "OtherProcess";
+    case Serving::OtherProcessUntypedReturns:
+        return "OtherProcessUntypedReturns";
     case Serving::OtherProcessUntyped:
         break;
     }
@@ -91,6 +98,12 @@ std::vector<std::u16string> namesOf(const host::HostCollection& collection) {
     return names;
 }
 
+// Filling the window's lists, as the window does it: every member's name, in three walks.
+std::size_t fillLists(const HostDocument& document) {
+    return namesOf(document.components()).size() + namesOf(document.nets()).size() +
+           namesOf(document.netClasses()).size();
+}
+
 class ComLink : public testing::TestWithParam<Serving> {
   protected:
     std::unique_ptr<test::ServedEditor> serve(const Design& design) {
@@ -100,7 +113,8 @@ class ComLink : public testing::TestWithParam<Serving> {
             return editor;
         }
         host::com::ServerOptions options;
-        options.typeInfo = GetParam() == Serving::OtherProcess;
+        options.typeInfo = GetParam() != Serving::OtherProcessUntyped;
+        options.typedReturns = GetParam() == Serving::OtherProcess;
         return std::make_unique<test::EditorProcess>(design, options);
     }
     // The server's own record of the calls it received, where the test can see it.
@@ -279,6 +293,7 @@ TEST_P(ComLink, HostFailuresKeepTheirNumberAndDescription) {
 
 INSTANTIATE_TEST_SUITE_P(Serving, ComLink,
                          testing::Values(Serving::InProcess, Serving::OtherProcess,
+                                         Serving::OtherProcessUntypedReturns,
                                          Serving::OtherProcessUntyped),
                          servingName);
 
@@ -287,6 +302,28 @@ TEST(ComLinkInProcess, MemberNamesMatchInAnyCase) {
     HostDocument document = test::attachTestEditor().activeDocument();
     EXPECT_EQ(document.get(u"layercount"), Value(std::int32_t{4}));
     EXPECT_EQ(document.get(u"LAYERNAME", {std::int32_t{1}}), Value(u"Top"));
+}
+
+// Where the type descriptions declare what each member hands out, no member of a list is asked
+// its type; where they leave it open, every one is.
+TEST(ComLinkInProcess, DeclaredTypesSpareAskingEachMember) {
+    host::memory::BoardShape shape;
+    shape.components = 70;
+    for (bool typedReturns : {true, false}) {
+        SCOPED_TRACE(typedReturns);
+        host::com::ServingOptions options;
+        options.typedReturns = typedReturns;
+        test::InProcessEditor editor(host::memory::generateBoard(shape), options);
+        auto& counts = host::com::HostDispatch::counts;
+        const std::size_t before = counts.typeInfos;
+        const std::size_t entries = fillLists(test::attachTestEditor().activeDocument());
+        const std::size_t asked = counts.typeInfos - before;
+        if (typedReturns) {
+            EXPECT_LE(asked, 1u);
+        } else {
+            EXPECT_GE(asked, entries);
+        }
+    }
 }
 
 TEST(ComLinkInProcess, AnEditorWithoutADesignFailsAtTheDocument) {
@@ -339,11 +376,148 @@ TEST(ComLinkOtherProcess, AnEditorThatDiesMidRunFailsTheNextCallWithoutHanging) 
         labels::addLabels(document, window, mask, nullptr);
         FAIL() << "the run went on after the editor died";
     } catch (const Failure& failure) {
-        EXPECT_LT(failure.number(), 0) << "an HRESULT from the RPC layer";
-        EXPECT_FALSE(failure.description().empty());
+        // As a scripting client reports it, and as the Linux link does.
+        EXPECT_EQ(failure.number(), Failure::EditorUnavailable);
+        EXPECT_EQ(failure.description(), u"远程服务器机器不存在或不可用");
     }
     EXPECT_EQ(log->calls.size(), 50u);
+    // The link is dead: nothing more goes out, every call fails at once the same way.
+    try {
+        document.unit();
+        ADD_FAILURE() << "a call went through after the editor died";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.number(), Failure::EditorUnavailable);
+    }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+}
+
+// Calls of each kind the server counted, from its "served:" line.
+std::map<std::string, std::size_t> servedCalls(const std::string& line) {
+    std::map<std::string, std::size_t> calls;
+    std::istringstream words(line);
+    for (std::string word; words >> word;) {
+        if (auto equals = word.find('='); equals != std::string::npos) {
+            calls[word.substr(0, equals)] = std::stoull(word.substr(equals + 1));
+        }
+    }
+    return calls;
+}
+
+// Out of process every call is a round trip. Where the descriptions declare what a collection
+// holds, a list entry costs its Name and nothing else; where they leave it open, the client
+// asks each member its type, since siblings of different types must not share member ids.
+TEST(ComLinkOtherProcess, AListEntryCostsOneCallWhereTheTypesAreDeclared) {
+    struct Case {
+        const char* what;
+        bool typeInfo, typedReturns;
+        double atLeast, atMost; // calls per entry
+        std::size_t typeQueriesAtMost;
+    };
+    const Case cases[] = {
+        {"declared", true, true, 1.0, 1.2, 20},
+        {"left open", true, false, 1.9, 2.2, 100000},
+        {"no descriptions", false, false, 1.9, 2.2, 100000},
+    };
+    host::memory::BoardShape shape;
+    shape.components = 150;
+    shape.nets = 300;
+    const Design design = host::memory::generateBoard(shape);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        host::com::ServerOptions options;
+        options.typeInfo = c.typeInfo;
+        options.typedReturns = c.typedReturns;
+        options.stats = true;
+        host::com::ServerProcess server(design, options);
+        std::size_t entries = 0;
+        {
+            HostDocument document = test::attachTestEditor().activeDocument();
+            entries = fillLists(document);
+        }
+        server.finish();
+        const auto calls = servedCalls(server.statsLine());
+        ASSERT_EQ(calls.size(), 4u) << server.statsLine();
+        std::size_t total = 0;
+        for (const auto& [kind, count] : calls) {
+            total += count;
+        }
+        const double perEntry = static_cast<double>(total) / static_cast<double>(entries);
+        EXPECT_GE(perEntry, c.atLeast) << server.statsLine();
+        EXPECT_LE(perEntry, c.atMost) << server.statsLine();
+        EXPECT_LE(calls.at("gettypeinfo"), c.typeQueriesAtMost) << server.statsLine();
+    }
+}
+
+// Watches the calls of a run the way the window does, and stops waiting when told to.
+struct StoppingWatcher : host::EditorWaitWatcher {
+    std::chrono::milliseconds stopAfter;
+    std::vector<host::EditorWaitReason> heard;
+    explicit StoppingWatcher(std::chrono::milliseconds stopAfter) : stopAfter(stopAfter) {}
+    bool editorWaiting(host::EditorWaitReason reason, std::chrono::milliseconds waited,
+                       std::chrono::milliseconds) override {
+        heard.push_back(reason);
+        return waited < stopAfter;
+    }
+};
+
+// An editor that took a call and never answers: the call fails by itself after the link's
+// limit, or at once when the run's watcher stops waiting; either way with 462, and the link is
+// dead from then on, so a run does not wait the limit again at every call.
+TEST(ComLinkOtherProcess, AnEditorThatDoesNotAnswerFailsWith462AndEndsTheLink) {
+    using std::chrono::milliseconds;
+    using Clock = std::chrono::steady_clock;
+    struct Case {
+        const char* what;
+        milliseconds limit;
+        std::optional<milliseconds> userStopsAfter;
+    };
+    const Case cases[] = {
+        {"the limit", milliseconds(1500), std::nullopt},
+        {"the user", milliseconds(60000), milliseconds(300)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        host::com::ServerOptions options;
+        options.hangAfter = 12;
+        host::com::ServerProcess server(smallDesign(), options);
+        StoppingWatcher watcher(c.userStopsAfter.value_or(milliseconds(3600000)));
+        std::optional<host::EditorWaitScope> watching;
+        if (c.userStopsAfter) {
+            watching.emplace(watcher);
+        }
+        HostDocument document =
+            host::com::attachRunningObject(
+                host::com::testServerProgId,
+                host::com::BusyEditorWait(host::com::BusyEditorWait::defaultPatience, c.limit))
+                .activeDocument();
+        const auto start = Clock::now();
+        try {
+            for (int i = 0; i < 100; ++i) {
+                document.unit();
+            }
+            ADD_FAILURE() << "the hung editor answered";
+        } catch (const Failure& failure) {
+            EXPECT_EQ(failure.number(), Failure::EditorUnavailable);
+            EXPECT_NE(failure.description().find(u"没有响应"), std::u16string::npos)
+                << host::toUtf8(failure.description());
+        }
+        const auto waited = Clock::now() - start;
+        EXPECT_LT(waited, c.userStopsAfter.value_or(c.limit) + milliseconds(3000));
+        EXPECT_GE(waited, c.userStopsAfter.value_or(c.limit) - milliseconds(100));
+        if (c.userStopsAfter) {
+            ASSERT_FALSE(watcher.heard.empty()) << "the watcher never heard of the wait";
+            EXPECT_EQ(watcher.heard.back(), host::EditorWaitReason::NotAnswering);
+        }
+        const auto again = Clock::now();
+        try {
+            document.layerCount();
+            ADD_FAILURE() << "a call went out on a dead link";
+        } catch (const Failure& failure) {
+            EXPECT_EQ(failure.number(), Failure::EditorUnavailable);
+        }
+        EXPECT_LT(Clock::now() - again, milliseconds(200));
+        server.kill();
+    }
 }
 
 // An editor with a modal dialog rejects calls; the client asks again until it answers, and
@@ -371,6 +545,28 @@ TEST(ComLinkOtherProcess, ABusyEditorIsAskedAgainUntilItAnswers) {
             EXPECT_EQ(failure.description(), u"编辑器正忙，请关闭其对话框后重试");
         }
     }
+}
+
+// While a busy editor is asked again, the run's watcher hears why nothing moves, and the user
+// can stop long before the patience runs out.
+TEST(ComLinkOtherProcess, TheUserCanStopWaitingForABusyEditor) {
+    host::com::ServerOptions options;
+    options.rejectedCalls = -1;
+    test::EditorProcess editor(smallDesign(), options);
+    StoppingWatcher watcher(std::chrono::milliseconds(300));
+    const host::EditorWaitScope watching(watcher);
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        host::com::attachRunningObject(host::com::testServerProgId,
+                                       host::com::BusyEditorWait(std::chrono::seconds(30)))
+            .activeDocument();
+        ADD_FAILURE() << "the busy editor answered";
+    } catch (const Failure& failure) {
+        EXPECT_TRUE(failure.isEditorBusy());
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    ASSERT_FALSE(watcher.heard.empty());
+    EXPECT_EQ(watcher.heard.back(), host::EditorWaitReason::Busy);
 }
 
 // The fill-in's address means nothing outside the server's process: calling it there crashed

@@ -226,7 +226,6 @@ TEST(DispatchObject, FailuresAreNumberedAsAScriptingClientNumbersThem) {
         std::u16string description; // empty: the system's text for that HRESULT
         bool errorInfo = false;
     };
-    const HRESULT gone = HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE);
     const Case cases[] = {
         {"bad index", FakeDispatch::fails(DISP_E_BADINDEX), 9, u"下标越界"},
         {"type mismatch", FakeDispatch::fails(DISP_E_TYPEMISMATCH), 13, u"类型不匹配"},
@@ -240,7 +239,6 @@ TEST(DispatchObject, FailuresAreNumberedAsAScriptingClientNumbersThem) {
         {"script error", FakeDispatch::fails(0x800A03EC), 1004, u"应用程序定义或对象定义的错误"},
         {"script error 0 is no number", FakeDispatch::fails(0x800A0000), hresultItself,
          u"自动化错误 0x800A0000"},
-        {"editor gone", FakeDispatch::fails(gone), hresultItself, u""},
         {"system error", FakeDispatch::fails(E_NOTIMPL), hresultItself, u""},
         {"scode type mismatch", raises(0, DISP_E_TYPEMISMATCH, nullptr), 13, u"类型不匹配"},
         {"scode with text", raises(0, 0x800A01B8, L"找不到对象"), 440, u"找不到对象"},
@@ -281,6 +279,30 @@ TEST(DispatchObject, FailuresAreNumberedAsAScriptingClientNumbersThem) {
             EXPECT_EQ(failure.description(), expected);
         }
         EXPECT_EQ(fake.references, 1u);
+    }
+}
+
+// However the system says that the editor has gone, the user reads what a scripting client
+// shows (462), and the link makes no further call into the void.
+TEST(DispatchObject, AnEditorThatHasGoneIs462AndEndsTheLink) {
+    for (HRESULT gone : {HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE),
+                         HRESULT_FROM_WIN32(RPC_S_CALL_FAILED),
+                         HRESULT_FROM_WIN32(RPC_S_CALL_FAILED_DNE), RPC_E_DISCONNECTED,
+                         RPC_E_SERVER_DIED, RPC_E_SERVER_DIED_DNE, CO_E_OBJNOTCONNECTED}) {
+        SCOPED_TRACE(gone);
+        FakeDispatch fake;
+        fake.add(L"Probe", 2, FakeDispatch::fails(gone));
+        auto object = attach(fake);
+        for (int call = 0; call < 2; ++call) {
+            try {
+                get(object, u"Probe");
+                ADD_FAILURE() << "no failure";
+            } catch (const Failure& failure) {
+                EXPECT_EQ(failure.number(), Failure::EditorUnavailable);
+                EXPECT_EQ(failure.description(), u"远程服务器机器不存在或不可用");
+            }
+        }
+        EXPECT_EQ(fake.invoked.size(), 1u);
     }
 }
 

@@ -43,14 +43,20 @@ DWORD BusyEditorFilter::RetryRejectedCall(HTASK, DWORD elapsed, DWORD rejection)
     }
     // Giving up here makes the call return the rejection; BusyEditorWait then fails it.
     if (std::chrono::milliseconds(elapsed) + BusyEditorWait::pause >
-        BusyEditorWait::currentPatience()) {
+            BusyEditorWait::currentPatience() ||
+        !BusyEditorWait::keepWaitingWhileBusy(std::chrono::milliseconds(elapsed))) {
         return static_cast<DWORD>(-1);
     }
     return static_cast<DWORD>(BusyEditorWait::pause.count());
 }
 
 DWORD BusyEditorFilter::MessagePending(HTASK, DWORD, DWORD) {
-    return PENDINGMSG_WAITDEFPROCESS;
+    // Input stays queued for the window's own loop (or the run's watcher, which handles the
+    // progress window's 取消); painting goes on. Windows ends the call when told to cancel it;
+    // Wine goes on waiting (it logs "call canceled" and waits on), which is why the program
+    // makes its calls from a thread of their own (LinkThread).
+    return BusyEditorWait::keepWaitingForAnswer() ? PENDINGMSG_WAITDEFPROCESS
+                                                  : PENDINGMSG_CANCELCALL;
 }
 
 } // namespace tagwright::host::com

@@ -8,8 +8,10 @@ namespace tagwright::host::com {
 
 // The window thread's message filter. Where COM itself learns that the editor rejected a call
 // (on Windows, before the call returns), it asks here whether to try again: yes, every
-// BusyEditorWait::pause, for as long as the call's patience lasts. While any call waits, input
-// is not dispatched (the default handling: painting and activation only).
+// BusyEditorWait::pause, for as long as the call's patience lasts and the user does not stop
+// it. While a call is pending, every message that arrives asks here whether to go on waiting:
+// BusyEditorWait knows for how long the editor has not answered. Input is not dispatched
+// meanwhile (the default handling: painting and activation only).
 class BusyEditorFilter : public IMessageFilter {
   public:
     static ComPtr<IMessageFilter> create();

@@ -118,7 +118,22 @@ std::u16string systemMessage(HRESULT hr) {
     return text;
 }
 
+bool isEditorGone(HRESULT hr) {
+    for (HRESULT gone : {HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE),
+                         HRESULT_FROM_WIN32(RPC_S_CALL_FAILED),
+                         HRESULT_FROM_WIN32(RPC_S_CALL_FAILED_DNE), RPC_E_DISCONNECTED,
+                         RPC_E_SERVER_DIED, RPC_E_SERVER_DIED_DNE, CO_E_OBJNOTCONNECTED}) {
+        if (hr == gone) {
+            return true;
+        }
+    }
+    return false;
+}
+
 Failure failureFromHresult(HRESULT hr, std::u16string_view member) {
+    if (isEditorGone(hr)) {
+        return Failure::editorGone({});
+    }
     std::int32_t number = numberOf(hr);
     return {number, textFor(number, hr, member)};
 }

@@ -13,6 +13,10 @@ namespace tagwright::host::com {
 // has none.
 std::u16string systemMessage(HRESULT hr);
 
+// The editor has gone, or its link broke: the process ended, crashed, or was disconnected
+// from its objects. A scripting client reports all of these as 462, and so does this link.
+bool isEditorGone(HRESULT hr);
+
 // A failed call on `member`, numbered the way a scripting client numbers it: the automation
 // errors that have a number of their own (438, 13, 9, 6, 450) take it, a scripting error
 // carried as 0x800Axxxx is error xxxx, and any other HRESULT stays as it is, so the user sees

@@ -57,8 +57,9 @@ Failure failureOf(HRESULT hr, EXCEPINFO* exception, IUnknown* object, REFIID iid
 class DispatchEnumerator : public HostEnumerator {
   public:
     DispatchEnumerator(ComPtr<IEnumVARIANT> members, std::shared_ptr<DispatchContext> context,
-                       std::shared_ptr<DispatchKind> kind)
-        : members_(std::move(members)), context_(std::move(context)), kind_(std::move(kind)) {}
+                       std::shared_ptr<DispatchKind> kind, std::shared_ptr<DispatchType> type)
+        : members_(std::move(members)), context_(std::move(context)), kind_(std::move(kind)),
+          type_(std::move(type)) {}
 
     bool next(Value& member) override {
         if (position_ == batch_.size()) {
@@ -67,7 +68,7 @@ class DispatchEnumerator : public HostEnumerator {
             }
         }
         member = fromVariant(*batch_[position_++].get(), [this](ComPtr<IDispatch> d) {
-            return DispatchObject::wrap(std::move(d), context_, kind_);
+            return DispatchObject::wrap(std::move(d), context_, kind_, type_);
         });
         return true;
     }
@@ -78,7 +79,7 @@ class DispatchEnumerator : public HostEnumerator {
         position_ = 0;
         std::vector<VARIANT> raw(enumerationBatch);
         ULONG fetched = 0;
-        HRESULT hr = context_->wait().run([&] {
+        HRESULT hr = context_->run([&] {
             for (VARIANT& v : raw) {
                 VariantInit(&v);
             }
@@ -103,6 +104,7 @@ class DispatchEnumerator : public HostEnumerator {
     ComPtr<IEnumVARIANT> members_;
     std::shared_ptr<DispatchContext> context_;
     std::shared_ptr<DispatchKind> kind_;
+    std::shared_ptr<DispatchType> type_;
     std::vector<Variant> batch_;
     std::size_t position_ = 0;
     bool finished_ = false;
@@ -111,8 +113,10 @@ class DispatchEnumerator : public HostEnumerator {
 } // namespace
 
 DispatchObject::DispatchObject(ComPtr<IDispatch> dispatch, std::shared_ptr<DispatchContext> context,
-                               std::shared_ptr<DispatchKind> kind)
-    : dispatch_(std::move(dispatch)), context_(std::move(context)), kind_(std::move(kind)) {}
+                               std::shared_ptr<DispatchKind> kind,
+                               std::shared_ptr<DispatchType> type)
+    : dispatch_(std::move(dispatch)), context_(std::move(context)), kind_(std::move(kind)),
+      type_(std::move(type)) {}
 
 ObjectRef DispatchObject::attach(ComPtr<IDispatch> dispatch, BusyEditorWait wait) {
     return wrap(std::move(dispatch), std::make_shared<DispatchContext>(wait),
@@ -120,32 +124,41 @@ ObjectRef DispatchObject::attach(ComPtr<IDispatch> dispatch, BusyEditorWait wait
 }
 
 ObjectRef DispatchObject::wrap(ComPtr<IDispatch> dispatch, std::shared_ptr<DispatchContext> context,
-                               std::shared_ptr<DispatchKind> kind) {
+                               std::shared_ptr<DispatchKind> kind,
+                               std::shared_ptr<DispatchType> type) {
     if (!dispatch) {
         return nullptr;
     }
     return std::make_shared<DispatchObject>(std::move(dispatch), std::move(context),
-                                            std::move(kind));
+                                            std::move(kind), std::move(type));
 }
 
 MemberIds& DispatchObject::ids() {
-    if (!ids_) {
+    if (type_) {
+        return type_->ids;
+    }
+    if (!ownIds_) {
         if (kind_->typed != false) {
             ComPtr<ITypeInfo> info;
-            HRESULT hr = context_->wait().run(
+            HRESULT hr = context_->run(
                 [&] { return dispatch_->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.put()); });
             if (SUCCEEDED(hr) && info) {
-                ids_ = context_->idsOfType(*info.get());
+                type_ = context_->typeOf(*info.get());
             }
             if (!kind_->typed) {
-                kind_->typed = ids_ != nullptr;
+                kind_->typed = type_ != nullptr;
+            }
+            if (type_) {
+                return type_->ids;
             }
         }
-        if (!ids_) {
-            ids_ = std::make_shared<MemberIds>();
-        }
+        ownIds_ = std::make_unique<MemberIds>();
     }
-    return *ids_;
+    return *ownIds_;
+}
+
+std::shared_ptr<DispatchType> DispatchObject::returnedType(DISPID id) {
+    return type_ ? context_->declaredReturn(*type_, id) : nullptr;
 }
 
 DISPID DispatchObject::resolve(std::u16string_view member) {
@@ -156,7 +169,7 @@ DISPID DispatchObject::resolve(std::u16string_view member) {
     std::u16string name(member);
     LPOLESTR names[] = {reinterpret_cast<LPOLESTR>(name.data())};
     DISPID id = DISPID_UNKNOWN;
-    HRESULT hr = context_->wait().run(
+    HRESULT hr = context_->run(
         [&] { return dispatch_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id); });
     if (FAILED(hr)) {
         throw failureOf(hr, nullptr, dispatch_.get(), IID_IDispatch, member);
@@ -194,7 +207,7 @@ HRESULT DispatchObject::call(DISPID id, CallKind kind, std::span<const Value> ar
         params.cNamedArgs = 1;
         flags = DISPATCH_PROPERTYPUT;
     }
-    return context_->wait().run([&] {
+    return context_->run([&] {
         clear(exception);
         VariantClear(result.get());
         UINT argError = 0;
@@ -218,8 +231,12 @@ Value DispatchObject::invoke(std::u16string_view member, CallKind kind,
     }
     clear(exception);
     auto childKind = kind_->child(member);
-    return fromVariant(*result.get(), [this, &childKind](ComPtr<IDispatch> d) {
-        return wrap(std::move(d), context_, childKind);
+    std::shared_ptr<DispatchType> childType;
+    if (V_VT(result.get()) == VT_DISPATCH && V_DISPATCH(result.get())) {
+        childType = returnedType(id);
+    }
+    return fromVariant(*result.get(), [this, &childKind, &childType](ComPtr<IDispatch> d) {
+        return wrap(std::move(d), context_, childKind, childType);
     });
 }
 
@@ -228,7 +245,7 @@ std::unique_ptr<HostEnumerator> DispatchObject::enumerate() {
     DISPPARAMS none{};
     Variant result;
     EXCEPINFO exception{};
-    HRESULT hr = context_->wait().run([&] {
+    HRESULT hr = context_->run([&] {
         clear(exception);
         VariantClear(result.get());
         UINT argError = 0;
@@ -249,7 +266,7 @@ std::unique_ptr<HostEnumerator> DispatchObject::enumerate() {
     }
     ComPtr<IEnumVARIANT> members;
     if (unknown) {
-        hr = context_->wait().run([&] {
+        hr = context_->run([&] {
             return unknown->QueryInterface(IID_IEnumVARIANT,
                                            reinterpret_cast<void**>(members.put()));
         });
@@ -257,7 +274,15 @@ std::unique_ptr<HostEnumerator> DispatchObject::enumerate() {
     if (!members) {
         throw Failure::memberNotSupported(member);
     }
-    return std::make_unique<DispatchEnumerator>(std::move(members), context_, kind_->child(member));
+    // What Item hands out is what the walk hands out: worth asking the collection its type
+    // once, when that spares asking every member.
+    std::shared_ptr<DispatchType> memberType;
+    ids();
+    if (type_) {
+        memberType = context_->declaredReturn(*type_, std::u16string_view(u"Item"));
+    }
+    return std::make_unique<DispatchEnumerator>(std::move(members), context_, kind_->child(member),
+                                                std::move(memberType));
 }
 
 } // namespace tagwright::host::com

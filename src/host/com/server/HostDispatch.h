@@ -10,12 +10,22 @@ namespace tagwright::host::com {
 
 // How the served objects behave where automation servers differ.
 struct ServingOptions {
-    // Each object describes its type (one type for all: the member table numbers the members
-    // alike for every object); without, clients must learn member ids object by object.
+    // Each object describes its type (the member table numbers the members alike for every
+    // object); without, clients must learn member ids object by object.
     bool typeInfo = true;
+    // Those descriptions declare the interface of every object a member hands out, so a client
+    // knows the type of a collection's members without asking each; without, they return a
+    // plain IDispatch.
+    bool typedReturns = true;
     // Failures leave their description to a deferred fill-in, which only a client in this
     // process may call.
     bool deferredFillIn = false;
+};
+
+// What a served object is, as the editor's interfaces tell them apart.
+enum class ServedRole {
+    Untyped, Application, Document, View, Components, Nets, Vias, NetClasses, Texts, Pins,
+    Component, Net, Pin, Via, NetClass, Text
 };
 
 // Serves any host object (the in-memory design in practice) as an automation object, so a
@@ -24,7 +34,9 @@ struct ServingOptions {
 class HostDispatch : public IDispatch {
   public:
     // Returns the new object with one reference, owned by the caller.
-    static ComPtr<IDispatch> serve(ObjectRef object, ServingOptions options = {});
+    // Objects it hands out take their roles from its own.
+    static ComPtr<IDispatch> serve(ObjectRef object, ServingOptions options = {},
+                                   ServedRole role = ServedRole::Untyped);
     // The host object behind `dispatch` when it is one of ours in this process, else null.
     static ObjectRef servedObject(IDispatch* dispatch);
 
@@ -34,6 +46,13 @@ class HostDispatch : public IDispatch {
         std::atomic<std::size_t> nameLookups{0}, typeInfos{0}, invokes{0}, batches{0};
     };
     static Counts counts;
+
+    // After this many more calls (of any kind), the next one is taken and never answered, and
+    // the serving thread stops for good, as in a hung editor. Negative: never.
+    static std::atomic<long long> hangAfter;
+    static bool hung();
+    // Counts one served call towards hangAfter; does not come back from the one that hangs.
+    static void served();
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
     ULONG STDMETHODCALLTYPE AddRef() override;
@@ -48,13 +67,14 @@ class HostDispatch : public IDispatch {
                                      UINT* argError) override;
 
   private:
-    HostDispatch(ObjectRef object, ServingOptions options)
-        : object_(std::move(object)), options_(options) {}
+    HostDispatch(ObjectRef object, ServingOptions options, ServedRole role)
+        : object_(std::move(object)), options_(options), role_(role) {}
     virtual ~HostDispatch() = default;
 
     std::atomic<ULONG> references_{1};
     ObjectRef object_;
     ServingOptions options_;
+    ServedRole role_;
 };
 
 } // namespace tagwright::host::com

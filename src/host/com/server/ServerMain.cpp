@@ -10,7 +10,10 @@
 //
 // OPTIONS: --prog-id ID, --ready EVENT (set once serving), --save FILE, and for the tests
 // --class CLSID (also serve under this alias of the test class), --no-type-info,
-// --deferred-fill-in, --reject N (reject the first N calls as an editor busy with a dialog
+// --untyped-returns (the type descriptions leave open what members hand out),
+// --deferred-fill-in, --hang-after N (after N calls it takes the next one and never answers,
+// and serves nothing more), --stats (on exit, one line on standard error with the calls served
+// by kind: "served: invoke=N gettypeinfo=N getidsofnames=N next=N"), --reject N (reject the first N calls as an editor busy with a dialog
 // does; every call when N is negative), --call-delay-us N (every call waits that long, so
 // that a small board runs like a large one).
 
@@ -18,6 +21,7 @@
 #include "host/Text.h"
 #include "host/com/ComApartment.h"
 #include "host/com/server/ActiveObjectRegistration.h"
+#include "host/com/server/HostDispatch.h"
 #include "host/memory/BoardGenerator.h"
 #include "host/memory/DesignFile.h"
 #include "host/memory/MemoryHost.h"
@@ -38,7 +42,25 @@ namespace {
 
 DWORD mainThread = 0;
 
+bool printStats = false;
+
+void reportStats() {
+    if (!printStats) {
+        return;
+    }
+    const auto& counts = com::HostDispatch::counts;
+    std::fprintf(stderr, "served: invoke=%zu gettypeinfo=%zu getidsofnames=%zu next=%zu\n",
+                 counts.invokes.load(), counts.typeInfos.load(), counts.nameLookups.load(),
+                 counts.batches.load());
+    std::fflush(stderr);
+}
+
 BOOL WINAPI onConsoleControl(DWORD) {
+    // A hung main thread never takes the quit message.
+    if (com::HostDispatch::hung()) {
+        reportStats();
+        ExitProcess(0);
+    }
     PostThreadMessageW(mainThread, WM_QUIT, 0, 0);
     return TRUE;
 }
@@ -47,7 +69,8 @@ int usage() {
     std::fputs("usage: tagwright-com-server [OPTIONS] DESIGN.json\n"
                "       tagwright-com-server [OPTIONS] --board COMPONENTS PINS NETS VIAS\n"
                "options: --prog-id ID  --ready EVENT  --save FILE  --class CLSID\n"
-               "         --no-type-info  --deferred-fill-in  --reject N  --call-delay-us N\n",
+               "         --no-type-info  --untyped-returns  --deferred-fill-in  --reject N\n"
+               "         --call-delay-us N  --hang-after N  --stats\n",
                stderr);
     return 2;
 }
@@ -102,6 +125,7 @@ int wmain(int argc, wchar_t** argv) {
     std::optional<CLSID> alias;
     int rejected = 0;
     long long callDelay = 0;
+    long long hangAfter = -1;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::u16string& arg = args[i];
         if (arg == u"--prog-id" && i + 1 < args.size() && !args[i + 1].empty()) {
@@ -115,6 +139,15 @@ int wmain(int argc, wchar_t** argv) {
             alias = parsed;
         } else if (arg == u"--no-type-info") {
             serving.typeInfo = false;
+        } else if (arg == u"--untyped-returns") {
+            serving.typedReturns = false;
+        } else if (arg == u"--stats") {
+            printStats = true;
+        } else if (arg == u"--hang-after" && i + 1 < args.size()) {
+            hangAfter = std::stoll(toUtf8(args[++i]));
+            if (hangAfter < 0) {
+                return usage();
+            }
         } else if (arg == u"--deferred-fill-in") {
             serving.deferredFillIn = true;
         } else if (arg == u"--reject" && i + 1 < args.size()) {
@@ -159,6 +192,7 @@ int wmain(int argc, wchar_t** argv) {
         if (rejected != 0) {
             CoRegisterMessageFilter(&busy, nullptr);
         }
+        com::HostDispatch::hangAfter = hangAfter;
         mainThread = GetCurrentThreadId();
         // The message queue must exist before anyone can post WM_QUIT to this thread.
         MSG message;
@@ -195,6 +229,7 @@ int wmain(int argc, wchar_t** argv) {
             memory::saveDesign(
                 *design, std::filesystem::path(std::wstring(com::wide(savePath), savePath.size())));
         }
+        reportStats();
         return 0;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "tagwright-com-server: %s\n", e.what());

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 
 namespace tagwright::host::com {
@@ -75,6 +76,15 @@ ServerProcess::ServerProcess(const memory::Design& design, const ServerOptions& 
     if (!options.typeInfo) {
         command += L" --no-type-info";
     }
+    if (!options.typedReturns) {
+        command += L" --untyped-returns";
+    }
+    if (options.hangAfter >= 0) {
+        command += L" --hang-after " + std::to_wstring(options.hangAfter);
+    }
+    if (options.stats) {
+        command += L" --stats";
+    }
     if (options.deferredFillIn) {
         command += L" --deferred-fill-in";
     }
@@ -86,9 +96,25 @@ ServerProcess::ServerProcess(const memory::Design& design, const ServerOptions& 
     HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, readyName.c_str());
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
+    HANDLE errors = nullptr;
+    if (options.stats) {
+        errorPath_ = tempFile(uniqueName(L"tagwright-served") + L".txt");
+        SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+        errors = CreateFileW(errorPath_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited,
+                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdError = errors;
+        startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    }
     // Suspended until it is in the job, so that it cannot outlive this process even briefly.
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                        nullptr, &startup, &process_)) {
+    const BOOL started =
+        CreateProcessW(nullptr, command.data(), nullptr, nullptr, errors != nullptr,
+                       CREATE_SUSPENDED, nullptr, nullptr, &startup, &process_);
+    if (errors) {
+        CloseHandle(errors);
+    }
+    if (!started) {
         CloseHandle(ready);
         CloseHandle(job_);
         throw std::runtime_error("cannot start tagwright-com-server.exe");
@@ -118,6 +144,9 @@ ServerProcess::~ServerProcess() {
     kill();
     DeleteFileW(designPath_.c_str());
     DeleteFileW(savePath_.c_str());
+    if (!errorPath_.empty()) {
+        DeleteFileW(errorPath_.c_str());
+    }
 }
 
 memory::Design ServerProcess::finish() {
@@ -129,6 +158,14 @@ memory::Design ServerProcess::finish() {
     kill();
     if (!ended || code != 0) {
         throw std::runtime_error("tagwright-com-server.exe did not end cleanly");
+    }
+    if (!errorPath_.empty()) {
+        std::ifstream errors{std::filesystem::path(errorPath_)};
+        for (std::string line; std::getline(errors, line);) {
+            if (line.starts_with("served:")) {
+                statsLine_ = line;
+            }
+        }
     }
     return memory::loadDesign(savePath_);
 }

@@ -13,7 +13,12 @@ struct ServerOptions {
     // Empty: reached by the test-only ProgID alone, which is in no registry.
     std::u16string progId;
     bool typeInfo = true;
+    bool typedReturns = true;
     bool deferredFillIn = false;
+    // Takes the call after this many and never answers it; negative: answers every call.
+    long long hangAfter = -1;
+    // Counts the calls it serves, by kind: statsLine() after finish().
+    bool stats = false;
     // Rejects the first this many calls, as an editor busy with a dialog does; all if negative.
     int rejectedCalls = 0;
 };
@@ -38,9 +43,13 @@ class ServerProcess {
     void kill();
 
     DWORD processId() const { return process_.dwProcessId; }
+    HANDLE process() const { return process_.hProcess; }
+    // What the server wrote on standard error as it ended, with `stats`: the calls it served.
+    const std::string& statsLine() const { return statsLine_; }
 
   private:
-    std::wstring designPath_, savePath_;
+    std::wstring designPath_, savePath_, errorPath_;
+    std::string statsLine_;
     HANDLE job_ = nullptr;
     PROCESS_INFORMATION process_{};
 };
