@@ -2,6 +2,7 @@
 // before any host latency is added.
 #include "host/CallDelay.h"
 #include "host/CallRecorder.h"
+#include "host/CallTrace.h"
 #include "host/memory/BoardGenerator.h"
 #include "host/memory/MemoryHost.h"
 #include "labels/AddLabels.h"
@@ -12,6 +13,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <optional>
 #include <vector>
 
@@ -158,6 +160,58 @@ BENCHMARK(hostCallsPerLabel)
     ->Arg(labels::NetNameLabel)
     ->Arg(labels::PinNumberLabel)
     ->Arg(labels::NetClassLabel)
+    ->Unit(benchmark::kMillisecond);
+
+// What the trace costs a net-name run, with vias. Argument 1: 0 without it (the decorator is
+// not installed, so this is the plain run), 1 traced into a file. Argument 2: microseconds every
+// call waits first, as a call into another process does (0: the in-memory host alone, where
+// the trace's own cost shows in full).
+void tracedNetNameRun(benchmark::State& state) {
+    static const auto board = host::memory::generateBoard(
+        {.components = 1000, .pinsPerComponent = 10, .nets = 500, .netClasses = 8, .vias = 2000});
+    auto window = windowFor(board, labels::NetNameLabel);
+    const bool traced = state.range(0) != 0;
+    const std::chrono::microseconds latency(state.range(1));
+    const auto file = std::filesystem::temp_directory_path() / "tagwright-bench-trace.txt";
+    std::size_t calls = 0;
+    {
+        auto design = std::make_shared<host::memory::Design>(board);
+        auto log = std::make_shared<host::CallLog>();
+        labels::ComponentMask mask;
+        labels::addLabels(
+            host::HostDocument(host::recordCalls(host::memory::makeDocument(design), log)), window,
+            mask, nullptr);
+        calls = log->calls.size();
+    }
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto design = std::make_shared<host::memory::Design>(board);
+        host::ObjectRef object = host::memory::makeDocument(design);
+        if (latency.count() > 0) {
+            object = host::delayCalls(object, latency);
+        }
+        if (traced) {
+            object = host::traceCalls(object, host::openTraceFile(file));
+        }
+        host::HostDocument document(object);
+        object.reset();
+        labels::ComponentMask mask;
+        state.ResumeTiming();
+        labels::addLabels(document, window, mask, nullptr);
+        state.PauseTiming();
+        document = {}; // closing the file is not part of the run
+        design.reset();
+        state.ResumeTiming();
+    }
+    std::filesystem::remove(file);
+    state.counters["calls"] = static_cast<double>(calls);
+    state.counters["us_per_call"] = benchmark::Counter(
+        static_cast<double>(calls) * 1e-6,
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(tracedNetNameRun)
+    ->ArgsProduct({{0, 1}, {0, 20}})
+    ->ArgNames({"trace", "latency_us"})
     ->Unit(benchmark::kMillisecond);
 
 // Equal component names are legal in a design; each labelled component is still one lookup.

@@ -1,14 +1,35 @@
 // Tagwright on Windows: the native window attached to the running editor through COM.
 
+#include "app/CommandLine.h"
 #include "host/Attach.h"
 #include "host/com/ComApartment.h"
 #include "window/frmTagwright.h"
 #include "window/win32/Win32Window.h"
 
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 #include <exception>
 #include <string>
+#include <vector>
+
+namespace {
+
+// The arguments after the program's name, split the way every Windows program splits them:
+// a shortcut's target with "--trace" reaches here as typed.
+std::vector<std::filesystem::path> commandLineArguments() {
+    int count = 0;
+    wchar_t** split = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!split) {
+        return {};
+    }
+    std::vector<std::filesystem::path> arguments(split + std::min(count, 1), split + count);
+    LocalFree(split);
+    return arguments;
+}
+
+} // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     using namespace tagwright;
@@ -16,7 +37,13 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         // Made first, so the apartment outlives every host object the form holds.
         host::com::ComApartment apartment;
         window::win32::Win32Window controls;
-        window::frmTagwright form(controls, host::attachRunningEditor);
+        auto attach = app::editorAttach(app::parseCommandLine(commandLineArguments()),
+                                        host::attachRunningEditor, [](const std::u16string& text) {
+                                            const std::wstring shown(text.begin(), text.end());
+                                            MessageBoxW(nullptr, shown.c_str(), L"Tagwright",
+                                                        MB_OK | MB_ICONWARNING);
+                                        });
+        window::frmTagwright form(controls, attach);
         controls.connect(form);
         if (!form.Form_Load())
             return 0;

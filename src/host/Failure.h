@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -39,10 +40,16 @@ class Failure : public std::runtime_error {
 
     bool isEditorBusy() const { return editorBusy_; }
 
+    // The COM status a failure came from, where there was one. Its number alone does not keep
+    // it (two statuses give 438), and a user's trace needs the exact status.
+    std::optional<std::int32_t> hresult() const { return hresult_; }
+    void setHresult(std::int32_t hresult) { hresult_ = hresult; }
+
   private:
     std::int32_t number_;
     std::u16string description_;
     bool editorBusy_ = false;
+    std::optional<std::int32_t> hresult_;
 };
 
 } // namespace tagwright::host

@@ -135,7 +135,9 @@ Failure failureFromHresult(HRESULT hr, std::u16string_view member) {
         return Failure::editorGone({});
     }
     std::int32_t number = numberOf(hr);
-    return {number, textFor(number, hr, member)};
+    Failure failure(number, textFor(number, hr, member));
+    failure.setHresult(hr);
+    return failure;
 }
 
 Failure failureFromException(EXCEPINFO& info, std::u16string_view member, bool mayFillIn) {
@@ -155,7 +157,9 @@ Failure failureFromException(EXCEPINFO& info, std::u16string_view member, bool m
     if (text.empty()) {
         text = textFor(number, hr, member);
     }
-    return {number, std::move(text)};
+    Failure failure(number, std::move(text));
+    failure.setHresult(hr);
+    return failure;
 }
 
 Failure failureFromErrorInfo(HRESULT hr, IErrorInfo& info, std::u16string_view member) {
@@ -168,7 +172,9 @@ Failure failureFromErrorInfo(HRESULT hr, IErrorInfo& info, std::u16string_view m
     if (description.text().empty()) {
         return failure;
     }
-    return {failure.number(), description.text()};
+    Failure described(failure.number(), description.text());
+    described.setHresult(hr);
+    return described;
 }
 
 HRESULT exceptionFromFailure(const Failure& failure, EXCEPINFO* info) {
