@@ -44,8 +44,8 @@ class RunMonitor final : public labels::RunProgress, public host::EditorWaitWatc
     bool editorWaiting(host::EditorWaitReason reason, std::chrono::milliseconds waited,
                        std::chrono::milliseconds left) override;
 
-    // The user asked to stop; the run stops at its next step. Ignored by a run that cannot be
-    // cancelled.
+    // The user asked to stop; the run stops at its next step, and a call that waits for the
+    // editor meanwhile gives up at once. Ignored by a run that cannot be cancelled.
     void cancel();
     bool cancelled() const { return cancelled_; }
     // The toolkit ran its event loop elsewhere (a message box was up): the next turn is due
