@@ -59,18 +59,20 @@ class Run {
         for (std::size_t i = 0; i < mask.size(); ++i) {
             chosen += mask[i] ? 1 : 0;
         }
-        std::size_t done = 0;
+        // Counted as begun, so the user sees "1 / n" while the first component is worked on.
+        std::size_t begun = 0;
         for (std::size_t i = 0; i < window_.components.size(); ++i) {
             if (!mask[i]) {
                 continue;
             }
-            if (!proceed(RunStage::Components, done, chosen)) {
+            ++begun;
+            if (!proceed(RunStage::Components, begun, chosen)) {
                 return false;
             }
             host::HostComponent component(document_.components().item(window_.components[i].text));
             bool going = true;
             component.pins().forEachWhile([&](const host::ObjectRef& member) {
-                going = proceed(RunStage::Components, done, chosen);
+                going = proceed(RunStage::Components, begun, chosen);
                 if (!going) {
                     return false;
                 }
@@ -83,7 +85,6 @@ class Run {
             if (!going) {
                 return false;
             }
-            ++done;
         }
         return true;
     }

@@ -6,7 +6,8 @@ namespace tagwright::labels {
 
 // What a long run is doing, each with its own wording for the user.
 enum class RunStage {
-    Components,     // pins of the chosen components; done and total count components
+    Components,     // pins of the chosen components; done counts components begun, this one
+                    // included, of the total chosen
     Vias,           // the design's vias; done counts via labels placed, total is unknown
     Deleting,       // the design's texts; done counts texts deleted, total is unknown
     Locating,       // list entries; done and total count entries

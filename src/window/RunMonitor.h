@@ -1,11 +1,13 @@
 #pragma once
 
+#include "host/EditorWait.h"
 #include "labels/RunProgress.h"
 #include "window/ProgressControls.h"
 
 #include <array>
 #include <chrono>
 #include <cstddef>
+#include <optional>
 #include <string>
 
 namespace tagwright::window {
@@ -19,7 +21,11 @@ namespace tagwright::window {
 // many steps: as many as take about a millisecond at the pace of the steps just before, at
 // most twice as many as the last time and never more than a few dozen, so a host that slows
 // down is noticed soon.
-class RunMonitor final : public labels::RunProgress {
+//
+// A single call can keep the editor waiting far longer than any step: for its life the monitor
+// is the thread's editor-wait watcher, so the window answers during such a call as between
+// steps, says why nothing moves, and the user can cancel the wait too.
+class RunMonitor final : public labels::RunProgress, public host::EditorWaitWatcher {
   public:
     // A run that ends sooner shows no progress window at all.
     static constexpr std::chrono::milliseconds showAfter{500};
@@ -35,9 +41,11 @@ class RunMonitor final : public labels::RunProgress {
     RunMonitor& operator=(const RunMonitor&) = delete;
 
     bool proceed(labels::RunStage stage, std::size_t done, std::size_t total) override;
+    bool editorWaiting(host::EditorWaitReason reason, std::chrono::milliseconds waited,
+                       std::chrono::milliseconds left) override;
 
-    // The user asked to stop; the run stops at its next step. Ignored by a run that cannot be
-    // cancelled.
+    // The user asked to stop; the run stops at its next step, and a call that waits for the
+    // editor meanwhile gives up at once. Ignored by a run that cannot be cancelled.
     void cancel();
     bool cancelled() const { return cancelled_; }
     // The toolkit ran its event loop elsewhere (a message box was up): the next turn is due
@@ -45,9 +53,15 @@ class RunMonitor final : public labels::RunProgress {
     void eventsHandled();
 
   private:
-    bool atReading(labels::RunStage stage, std::size_t done, std::size_t total);
-    void show(labels::RunStage stage, std::size_t done, std::size_t total);
-    std::u16string describe(labels::RunStage stage, std::size_t done, std::size_t total) const;
+    struct Step {
+        labels::RunStage stage;
+        std::size_t done, total;
+    };
+
+    bool atReading();
+    void showWhenDue(ProgressControls::Clock::time_point now);
+    void show();
+    std::u16string describe(const Step& step) const;
 
     ProgressControls& controls_;
     const bool cancellable_;
@@ -61,6 +75,11 @@ class RunMonitor final : public labels::RunProgress {
     int countdown_ = 1;
     // Members read so far into the component, net and net class lists.
     std::array<std::size_t, 3> listed_{};
+    // The step the run is at, none before its first.
+    std::optional<Step> step_;
+    // The progress window tells of a wait for the editor, not of the run.
+    bool toldWait_ = false;
+    host::EditorWaitScope waitScope_{*this};
 };
 
 } // namespace tagwright::window

@@ -17,6 +17,7 @@ namespace {
 
 const std::u16string attachFailureText = u"请先打开一个PCB设计文件!";
 const std::u16string attachFailureTitle = u"提示";
+const std::u16string refreshCancelledText = u"已取消读取列表，列表为空。请点击“更新列表”重新读取。";
 const std::u16string contactAddress = u"support@tagwright.invalid";
 
 // What an empty list answers when its first entry is picked.
@@ -71,7 +72,14 @@ frmTagwright::frmTagwright(FormControls& controls, host::AttachFunction attach)
 
 bool frmTagwright::Form_Load() {
     std::optional<host::Failure> failure;
-    if (!fillLists(failure)) {
+    switch (fillLists(failure)) {
+    case FillOutcome::Filled:
+        break;
+    case FillOutcome::Cancelled:
+        // The user chose to stop before there was a window to work in: nothing to tell.
+        controls_.endProgram();
+        return false;
+    case FillOutcome::Failed:
         failAttach(failure ? &*failure : nullptr);
         return false;
     }
@@ -91,16 +99,18 @@ void frmTagwright::cmdUpdateList_Click() {
         return;
     clearLists();
     std::optional<host::Failure> failure;
-    if (fillLists(failure))
+    const FillOutcome outcome = fillLists(failure);
+    if (outcome == FillOutcome::Filled)
         return;
-    if (!failure || !failure->isEditorBusy()) {
+    if (outcome == FillOutcome::Failed && (!failure || !failure->isEditorBusy())) {
         failAttach(failure ? &*failure : nullptr);
         return;
     }
-    // The editor is there but busy with a dialog: the window stays, with no half-filled
-    // list that could mislead, and the user refreshes once the dialog is closed.
+    // Stopped by the user, or the editor is there but busy with a dialog: the window stays,
+    // with no half-filled list that could mislead, and the user refreshes when ready.
     clearLists();
-    showMessage(failure->description(), attachFailureTitle);
+    showMessage(outcome == FillOutcome::Cancelled ? refreshCancelledText : failure->description(),
+                attachFailureTitle);
 }
 
 void frmTagwright::clearLists() {
@@ -109,41 +119,49 @@ void frmTagwright::clearLists() {
     controls_.layerClear();
 }
 
-bool frmTagwright::fillLists(std::optional<host::Failure>& failure) {
-    // Half-filled lists would mislead, so this run has no cancel.
-    RunMonitor monitor(controls_, false);
+frmTagwright::FillOutcome frmTagwright::fillLists(std::optional<host::Failure>& failure) {
+    RunMonitor monitor(controls_, true);
     const RunningScope running(run_, monitor);
     try {
-        attachAndFill(monitor);
-        return true;
+        return attachAndFill(monitor) ? FillOutcome::Filled : FillOutcome::Cancelled;
     } catch (const host::Failure& hostFailure) {
         failure = hostFailure;
     } catch (...) {
     }
-    return false;
+    // A call that waited for the editor when the user cancelled fails; the user asked to stop.
+    return monitor.cancelled() ? FillOutcome::Cancelled : FillOutcome::Failed;
 }
 
-void frmTagwright::attachAndFill(labels::RunProgress& progress) {
+bool frmTagwright::attachAndFill(labels::RunProgress& progress) {
+    // Reported before the attach too, so that a wait for the editor there reads as the fill.
+    if (!progress.proceed(labels::RunStage::ListComponents, 0, 0))
+        return false;
     // The old references go before the new ones are taken: a failed attach leaves none.
     hostApplication_ = {};
     hostApplication_ = attach_();
     hostDocument_ = {};
     hostDocument_ = hostApplication_.activeDocument();
 
+    // False when told to stop.
     const auto fill = [&](ListBox list, labels::RunStage stage, const host::HostCollection& members,
                           auto role) {
         std::size_t listed = 0;
-        members.forEach([&](const host::ObjectRef& member) {
-            progress.proceed(stage, listed++, 0);
-            controls_.listAppend(list, decltype(role)(member).name());
+        bool going = true;
+        members.forEachWhile([&](const host::ObjectRef& member) {
+            going = progress.proceed(stage, listed++, 0);
+            if (going)
+                controls_.listAppend(list, decltype(role)(member).name());
+            return going;
         });
-        progress.proceed(stage, listed, 0);
+        return going && progress.proceed(stage, listed, 0);
     };
-    fill(ListBox::lstCompList, labels::RunStage::ListComponents, hostDocument_.components(),
-         host::HostComponent{});
-    fill(ListBox::lstNetList, labels::RunStage::ListNets, hostDocument_.nets(), host::HostNet{});
-    fill(ListBox::lstNetClassList, labels::RunStage::ListNetClasses, hostDocument_.netClasses(),
-         host::HostNetClass{});
+    if (!fill(ListBox::lstCompList, labels::RunStage::ListComponents, hostDocument_.components(),
+              host::HostComponent{}) ||
+        !fill(ListBox::lstNetList, labels::RunStage::ListNets, hostDocument_.nets(),
+              host::HostNet{}) ||
+        !fill(ListBox::lstNetClassList, labels::RunStage::ListNetClasses,
+              hostDocument_.netClasses(), host::HostNetClass{}))
+        return false;
 
     const std::int32_t layers = hostDocument_.layerCount();
     for (std::int32_t layer = 1; layer <= layers; ++layer)
@@ -151,13 +169,16 @@ void frmTagwright::attachAndFill(labels::RunProgress& progress) {
     if (controls_.layerCount() == 0)
         throw host::Failure(invalidPropertyValue, u"无效的属性值");
     controls_.setLayerIndex(0);
+    return true;
 }
 
 void frmTagwright::failAttach(const host::Failure* failure) {
-    // A busy editor is named as such, so the user closes its dialog instead of looking for a
-    // design that is open all along.
-    const bool busy = failure != nullptr && failure->isEditorBusy();
-    showMessage(busy ? failure->description() : attachFailureText, attachFailureTitle);
+    // An editor that is busy, does not answer or is gone is named as such, so the user sees to
+    // it instead of looking for a design that is open all along.
+    const bool aboutEditor =
+        failure != nullptr &&
+        (failure->isEditorBusy() || failure->number() == host::Failure::EditorUnavailable);
+    showMessage(aboutEditor ? failure->description() : attachFailureText, attachFailureTitle);
     controls_.endProgram();
 }
 
@@ -293,7 +314,10 @@ void frmTagwright::guarded(const std::function<void(labels::RunProgress&)>& body
         try {
             body(monitor);
         } catch (const host::Failure& hostFailure) {
-            failure.emplace(hostFailure.number(), hostFailure.description());
+            // The user cancelled while a call waited for the editor, which fails that call: a
+            // cancelled run says nothing, and a later call on the dead link tells of it.
+            if (!monitor.cancelled() || hostFailure.number() != host::Failure::EditorUnavailable)
+                failure.emplace(hostFailure.number(), hostFailure.description());
         } catch (const std::bad_alloc&) {
             failure.emplace(outOfMemory, u"内存溢出");
         } catch (const std::exception& other) {

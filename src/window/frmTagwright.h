@@ -23,8 +23,8 @@ class frmTagwright {
     frmTagwright(FormControls& controls, host::AttachFunction attach);
 
     // Attaches, fills the lists and sets the start state; runs before the window is first
-    // shown. False when the attachment failed: the notice was shown, endProgram() was called,
-    // and the window must not be shown.
+    // shown. False when the attachment failed (the notice was shown) or the user cancelled it
+    // (nothing was shown): endProgram() was called, and the window must not be shown.
     bool Form_Load();
 
     std::int16_t labelTypeIndex() const { return labelTypeIndex_; }
@@ -53,11 +53,14 @@ class frmTagwright {
     void cmdCancelRun_Click();
 
   private:
-    // Load and refresh share this: attach, fill the four lists. Throws on any failure.
-    void attachAndFill(labels::RunProgress& progress);
-    // Load and refresh: the fill under a progress window that cannot be cancelled, over when
-    // this returns. False when it failed; `failure` then holds the host's failure, if it was one.
-    bool fillLists(std::optional<host::Failure>& failure);
+    enum class FillOutcome { Filled, Cancelled, Failed };
+
+    // Load and refresh share this: attach, fill the four lists. False when told to stop;
+    // throws on any failure.
+    bool attachAndFill(labels::RunProgress& progress);
+    // Load and refresh: the fill under a progress window, over when this returns. When it
+    // failed, `failure` holds the host's failure, if it was one.
+    FillOutcome fillLists(std::optional<host::Failure>& failure);
     // Shows the attach notice and ends the program; `failure` is null for anything thrown
     // that is not a host failure.
     void failAttach(const host::Failure* failure);

@@ -98,16 +98,16 @@ const auto addLabels = [](std::int16_t type, bool onlySelected) {
 };
 
 const RunCase runCases[] = {
-    // Before each component and each of its pins, counting components done of the three
+    // Before each component and each of its pins, counting components begun of the three
     // (U1 has 4 pins, R1 2); then before each via, counting via labels placed.
     {"net names with vias", addLabels(labels::NetNameLabel, false),
-     steps({{RunStage::Components, 0, 3, 5},
-            {RunStage::Components, 1, 3, 3},
-            {RunStage::Components, 2, 3, 5},
+     steps({{RunStage::Components, 1, 3, 5},
+            {RunStage::Components, 2, 3, 3},
+            {RunStage::Components, 3, 3, 5},
             {RunStage::Vias, 0, 0, 1},
             {RunStage::Vias, 1, 0, 2}})},
     {"pin numbers of the selected component", addLabels(labels::PinNumberLabel, true),
-     steps({{RunStage::Components, 0, 1, 3}})},
+     steps({{RunStage::Components, 1, 1, 3}})},
     // Before each text, counting texts deleted: {NOTE}, keep, then the ten labels.
     {"delete",
      [](test::TestHost& host, labels::RunProgress* progress) {

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <new>
 #include <ranges>
 #include <stdexcept>
@@ -140,28 +141,38 @@ TEST(Form, FailedAttachShowsTheNoticeAndEnds) {
     }
 }
 
-// An editor that keeps refusing calls is open all along: the user is told it is busy, not to
-// open a design; at a refresh the window stays, with no half-filled list.
-TEST(Form, BusyEditorIsNamedAndARefreshKeepsTheWindow) {
-    for (const bool atRefresh : {false, true}) {
-        SCOPED_TRACE(atRefresh ? "at refresh" : "at load");
-        Session s(atRefresh);
-        s.log->beforeCall = [](const host::RecordedCall& call) {
-            if (call.member == u"Nets")
-                throw host::Failure::editorBusy(-2147418111);
-        };
-        if (atRefresh)
-            s.form.cmdUpdateList_Click();
-        else
-            EXPECT_FALSE(s.form.Form_Load());
-        EXPECT_EQ(s.takeMessages(), Messages({{u"编辑器正忙，请关闭其对话框后重试", u"提示"}}));
-        EXPECT_EQ(s.controls.programEnds, atRefresh ? 0 : 1);
-        if (atRefresh) {
-            EXPECT_TRUE(s.controls.listTexts(ListBox::lstCompList).empty());
-            s.log->beforeCall = nullptr;
-            s.form.cmdUpdateList_Click();
-            EXPECT_EQ(s.controls.listTexts(ListBox::lstCompList), Texts({u"U1", u"R1"}));
-            EXPECT_TRUE(s.takeMessages().empty());
+// An editor that keeps refusing calls, does not answer or is gone is named in the failure's
+// own words, not as a missing design. A busy one is open all along: at a refresh the window
+// stays, with no half-filled list.
+TEST(Form, EditorBusyOrUnavailableIsNamed) {
+    using namespace std::chrono_literals;
+    const std::pair<const char*, host::Failure> failures[] = {
+        {"busy", host::Failure::editorBusy(-2147418111)},
+        {"not answering", host::Failure::editorNotAnswering(25000ms)},
+        {"gone", host::Failure::editorGone(u"进程已结束")},
+    };
+    for (const auto& [what, failure] : failures) {
+        for (const bool atRefresh : {false, true}) {
+            SCOPED_TRACE(testing::Message() << what << (atRefresh ? " at refresh" : " at load"));
+            Session s(atRefresh);
+            s.log->beforeCall = [&failure](const host::RecordedCall& call) {
+                if (call.member == u"Nets")
+                    throw failure;
+            };
+            if (atRefresh)
+                s.form.cmdUpdateList_Click();
+            else
+                EXPECT_FALSE(s.form.Form_Load());
+            EXPECT_EQ(s.takeMessages(), Messages({{failure.description(), u"提示"}}));
+            const bool windowStays = atRefresh && failure.isEditorBusy();
+            EXPECT_EQ(s.controls.programEnds, windowStays ? 0 : 1);
+            if (windowStays) {
+                EXPECT_TRUE(s.controls.listTexts(ListBox::lstCompList).empty());
+                s.log->beforeCall = nullptr;
+                s.form.cmdUpdateList_Click();
+                EXPECT_EQ(s.controls.listTexts(ListBox::lstCompList), Texts({u"U1", u"R1"}));
+                EXPECT_TRUE(s.takeMessages().empty());
+            }
         }
     }
 }

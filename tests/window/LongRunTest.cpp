@@ -6,13 +6,16 @@
 #include "host/memory/BoardGenerator.h"
 #include "host/memory/MemoryHost.h"
 #include "window/frmTagwright.h"
+#include "window/support/EditorStall.h"
 #include "window/support/FakeControls.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
+#include <optional>
 #include <regex>
+#include <utility>
 
 using namespace tagwright;
 using namespace std::chrono_literals;
@@ -62,7 +65,6 @@ struct SlowSession {
 struct RunCase {
     const char* name;
     std::function<void(SlowSession&)> run;
-    bool cancellable;
     // What the window says at each stage, in order; the first number is the bar's value, and
     // the bar's maximum is the number after "/", or 0 (a busy bar) where there is none.
     std::vector<const char*> stages;
@@ -78,22 +80,18 @@ const RunCase runCases[] = {
          s.chooseNetNamesWithVias();
          s.form.cmdAddLabel_Click();
      },
-     true,
      {"正在标注… 元器件 (\\d+) / (60)", "正在标注过孔… 已放置 (\\d+) 个"}},
     {"delete",
      [](SlowSession& s) { s.form.cmdDeleteLabel_Click(); },
-     true,
      {"正在删除标注… 已删除 (\\d+) 个"}},
     {"locate nets",
      [](SlowSession& s) { s.form.cmdLocateNet_Click(); },
-     true,
      {"正在定位… (\\d+) / (130)"}},
     {"refresh",
      [](SlowSession& s) {
          s.perCall = 5ms;
          s.form.cmdUpdateList_Click();
      },
-     false,
      {"正在读取列表… 元器件 (\\d+)  网络 (\\d+)  网络类型 (\\d+)"}},
     // At start-up, before the window is shown.
     {"load",
@@ -101,9 +99,33 @@ const RunCase runCases[] = {
          s.perCall = 5ms;
          EXPECT_TRUE(s.form.Form_Load());
      },
-     false,
      {"正在读取列表… 元器件 (\\d+)  网络 (\\d+)  网络类型 (\\d+)"}},
 };
+
+bool isRunText(const RunCase& c, const std::string& text) {
+    return std::ranges::any_of(
+        c.stages, [&](const char* stage) { return std::regex_match(text, std::regex(stage)); });
+}
+
+// One progress window, shown at the first turn of the event loop after half a second, not one
+// later, gone at the end; a turn at least every 25 ms plus one step (a label is at most a
+// dozen calls) from `start` to the end.
+void expectAnsweringThroughout(const SlowSession& s, Clock::time_point start) {
+    const auto& controls = s.controls;
+    ASSERT_EQ(controls.progressWindows, 1);
+    EXPECT_TRUE(controls.progress.cancellable);
+    EXPECT_FALSE(controls.progress.shown || controls.inputBlocked) << "all over at the end";
+    const auto firstLate = std::ranges::find_if(
+        controls.eventTurns, [&](Clock::time_point turn) { return turn - start >= 500ms; });
+    ASSERT_NE(firstLate, controls.eventTurns.end());
+    EXPECT_EQ(*firstLate, controls.progress.shownAt);
+    auto last = start;
+    for (const Clock::time_point turn : controls.eventTurns) {
+        EXPECT_LE(turn - last, 25ms + 12 * s.perCall);
+        last = turn;
+    }
+    EXPECT_LE(controls.clock - last, 25ms + 12 * s.perCall);
+}
 
 class LongRuns : public testing::TestWithParam<RunCase> {};
 
@@ -113,23 +135,7 @@ TEST_P(LongRuns, ShowTheirProgressAfterHalfASecondAndNeverStopAnswering) {
     auto& controls = s.controls;
     const Clock::time_point start = controls.clock;
     c.run(s);
-    const Clock::time_point end = controls.clock;
-
-    ASSERT_EQ(controls.progressWindows, 1);
-    EXPECT_EQ(controls.progress.cancellable, c.cancellable);
-    EXPECT_FALSE(controls.progress.shown || controls.inputBlocked) << "all over at the end";
-    // Shown at the first turn of the event loop after half a second, not one later.
-    const auto firstLate = std::ranges::find_if(
-        controls.eventTurns, [&](Clock::time_point turn) { return turn - start >= 500ms; });
-    ASSERT_NE(firstLate, controls.eventTurns.end());
-    EXPECT_EQ(*firstLate, controls.progress.shownAt);
-    // A turn at least every 25 ms plus one step (a label is at most a dozen calls).
-    auto last = start;
-    for (const Clock::time_point turn : controls.eventTurns) {
-        EXPECT_LE(turn - last, 25ms + 12 * s.perCall);
-        last = turn;
-    }
-    EXPECT_LE(end - last, 25ms + 12 * s.perCall);
+    expectAnsweringThroughout(s, start);
 
     // Every text in the words of its stage, the stages in order, the counts only growing.
     std::size_t stage = 0;
@@ -151,6 +157,63 @@ TEST_P(LongRuns, ShowTheirProgressAfterHalfASecondAndNeverStopAnswering) {
     }
     EXPECT_EQ(stage, c.stages.size() - 1) << "every stage shown, the last one last";
     EXPECT_TRUE(controls.messages.empty());
+}
+
+// The run's first call waits eight seconds for the editor. The window answers as between
+// steps, and the progress window comes at half a second though no step has come yet; it says
+// at once that the editor is busy, or after five seconds that it does not answer, with the
+// seconds left, and gives the run's own words back at the first step after the wait.
+TEST_P(LongRuns, AWaitForTheEditorKeepsTheWindowAnsweringAndSaysWhy) {
+    const RunCase& c = GetParam();
+    const std::regex waitWords("编辑器(正忙（可能有对话框未关闭）|没有响应)… 还等 (\\d+) 秒");
+    const std::tuple<host::EditorWaitReason, const char*, std::vector<int>> waits[] = {
+        {host::EditorWaitReason::Busy,
+         "正忙（可能有对话框未关闭）",
+         {25, 24, 23, 22, 21, 20, 19, 18, 17}},
+        {host::EditorWaitReason::NotAnswering, "没有响应", {20, 19, 18, 17}},
+    };
+    for (const auto& [reason, said, secondsLeft] : waits) {
+        SCOPED_TRACE(said);
+        SlowSession s(c.name != std::string("load"));
+        auto& controls = s.controls;
+        const Clock::time_point start = controls.clock;
+        std::optional<Clock::time_point> waitOver;
+        s.log->beforeCall = [&](const host::RecordedCall&) {
+            controls.clock += s.perCall;
+            if (!waitOver) {
+                std::chrono::milliseconds waited{};
+                test::stallEditor(controls.clock, reason, 8s, waited);
+                waitOver = controls.clock;
+            }
+        };
+        c.run(s);
+        ASSERT_TRUE(waitOver);
+        EXPECT_EQ(host::EditorWaitScope::current(), nullptr) << "watched only while it works";
+        EXPECT_TRUE(controls.messages.empty());
+        expectAnsweringThroughout(s, start);
+
+        std::vector<int> secondsSaid;
+        std::optional<std::size_t> lastWaitText;
+        for (std::size_t k = 0; k < controls.progressTexts.size(); ++k) {
+            const std::string text = host::toUtf8(std::get<0>(controls.progressTexts[k]));
+            std::smatch words;
+            if (std::regex_match(text, words, waitWords)) {
+                EXPECT_EQ(words[1].str(), said);
+                if (secondsSaid.empty() || secondsSaid.back() != std::stoi(words[2].str()))
+                    secondsSaid.push_back(std::stoi(words[2].str()));
+                lastWaitText = k;
+            } else {
+                EXPECT_TRUE(text == "正在等待编辑器…" || isRunText(c, text)) << text;
+            }
+        }
+        EXPECT_EQ(secondsSaid, secondsLeft);
+        ASSERT_TRUE(lastWaitText && *lastWaitText + 1 < controls.progressTexts.size());
+        EXPECT_TRUE(
+            isRunText(c, host::toUtf8(std::get<0>(controls.progressTexts[*lastWaitText + 1]))));
+        EXPECT_LT(controls.progressTimes[*lastWaitText + 1] - *waitOver,
+                  window::RunMonitor::eventInterval)
+            << "back at the first step, not at the next turn";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, LongRuns, testing::ValuesIn(runCases));
@@ -194,8 +257,7 @@ TEST(LongRun, CancelStopsBetweenTwoStepsKeepingWhatWasDone) {
 }
 
 // Whatever reaches the form while a run works starts nothing: no host call, no message, no
-// end of the program; a click on an option puts the choice back. The list fill has no cancel
-// either: half-filled lists would mislead.
+// end of the program; a click on an option puts the choice back.
 TEST(LongRun, NoHandlerStartsInsideAnother) {
     const std::pair<const char*, std::function<void(Form&)>> handlers[] = {
         {"add", &Form::cmdAddLabel_Click},
@@ -224,8 +286,6 @@ TEST(LongRun, NoHandlerStartsInsideAnother) {
                 EXPECT_EQ(s.log->calls.size(), calls);
                 EXPECT_EQ(s.controls.chosenOption, 1);
             }
-            if (refreshing)
-                s.form.cmdCancelRun_Click();
         };
         if (refreshing)
             s.form.cmdUpdateList_Click();
@@ -237,6 +297,78 @@ TEST(LongRun, NoHandlerStartsInsideAnother) {
         EXPECT_EQ(s.form.labelTypeIndex(), 1);
         EXPECT_EQ(s.controls.progressWindows, 1);
         EXPECT_EQ(s.controls.list(ListBox::lstCompList).size(), 60u);
+    }
+}
+
+// Cancelled between two steps, or while a call waits for an editor that does not answer, the
+// list fill stops at once and leaves no half-filled list behind: at start-up the program ends
+// without a word, at a refresh the lists stay empty and the user is told so once. Another run
+// whose wait is cancelled stops without a word, as when cancelled between two steps.
+TEST(LongRun, CancelledListFillOrWaitStopsAtOnce) {
+    enum class Run { Load, Refresh, Add };
+    const std::tuple<const char*, Run, bool> cases[] = {
+        {"start-up, between two steps", Run::Load, false},
+        {"start-up, during a wait", Run::Load, true},
+        {"refresh, between two steps", Run::Refresh, false},
+        {"refresh, during a wait", Run::Refresh, true},
+        {"add, during a wait", Run::Add, true},
+    };
+    for (const auto& [what, run, duringWait] : cases) {
+        SCOPED_TRACE(what);
+        SlowSession s(run != Run::Load);
+        s.perCall = 5ms;
+        const std::u16string waitingCall = run == Run::Add ? u"AddText" : u"Nets";
+        std::chrono::milliseconds waited{};
+        s.log->beforeCall = [&, stalled = false](const host::RecordedCall& call) mutable {
+            s.controls.clock += s.perCall;
+            if (duringWait && call.member == waitingCall && !std::exchange(stalled, true))
+                test::stallEditor(s.controls.clock, host::EditorWaitReason::NotAnswering,
+                                  host::unansweredCallLimit, waited);
+        };
+        std::optional<Clock::time_point> cancelledAt;
+        int turnsShown = 0;
+        s.controls.onEvents = [&] {
+            const bool now = duringWait ? s.controls.progress.text.starts_with(u"编辑器没有响应")
+                                        : s.controls.progress.shown && ++turnsShown == 3;
+            if (now && !cancelledAt) {
+                cancelledAt = s.controls.clock;
+                s.form.cmdCancelRun_Click();
+            }
+        };
+        switch (run) {
+        case Run::Load:
+            EXPECT_FALSE(s.form.Form_Load());
+            break;
+        case Run::Refresh:
+            s.form.cmdUpdateList_Click();
+            break;
+        case Run::Add:
+            s.form.cmdAddLabel_Click();
+            break;
+        }
+        ASSERT_TRUE(cancelledAt);
+        EXPECT_EQ(s.controls.clock, *cancelledAt) << "not one call more, nor more waiting";
+        if (duringWait) {
+            EXPECT_EQ(waited, host::notAnsweringNotice);
+        }
+        EXPECT_FALSE(s.controls.busy || s.controls.inputBlocked || s.controls.progress.shown);
+        EXPECT_EQ(s.controls.programEnds, run == Run::Load ? 1 : 0);
+        if (run != Run::Refresh) {
+            EXPECT_TRUE(s.controls.messages.empty());
+            continue;
+        }
+        EXPECT_EQ(s.controls.messages,
+                  std::vector<test::FormMessage>(
+                      {{u"已取消读取列表，列表为空。请点击“更新列表”重新读取。", u"提示"}}));
+        for (const auto& list : s.controls.lists)
+            EXPECT_TRUE(list.empty());
+        EXPECT_TRUE(s.controls.layers.empty());
+
+        s.controls.onEvents = nullptr;
+        s.log->beforeCall = nullptr;
+        s.form.cmdUpdateList_Click();
+        EXPECT_EQ(s.controls.list(ListBox::lstCompList).size(), 60u);
+        EXPECT_EQ(s.controls.messages.size(), 1u);
     }
 }
 

@@ -65,8 +65,9 @@ class FakeControls : public window::FormControls {
         int value = 0, maximum = 0;
         Clock::time_point shownAt{};
     } progress;
-    // Each text the progress window showed, with its bar's value and maximum.
+    // Each text the progress window showed, with its bar's value and maximum, and when.
     std::vector<std::tuple<std::u16string, int, int>> progressTexts;
+    std::vector<Clock::time_point> progressTimes;
     int progressWindows = 0;
     int messagesOverProgress = 0;
 
@@ -168,6 +169,7 @@ class FakeControls : public window::FormControls {
             throw std::logic_error("progress without its window");
         progress.text = text, progress.value = value, progress.maximum = maximum;
         progressTexts.emplace_back(text, value, maximum);
+        progressTimes.push_back(clock);
     }
     void closeProgress() override {
         if (!progress.shown)
