@@ -122,6 +122,66 @@ TEST(BoardScene, FindsEachThingOnceWhereItLies) {
               (std::vector<std::size_t>{2, 6, 3, 3, 2}));
 }
 
+// Sizes near the end of a double's range, as a design file or any client may give them: the
+// texts stay in the design and its counts, the board is drawn, and whatever can be placed on
+// it is found where it lies.
+struct HugeText {
+    const char* what;
+    double x, y, height, rotation;
+    bool placeable;
+};
+const HugeText hugeTexts[] = {
+    {"height 1e308", 60, 60, 1e308, 0, false},
+    {"rotation 6e307", 60, 60, 15, 6e307, true},
+    {"rotation 1e308", 60, 60, 15, 1e308, true},
+    {"both", 60, 60, 1e308, 1e308, false},
+    {"far off", 1.7e308, -1.7e308, 15, 0, true},
+};
+
+TEST(BoardScene, TextsTooLargeForTheGridAreKeptAndFoundWherePlaceable) {
+    for (const HugeText& t : hugeTexts) {
+        SCOPED_TRACE(t.what);
+        auto design = smallDesign();
+        const auto text = std::make_shared<host::memory::TextData>(host::memory::TextData{
+            .text = u"{HUGE}", .x = t.x, .y = t.y, .height = t.height, .rotation = t.rotation, .extra = {}});
+        design->texts.push_back(text);
+        for (const bool fromFile : {true, false}) {
+            BoardScene scene(fromFile ? design : smallDesign());
+            if (!fromFile) {
+                scene.textAdded(text);
+            }
+            EXPECT_EQ(scene.counts().texts, 4u);
+            BoardScene::InView found;
+            constexpr double most = std::numeric_limits<double>::max();
+            // The bounds are those of the design the scene was made from.
+            const Box shown = fromFile ? scene.bounds() : Box{t.x, t.y, t.x, t.y};
+            for (const Box& area :
+                 {shown, Box{t.x - 1, t.y - 1, t.x + 1, t.y + 1}, Box{-most, -most, most, most}}) {
+                scene.query(area, found);
+                EXPECT_EQ(std::ranges::count(found.texts, 3u), t.placeable ? 1 : 0);
+            }
+        }
+    }
+}
+
+TEST_F(BoardViewTest, TextsTooLargeToDrawLeaveTheBoardDrawable) {
+    for (const HugeText& t : hugeTexts) {
+        SCOPED_TRACE(t.what);
+        document().addText({u"{HUGE}", 1, t.x, t.y, t.height, 1, t.rotation});
+        pumpFor(2 * BoardView::minRepaintGapMs);
+        for (const double zoom : {1.0, 1e6, 1e-6}) {
+            view().zoomAt({400, 300}, zoom);
+            view().grab();
+        }
+        view().fit();
+        view().grab();
+        view().panBy({40, 40});
+        view().grab();
+    }
+    EXPECT_EQ(view().scene()->counts().texts, 3 + std::size(hugeTexts));
+    EXPECT_EQ(design->liveTextCount(), 3 + std::size(hugeTexts));
+}
+
 TEST_F(BoardViewTest, DrawsEveryPinViaAndText) {
     const auto& drawn = view().lastDrawn();
     EXPECT_EQ(drawn.pins.size(), 6u);
