@@ -117,6 +117,10 @@ BoardWindow::BoardWindow(BoardSession& session, QWidget* parent)
                : answer == QMessageBox::Discard ? Answer::Discard
                                                 : Answer::Cancel;
     };
+    chooseOpen_ = [this] {
+        return QFileDialog::getOpenFileName(this, QStringLiteral("Open a design"), QString(),
+                                            fileFilter);
+    };
 }
 
 void BoardWindow::showDesign(std::shared_ptr<host::memory::Design> design) {
@@ -210,13 +214,22 @@ bool BoardWindow::mayDropEdits() {
 }
 
 void BoardWindow::open() {
+    // Clients keep editing while the question and the file dialog are up: whatever arrived
+    // after the user last answered is asked about again before the design is replaced.
+    const auto revision = [this] { return design_ ? design_->revision : 0; };
+    std::uint64_t answered = revision();
     if (!mayDropEdits()) {
         return;
     }
-    const QString chosen =
-        QFileDialog::getOpenFileName(this, QStringLiteral("Open a design"), QString(), fileFilter);
+    const QString chosen = chooseOpen_();
     if (chosen.isEmpty()) {
         return;
+    }
+    while (session_.unsaved() && revision() != answered) {
+        answered = revision();
+        if (!mayDropEdits()) {
+            return;
+        }
     }
     try {
         session_.open(chosen.toStdString());

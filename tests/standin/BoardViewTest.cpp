@@ -66,11 +66,11 @@ class FakeSession : public standin::BoardSession {
         dirty = false;
     }
     void saveAs(const std::filesystem::path&) override { save(); }
-    void open(const std::filesystem::path&) override {}
+    void open(const std::filesystem::path&) override { ++opens; }
     void end() override { ++ends; }
 
     bool dirty = false, failSave = false;
-    int saves = 0, ends = 0;
+    int saves = 0, ends = 0, opens = 0;
 };
 
 class BoardViewTest : public ::testing::Test {
@@ -340,6 +340,44 @@ TEST_F(BoardViewTest, UnsavedEditsAreAskedAboutBeforeQuitting) {
     });
     window.close();
     EXPECT_EQ(session.ends, 1);
+}
+
+// A client's edits that arrive while Open's file dialog is up are asked about before the
+// design they went into is replaced.
+TEST_F(BoardViewTest, OpenAsksAgainAboutEditsMadeWhileChoosingTheFile) {
+    using A = BoardWindow::Answer;
+    struct Case {
+        const char* what;
+        bool unsavedBefore, editWhileChoosing;
+        std::vector<A> answers;
+        int saves, opens;
+    };
+    const Case cases[] = {
+        {"nothing to ask", false, false, {}, 0, 1},
+        {"saved first, no edits meanwhile", true, false, {A::Save}, 1, 1},
+        {"edits meanwhile, kept", false, true, {A::Cancel}, 0, 0},
+        {"edits meanwhile, dropped", false, true, {A::Discard}, 0, 1},
+        {"discarded, then edits meanwhile kept", true, true, {A::Discard, A::Cancel}, 0, 0},
+        {"saved, then edits meanwhile saved", true, true, {A::Save, A::Save}, 2, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        session = FakeSession();
+        session.dirty = c.unsavedBefore;
+        std::size_t asked = 0;
+        window.setQuestion([&] { return asked < c.answers.size() ? c.answers[asked++] : A::Cancel; });
+        window.setOpenDialog([&] {
+            if (c.editWhileChoosing) {
+                document().addText({u"{LATE}", 1, 0, 0, 15, 1, 0});
+                session.dirty = true;
+            }
+            return QStringLiteral("other.json");
+        });
+        window.open();
+        EXPECT_EQ(asked, c.answers.size());
+        EXPECT_EQ(session.saves, c.saves);
+        EXPECT_EQ(session.opens, c.opens);
+    }
 }
 
 TEST_F(BoardViewTest, TitleIsTheFileNameMarkedWhileUnsaved) {
