@@ -134,6 +134,32 @@ TEST_F(StandinTest, ServesWithoutAWindowWhereNoDisplayOpens) {
     }
 }
 
+// Texts too large for the board window, from the file and from a client, are served and saved
+// while the window shows the rest.
+TEST_F(StandinTest, TextsTooLargeToShowAreServedAndSaved) {
+    const std::string huge = "6" + std::string(307, '0');
+    const std::string content =
+        R"({ "unit": 2, "layers": ["Top"], "texts": [ { "text": "{TURNED}", "layer": 1, "x": 0,
+        "y": 0, "height": 15, "lineWidth": 1, "rotation": )" +
+        huge + R"( }, { "text": "{TALL}", "layer": 1, "x": 0, "y": 0, "height": 1e308,
+        "lineWidth": 1, "rotation": 0 } ] })";
+    const QString path = write(content.c_str());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    StandinProcess standin({path}, environment);
+    ASSERT_TRUE(standin.waitUntilServing()) << standin.errors().toStdString();
+    const HostApplication application = attachRunningEditor();
+    application.activeDocument().addText({u"{WIDE}", 1, 0, 0, 1e308, 1, 1e308});
+    QThread::msleep(200); // the window repaints with it
+    application.call(u"Quit");
+    EXPECT_EQ(standin.waitForExit(), 0) << standin.errors().toStdString();
+    const auto saved = memory::loadDesign(path.toStdString());
+    ASSERT_EQ(saved.liveTextCount(), 3u);
+    EXPECT_EQ(saved.texts[0]->rotation, 6e307);
+    EXPECT_EQ(saved.texts[1]->height, 1e308);
+    EXPECT_EQ(saved.texts[2]->text, u"{WIDE}");
+}
+
 // The first editor serves on, with no document open, and writes nothing when it ends.
 TEST_F(StandinTest, ASecondEditorIsRefusedAndTheFirstServesOn) {
     StandinProcess first({QStringLiteral("--no-document")});
