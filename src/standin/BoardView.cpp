@@ -112,13 +112,14 @@ void BoardView::designChanged(const DesignChange& change) {
             newTexts_.push_back(change.text);
             const Box box = BoardScene::textBox(*change.text);
             // A frame and antialiasing reach a little past the text itself.
-            const QRect shown =
-                box.empty() ? QRect()
-                            : cutToWindow(toScreen(box.left, box.top),
-                                          toScreen(box.right, box.bottom), size())
-                                      .toAlignedRect()
-                                      .adjusted(-3, -3, 3, 3) &
-                                  rect();
+            QRect shown;
+            if (!box.empty()) {
+                shown = cutToWindow(toScreen(box.left, box.top), toScreen(box.right, box.bottom),
+                                    size())
+                            .toAlignedRect()
+                            .adjusted(-3, -3, 3, 3) &
+                        rect();
+            }
             if (!shown.isEmpty()) {
                 newTextArea_ += shown;
                 // A region of many pieces costs more to paint than the box around them.
@@ -337,8 +338,8 @@ void BoardView::drawBoard(QPainter& painter, const Box& area) {
         const QPointF at = toScreen(pin.x, pin.y);
         const int selected = scene_->isSelected(pin) ? 1 : 0;
         if (padPx >= smallestPadPx) {
-            pads[selected].push_back(cutToWindow(at - QPointF(half, half), at + QPointF(half, half),
-                                                 size()));
+            pads[selected].push_back(
+                cutToWindow(at - QPointF(half, half), at + QPointF(half, half), size()));
         } else {
             dots[selected].push_back(at);
         }

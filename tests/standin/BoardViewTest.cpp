@@ -142,8 +142,9 @@ TEST(BoardScene, TextsTooLargeForTheGridAreKeptAndFoundWherePlaceable) {
     for (const HugeText& t : hugeTexts) {
         SCOPED_TRACE(t.what);
         auto design = smallDesign();
-        const auto text = std::make_shared<host::memory::TextData>(host::memory::TextData{
-            .text = u"{HUGE}", .x = t.x, .y = t.y, .height = t.height, .rotation = t.rotation, .extra = {}});
+        const auto text = std::make_shared<host::memory::TextData>(
+            host::memory::TextData{.text = u"{HUGE}", .x = t.x, .y = t.y, .height = t.height,
+                                   .rotation = t.rotation, .extra = {}});
         design->texts.push_back(text);
         for (const bool fromFile : {true, false}) {
             BoardScene scene(fromFile ? design : smallDesign());
@@ -365,7 +366,8 @@ TEST_F(BoardViewTest, OpenAsksAgainAboutEditsMadeWhileChoosingTheFile) {
         session = FakeSession();
         session.dirty = c.unsavedBefore;
         std::size_t asked = 0;
-        window.setQuestion([&] { return asked < c.answers.size() ? c.answers[asked++] : A::Cancel; });
+        window.setQuestion(
+            [&] { return asked < c.answers.size() ? c.answers[asked++] : A::Cancel; });
         window.setOpenDialog([&] {
             if (c.editWhileChoosing) {
                 document().addText({u"{LATE}", 1, 0, 0, 15, 1, 0});

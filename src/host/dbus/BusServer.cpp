@@ -308,8 +308,9 @@ bool BusServer::fillBatch(HostEnumerator& enumerator, quint32 count, Client& cli
         if (!enumerator.next(member)) {
             return true;
         }
-        members.append(encodeValue(
-            member, [&](const ObjectRef& object) { return hold(client, {object, {}}); }));
+        members.append(encodeValue(member, [&](const ObjectRef& object) {
+            return hold(client, {object, {}});
+        }));
     }
     return false;
 }
