@@ -198,38 +198,39 @@ void BoardWindow::tellFailure(const QString& what, const QString& why) {
                          what + QStringLiteral("\n\n") + why);
 }
 
+std::uint64_t BoardWindow::revision() const {
+    return design_ ? design_->revision : 0;
+}
+
 bool BoardWindow::mayDropEdits() {
-    if (!session_.unsaved()) {
-        return true;
+    // Clients keep editing while the question is up: edits that arrived meanwhile were not
+    // part of what the user answered about, and are asked about in turn.
+    for (std::optional<std::uint64_t> answered; session_.unsaved() && revision() != answered;) {
+        answered = revision();
+        switch (ask_()) {
+        case Answer::Save:
+            if (!save()) {
+                return false;
+            }
+            break;
+        case Answer::Discard:
+            break;
+        case Answer::Cancel:
+            return false;
+        }
     }
-    switch (ask_()) {
-    case Answer::Save:
-        return save();
-    case Answer::Discard:
-        return true;
-    case Answer::Cancel:
-        break;
-    }
-    return false;
+    return true;
 }
 
 void BoardWindow::open() {
-    // Clients keep editing while the question and the file dialog are up: whatever arrived
-    // after the user last answered is asked about again before the design is replaced.
-    const auto revision = [this] { return design_ ? design_->revision : 0; };
-    std::uint64_t answered = revision();
     if (!mayDropEdits()) {
         return;
     }
+    // So does the file dialog keep them editing.
+    const std::uint64_t answered = revision();
     const QString chosen = chooseOpen_();
-    if (chosen.isEmpty()) {
+    if (chosen.isEmpty() || (revision() != answered && !mayDropEdits())) {
         return;
-    }
-    while (session_.unsaved() && revision() != answered) {
-        answered = revision();
-        if (!mayDropEdits()) {
-            return;
-        }
     }
     try {
         session_.open(chosen.toStdString());

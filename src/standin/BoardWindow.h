@@ -62,6 +62,7 @@ class BoardWindow : public QMainWindow {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    std::uint64_t revision() const;
     void showTitle();
     void showCounts();
     void showPointer(double x, double y);

@@ -306,12 +306,16 @@ TEST_F(BoardViewTest, UnsavedEditsAreAskedAboutBeforeQuitting) {
         BoardWindow::Answer answer;
         bool failSave;
         int saves, ends;
+        bool editWhileAsked = false;
+        int asks = 1;
     };
     const Case cases[] = {
         {BoardWindow::Answer::Cancel, false, 0, 0},
         {BoardWindow::Answer::Discard, false, 0, 1},
         {BoardWindow::Answer::Save, false, 1, 1},
         {BoardWindow::Answer::Save, true, 1, 0}, // a save that fails keeps the editor open
+        // A client's edit that came while the question was up was not what the user dropped.
+        {BoardWindow::Answer::Discard, false, 0, 1, true, 2},
     };
     for (const Case& c : cases) {
         session = FakeSession();
@@ -319,6 +323,9 @@ TEST_F(BoardViewTest, UnsavedEditsAreAskedAboutBeforeQuitting) {
         session.failSave = c.failSave;
         int asked = 0;
         window.setQuestion([&] {
+            if (c.editWhileAsked && asked == 0) {
+                document().addText({u"{LATE}", 1, 0, 0, 15, 1, 0});
+            }
             ++asked;
             return c.answer;
         });
@@ -329,7 +336,7 @@ TEST_F(BoardViewTest, UnsavedEditsAreAskedAboutBeforeQuitting) {
             }
         });
         window.close();
-        EXPECT_EQ(asked, 1);
+        EXPECT_EQ(asked, c.asks);
         EXPECT_EQ(session.saves, c.saves);
         EXPECT_EQ(session.ends, c.ends);
         window.show();
@@ -343,8 +350,8 @@ TEST_F(BoardViewTest, UnsavedEditsAreAskedAboutBeforeQuitting) {
     EXPECT_EQ(session.ends, 1);
 }
 
-// A client's edits that arrive while Open's file dialog is up are asked about before the
-// design they went into is replaced.
+// A client's edits that arrive while Open's question or file dialog is up are asked about
+// before the design they went into is replaced.
 TEST_F(BoardViewTest, OpenAsksAgainAboutEditsMadeWhileChoosingTheFile) {
     using A = BoardWindow::Answer;
     struct Case {
@@ -352,6 +359,7 @@ TEST_F(BoardViewTest, OpenAsksAgainAboutEditsMadeWhileChoosingTheFile) {
         bool unsavedBefore, editWhileChoosing;
         std::vector<A> answers;
         int saves, opens;
+        bool editWhileAsked = false;
     };
     const Case cases[] = {
         {"nothing to ask", false, false, {}, 0, 1},
@@ -360,14 +368,19 @@ TEST_F(BoardViewTest, OpenAsksAgainAboutEditsMadeWhileChoosingTheFile) {
         {"edits meanwhile, dropped", false, true, {A::Discard}, 0, 1},
         {"discarded, then edits meanwhile kept", true, true, {A::Discard, A::Cancel}, 0, 0},
         {"saved, then edits meanwhile saved", true, true, {A::Save, A::Save}, 2, 1},
+        {"edits while asked, kept", true, false, {A::Discard, A::Cancel}, 0, 0, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         session = FakeSession();
         session.dirty = c.unsavedBefore;
         std::size_t asked = 0;
-        window.setQuestion(
-            [&] { return asked < c.answers.size() ? c.answers[asked++] : A::Cancel; });
+        window.setQuestion([&] {
+            if (c.editWhileAsked && asked == 0) {
+                document().addText({u"{LATE}", 1, 0, 0, 15, 1, 0});
+            }
+            return asked < c.answers.size() ? c.answers[asked++] : A::Cancel;
+        });
         window.setOpenDialog([&] {
             if (c.editWhileChoosing) {
                 document().addText({u"{LATE}", 1, 0, 0, 15, 1, 0});
