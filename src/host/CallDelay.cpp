@@ -21,6 +21,8 @@ class DelayingEnumerator : public HostEnumerator {
         return true;
     }
 
+    Footprint footprint() const override { return inner_->footprint(); }
+
   private:
     std::unique_ptr<HostEnumerator> inner_;
     std::chrono::microseconds delay_;

@@ -26,6 +26,8 @@ class RecordingEnumerator : public HostEnumerator {
         return true;
     }
 
+    Footprint footprint() const override { return inner_->footprint(); }
+
   private:
     std::unique_ptr<HostEnumerator> inner_;
     std::shared_ptr<CallLog> log_;

@@ -4,6 +4,25 @@
 
 namespace tagwright::host {
 
+namespace {
+
+// A caller may name a member of any length; a description quotes enough of it to recognise,
+// and a reply that echoed millions of characters would cost the caller seconds.
+std::u16string quoted(std::u16string_view name) {
+    constexpr std::size_t longest = 40;
+    if (name.size() <= longest) {
+        return std::u16string(name);
+    }
+    std::size_t cut = longest;
+    // Never half of a character beyond the basic plane.
+    if (name[cut - 1] >= 0xD800 && name[cut - 1] <= 0xDBFF) {
+        --cut;
+    }
+    return std::u16string(name.substr(0, cut)) + u"…";
+}
+
+} // namespace
+
 Failure::Failure(std::int32_t number, std::u16string description)
     : std::runtime_error(std::to_string(number) + ": " + toUtf8(description)), number_(number),
       description_(std::move(description)) {}
@@ -22,7 +41,7 @@ Failure Failure::objectNotSet() {
     return {ObjectNotSet, u"对象变量或 With 块变量未设置"};
 }
 Failure Failure::memberNotSupported(std::u16string_view member) {
-    return {MemberNotSupported, u"对象不支持该属性或方法: " + std::u16string(member)};
+    return {MemberNotSupported, u"对象不支持该属性或方法: " + quoted(member)};
 }
 
 Failure Failure::editorBusy(std::int32_t number) {

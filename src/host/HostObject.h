@@ -2,6 +2,7 @@
 
 #include "host/Value.h"
 
+#include <cstddef>
 #include <memory>
 #include <span>
 #include <string_view>
@@ -16,6 +17,14 @@ class HostEnumerator {
     virtual ~HostEnumerator() = default;
     // Stores the next member in `member` and returns true, or returns false at the end.
     virtual bool next(Value& member) = 0;
+
+    // What the walk keeps alive besides itself, so that a server can bound what one client
+    // holds: `bytes` in one `block`, which walks that started alike may share.
+    struct Footprint {
+        const void* block = nullptr;
+        std::size_t bytes = 0;
+    };
+    virtual Footprint footprint() const { return {}; }
 };
 
 // An object of the editor's automation server, reached late-bound by member name. Every

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 namespace tagwright::standin {
@@ -42,16 +43,24 @@ void Box::include(const Box& other) {
     }
 }
 
+double BoardScene::turnOf(const TextData& text) {
+    return std::fmod(text.rotation, 360.0);
+}
+
 Box BoardScene::textBox(const TextData& text) {
     const double h = std::abs(text.height);
     const double w =
         glyphWidth * h * static_cast<double>(std::max<std::size_t>(1, text.text.size()));
-    const double angle = text.rotation * std::numbers::pi / 180;
+    const double angle = turnOf(text) * std::numbers::pi / 180;
     const double c = std::cos(angle), s = std::sin(angle);
     Box box;
     // From the baseline's start; descenders reach a quarter of the height below it.
     for (const auto& [u, v] : {std::pair{0.0, -0.25 * h}, {w, -0.25 * h}, {0.0, h}, {w, h}}) {
-        box.include(text.x + u * c - v * s, text.y + u * s + v * c);
+        const double x = text.x + u * c - v * s, y = text.y + u * s + v * c;
+        if (!std::isfinite(x) || !std::isfinite(y)) {
+            return {};
+        }
+        box.include(x, y);
     }
     return box;
 }
@@ -104,14 +113,22 @@ BoardScene::BoardScene(std::shared_ptr<Design> design) : design_(std::move(desig
 
     // Cells about square, as many as the points need.
     grid_.area = bounds_;
-    const double width = std::max(bounds_.width(), 1e-9), height = std::max(bounds_.height(), 1e-9);
+    // A board that spans more than a double holds (points near both ends of its range) is
+    // gridded as if it spanned the largest one: cells stay finite, and what lies past them
+    // is filed in the edge cells.
+    const auto extent = [](double e) {
+        return std::clamp(e, 1e-9, std::numeric_limits<double>::max());
+    };
+    const double width = extent(bounds_.width()), height = extent(bounds_.height());
     const double cells =
         std::max(1.0, static_cast<double>(pins_.size() + d.vias.size()) / itemsPerCell);
-    const double side = std::sqrt(width * height / cells);
-    grid_.columns =
-        std::clamp(static_cast<std::int32_t>(std::ceil(width / side)), 1, maxCellsPerSide);
-    grid_.rows =
-        std::clamp(static_cast<std::int32_t>(std::ceil(height / side)), 1, maxCellsPerSide);
+    const double side = std::sqrt(width / cells * height);
+    const auto cellsAcross = [&](double e) {
+        const double n = std::ceil(e / side);
+        return n >= 1 ? static_cast<std::int32_t>(std::min(n, double{maxCellsPerSide})) : 1;
+    };
+    grid_.columns = cellsAcross(width);
+    grid_.rows = cellsAcross(height);
     grid_.cellWidth = width / grid_.columns;
     grid_.cellHeight = height / grid_.rows;
 
@@ -143,19 +160,19 @@ BoardScene::BoardScene(std::shared_ptr<Design> design) : design_(std::move(desig
 
 void BoardScene::Grid::span(const Box& box, std::int32_t& c0, std::int32_t& r0, std::int32_t& c1,
                             std::int32_t& r1) const {
-    // Whatever lies outside the grid is filed in its edge cells, and found there.
-    const auto column = [&](double x) {
-        const double c = std::floor((x - area.left) / cellWidth);
-        return static_cast<std::int32_t>(std::clamp(c, 0.0, static_cast<double>(columns - 1)));
+    // Whatever lies outside the grid is filed in its edge cells, and found there; so is what
+    // lies at no finite place at all, which no query finds since it intersects nothing.
+    const auto cell = [](double offset, double size, std::int32_t count) {
+        const double at = std::floor(offset / size);
+        if (!(at >= 0)) {
+            return std::int32_t{0};
+        }
+        return at < count - 1 ? static_cast<std::int32_t>(at) : count - 1;
     };
-    const auto row = [&](double y) {
-        const double r = std::floor((y - area.bottom) / cellHeight);
-        return static_cast<std::int32_t>(std::clamp(r, 0.0, static_cast<double>(rows - 1)));
-    };
-    c0 = column(box.left);
-    c1 = column(box.right);
-    r0 = row(box.bottom);
-    r1 = row(box.top);
+    c0 = cell(box.left - area.left, cellWidth, columns);
+    c1 = cell(box.right - area.left, cellWidth, columns);
+    r0 = cell(box.bottom - area.bottom, cellHeight, rows);
+    r1 = cell(box.top - area.bottom, cellHeight, rows);
 }
 
 template <class BoxOf>
@@ -189,8 +206,12 @@ void BoardScene::fileStatic(std::size_t count, const BoxOf& boxOf,
 }
 
 void BoardScene::fileText(std::uint32_t index) {
+    const Box box = textBox(*texts_[index]);
+    if (box.empty()) {
+        return;
+    }
     std::int32_t c0, r0, c1, r1;
-    grid_.span(textBox(*texts_[index]), c0, r0, c1, r1);
+    grid_.span(box, c0, r0, c1, r1);
     for (std::int32_t r = r0; r <= r1; ++r) {
         for (std::int32_t c = c0; c <= c1; ++c) {
             textCells_[static_cast<std::size_t>(r) * static_cast<std::size_t>(grid_.columns) +

@@ -13,7 +13,8 @@ namespace tagwright::standin {
 struct Box {
     double left = 0, bottom = 0, right = -1, top = -1;
 
-    bool empty() const { return right < left || top < bottom; }
+    // A box with an edge at no finite place (NaN fails both tests) is empty too.
+    bool empty() const { return !(left <= right && bottom <= top); }
     double width() const { return right - left; }
     double height() const { return top - bottom; }
     void include(double x, double y);
@@ -53,8 +54,12 @@ class BoardScene {
     double padSize() const { return padSize_; }
     // Everything on the board, texts included: what "fit" shows.
     Box bounds() const { return bounds_; }
-    // An estimate of the box a text covers, wide enough for its characters and rotation.
+    // An estimate of the box a text covers, wide enough for its characters and rotation;
+    // empty for a text too large for any finite box, which is then kept but never shown.
     static Box textBox(const host::memory::TextData& text);
+    // The text's rotation within one turn: a rotation of 6e307 degrees is still a direction,
+    // though the radians it makes are not finite.
+    static double turnOf(const host::memory::TextData& text);
 
     // What lies in `area` (or may: boxes are filed by the cells they touch), each once.
     struct InView {

@@ -39,6 +39,25 @@ constexpr int namePx = 10;
 constexpr double fitFill = 0.92;
 // A selection of one pin is shown this many pads wide.
 constexpr double smallestShownPads = 8;
+// Qt turns pixel coordinates into ints in places, and a glyph or ring far larger than any
+// window shows nothing one could read: beyond these, shapes are cut at the window's edge and
+// texts and rings are left out.
+constexpr double offWindowPx = 16;
+constexpr double largestGlyphPx = 32767;
+constexpr double largestRingPx = 32767;
+
+// The rectangle between two screen points, cut to the window and a margin around it.
+QRectF cutToWindow(QPointF a, QPointF b, QSize window) {
+    const auto cut = [](double v, int size) {
+        return !(v > -offWindowPx) ? -offWindowPx : std::min(v, size + offWindowPx);
+    };
+    return QRectF(QPointF(cut(a.x(), window.width()), cut(a.y(), window.height())),
+                  QPointF(cut(b.x(), window.width()), cut(b.y(), window.height())));
+}
+
+bool finite(QPointF p) {
+    return std::isfinite(p.x()) && std::isfinite(p.y());
+}
 
 QString toQString(const std::u16string& text) {
     return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
@@ -93,10 +112,14 @@ void BoardView::designChanged(const DesignChange& change) {
             newTexts_.push_back(change.text);
             const Box box = BoardScene::textBox(*change.text);
             // A frame and antialiasing reach a little past the text itself.
-            const QRect shown = QRectF(toScreen(box.left, box.top), toScreen(box.right, box.bottom))
-                                    .toAlignedRect()
-                                    .adjusted(-3, -3, 3, 3) &
-                                rect();
+            QRect shown;
+            if (!box.empty()) {
+                shown = cutToWindow(toScreen(box.left, box.top), toScreen(box.right, box.bottom),
+                                    size())
+                            .toAlignedRect()
+                            .adjusted(-3, -3, 3, 3) &
+                        rect();
+            }
             if (!shown.isEmpty()) {
                 newTextArea_ += shown;
                 // A region of many pieces costs more to paint than the box around them.
@@ -157,9 +180,11 @@ void BoardView::zoomTo(const Box& area) {
     }
     const double least = scene_ ? smallestShownPads * scene_->padSize() : 1;
     const double w = std::max(area.width(), least), h = std::max(area.height(), least);
-    scale_ = fitFill * std::min(std::max(1, width()) / w, std::max(1, height()) / h);
-    centreX_ = (area.left + area.right) / 2;
-    centreY_ = (area.bottom + area.top) / 2;
+    scale_ = std::clamp(fitFill * std::min(std::max(1, width()) / w, std::max(1, height()) / h),
+                        1e-9, 1e9);
+    // Halved first: the sum of two edges near the end of a double's range is not finite.
+    centreX_ = area.left / 2 + area.right / 2;
+    centreY_ = area.bottom / 2 + area.top / 2;
     fitted_ = false;
     viewChanged();
 }
@@ -289,8 +314,8 @@ void BoardView::drawBoard(QPainter& painter, const Box& area) {
         const auto& component = scene_->components()[i];
         const int selected =
             d.components[static_cast<std::size_t>(component.index)].selected ? 1 : 0;
-        const QRectF box(toScreen(component.box.left, component.box.top),
-                         toScreen(component.box.right, component.box.bottom));
+        const QRectF box = cutToWindow(toScreen(component.box.left, component.box.top),
+                                       toScreen(component.box.right, component.box.bottom), size());
         outlines[selected].push_back(box);
         if (std::max(box.width(), box.height()) >= smallestNamedPartPx) {
             painter.setPen(selected ? selectionColour : componentName);
@@ -313,7 +338,8 @@ void BoardView::drawBoard(QPainter& painter, const Box& area) {
         const QPointF at = toScreen(pin.x, pin.y);
         const int selected = scene_->isSelected(pin) ? 1 : 0;
         if (padPx >= smallestPadPx) {
-            pads[selected].emplace_back(at.x() - half, at.y() - half, 2 * half, 2 * half);
+            pads[selected].push_back(
+                cutToWindow(at - QPointF(half, half), at + QPointF(half, half), size()));
         } else {
             dots[selected].push_back(at);
         }
@@ -338,8 +364,13 @@ void BoardView::drawBoard(QPainter& painter, const Box& area) {
                 continue;
             }
             const QPointF at = toScreen(d.vias[v].x, d.vias[v].y);
+            if (!finite(at)) {
+                continue;
+            }
             if (padPx >= smallestPadPx) {
-                painter.drawEllipse(at, ring, ring);
+                if (ring <= largestRingPx) {
+                    painter.drawEllipse(at, ring, ring);
+                }
             } else {
                 viaDots.push_back(at);
             }
@@ -368,11 +399,15 @@ void BoardView::drawTexts(QPainter& painter, const std::vector<const TextData*>&
         const bool label = maintenance::isMarkedLabel(text->text);
         const double heightPx = std::abs(text->height) * scale_;
         const QPointF at = toScreen(text->x, text->y);
+        if (!finite(at) || !(heightPx <= largestGlyphPx)) {
+            continue;
+        }
+        const double turn = BoardScene::turnOf(*text);
         // The design turns counter-clockwise with y up; the screen's y points down.
         if (heightPx < smallestGlyphPx) {
             const double length =
                 std::max(1.0, 0.7 * heightPx * static_cast<double>(text->text.size()));
-            const double angle = text->rotation * std::numbers::pi / 180;
+            const double angle = turn * std::numbers::pi / 180;
             strokes[{text->layer, label}].emplace_back(
                 at, at + QPointF(length * std::cos(angle), -length * std::sin(angle)));
             continue;
@@ -380,7 +415,7 @@ void BoardView::drawTexts(QPainter& painter, const std::vector<const TextData*>&
         const QColor colour = layerColour(text->layer);
         painter.save();
         painter.translate(at);
-        painter.rotate(-text->rotation);
+        painter.rotate(-turn);
         const int px = std::max(1, static_cast<int>(std::lround(heightPx)));
         if (px != facePx || label != faceBold) {
             face.setPixelSize(px);

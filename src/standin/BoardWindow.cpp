@@ -117,6 +117,10 @@ BoardWindow::BoardWindow(BoardSession& session, QWidget* parent)
                : answer == QMessageBox::Discard ? Answer::Discard
                                                 : Answer::Cancel;
     };
+    chooseOpen_ = [this] {
+        return QFileDialog::getOpenFileName(this, QStringLiteral("Open a design"), QString(),
+                                            fileFilter);
+    };
 }
 
 void BoardWindow::showDesign(std::shared_ptr<host::memory::Design> design) {
@@ -194,28 +198,38 @@ void BoardWindow::tellFailure(const QString& what, const QString& why) {
                          what + QStringLiteral("\n\n") + why);
 }
 
+std::uint64_t BoardWindow::revision() const {
+    return design_ ? design_->revision : 0;
+}
+
 bool BoardWindow::mayDropEdits() {
-    if (!session_.unsaved()) {
-        return true;
+    // Clients keep editing while the question is up: edits that arrived meanwhile were not
+    // part of what the user answered about, and are asked about in turn.
+    for (std::optional<std::uint64_t> answered; session_.unsaved() && revision() != answered;) {
+        answered = revision();
+        switch (ask_()) {
+        case Answer::Save:
+            if (!save()) {
+                return false;
+            }
+            break;
+        case Answer::Discard:
+            break;
+        case Answer::Cancel:
+            return false;
+        }
     }
-    switch (ask_()) {
-    case Answer::Save:
-        return save();
-    case Answer::Discard:
-        return true;
-    case Answer::Cancel:
-        break;
-    }
-    return false;
+    return true;
 }
 
 void BoardWindow::open() {
     if (!mayDropEdits()) {
         return;
     }
-    const QString chosen =
-        QFileDialog::getOpenFileName(this, QStringLiteral("Open a design"), QString(), fileFilter);
-    if (chosen.isEmpty()) {
+    // So does the file dialog keep them editing.
+    const std::uint64_t answered = revision();
+    const QString chosen = chooseOpen_();
+    if (chosen.isEmpty() || (revision() != answered && !mayDropEdits())) {
         return;
     }
     try {

@@ -49,6 +49,8 @@ class BoardWindow : public QMainWindow {
     BoardView& view() { return *view_; }
     // The question asked before unsaved edits would be lost; tests answer it themselves.
     void setQuestion(std::function<Answer()> ask) { ask_ = std::move(ask); }
+    // The file dialog of Open (empty: none chosen); tests choose themselves.
+    void setOpenDialog(std::function<QString()> choose) { chooseOpen_ = std::move(choose); }
 
     void open();
     bool save();
@@ -60,6 +62,7 @@ class BoardWindow : public QMainWindow {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    std::uint64_t revision() const;
     void showTitle();
     void showCounts();
     void showPointer(double x, double y);
@@ -74,6 +77,7 @@ class BoardWindow : public QMainWindow {
     QLabel* unit_;
     QListWidget* legend_;
     std::function<Answer()> ask_;
+    std::function<QString()> chooseOpen_;
     // The counts follow a run a few times a second: text set anew lays the status bar out
     // anew, which would cost more than the board's own repaints.
     QTimer countsTimer_;

@@ -5,6 +5,7 @@
 #include "host/memory/DesignFile.h"
 #include "host/memory/MemoryHost.h"
 #include "standin/BoardWindow.h"
+#include "standin/DisplayProbe.h"
 #include "standin/SessionKeeper.h"
 #include "standin/StandinApplication.h"
 
@@ -79,13 +80,6 @@ void complain(const std::string& line) {
     std::cerr << "editor-standin: " << line << std::endl;
 }
 
-// Whether Qt has a screen to open a window on; asked before the application exists, since
-// a window-capable application ends the program when it finds none.
-bool displayAvailable() {
-    return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY") ||
-           std::getenv("QT_QPA_PLATFORM");
-}
-
 bool wantsHeadless(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--headless") == 0) {
@@ -123,7 +117,7 @@ class EditorSession : public standin::BoardSession {
 
 int main(int argc, char** argv) {
     bool headless = wantsHeadless(argc, argv);
-    if (!headless && !displayAvailable()) {
+    if (!headless && !standin::displayAvailable()) {
         complain("no display to show the board on; serving without a window (--headless)");
         headless = true;
     }

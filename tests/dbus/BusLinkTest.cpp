@@ -209,6 +209,7 @@ TEST_F(BusLinkTest, WalksDroppedObjectsAndLeavingClientsLeaveNothingBehind) {
     }
     settle();
     EXPECT_EQ(server.load()->heldIds(), 0u);
+    EXPECT_EQ(server.load()->heldBytes(), 0u);
 
     {
         auto other = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "leaving");

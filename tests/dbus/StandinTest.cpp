@@ -1,5 +1,6 @@
 #include "host/Attach.h"
 #include "host/Failure.h"
+#include "host/Text.h"
 #include "host/dbus/BusClient.h"
 #include "host/memory/BoardGenerator.h"
 #include "host/memory/DesignFile.h"
@@ -8,6 +9,7 @@
 #include <QDBusConnectionInterface>
 #include <QDir>
 #include <QFile>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
@@ -17,6 +19,7 @@
 #include <csignal>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -29,6 +32,17 @@ namespace {
 const char design[] = R"({ "unit": 2, "layers": ["Top"], "board": { "kept": "as read" },
   "texts": [ { "text": "{OLD}", "layer": 1, "x": 0, "y": 0, "height": 15, "lineWidth": 1,
                "rotation": 0, "locked": true } ] })";
+
+// The resident memory of a process in kB, or -1.
+int residentKb(qint64 process) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(process));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toInt();
+    return -1;
+}
 
 class StandinTest : public ::testing::Test {
   protected:
@@ -94,6 +108,56 @@ TEST_F(StandinTest, BadDesignFilesAreRefusedNamingFileAndField) {
         EXPECT_EQ(read(path), QByteArray(content)) << "the file was written";
         EXPECT_THROW(attachRunningEditor(), Failure) << "something is served";
     }
+}
+
+// Without a display it can open, the editor serves without a window instead of ending.
+TEST_F(StandinTest, ServesWithoutAWindowWhereNoDisplayOpens) {
+    const std::vector<std::pair<const char*, QStringList>> cases = {
+        {"none named", {}},
+        {"a display that is not there", {"DISPLAY=:79"}},
+        {"X asked for by name", {"DISPLAY=:79", "QT_QPA_PLATFORM=xcb"}},
+    };
+    for (const auto& [what, settings] : cases) {
+        SCOPED_TRACE(what);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(QLatin1String(name));
+        for (const QString& setting : settings)
+            environment.insert(setting.section(QLatin1Char('='), 0, 0),
+                               setting.section(QLatin1Char('='), 1));
+        StandinProcess standin({write(design)}, environment);
+        ASSERT_TRUE(standin.waitUntilServing()) << standin.errors().toStdString();
+        EXPECT_TRUE(standin.errors().contains(QLatin1String("without a window")));
+        EXPECT_EQ(attachRunningEditor().activeDocument().layerName(1), u"Top");
+        standin.sendSignal(SIGTERM);
+        EXPECT_EQ(standin.waitForExit(), 0) << standin.errors().toStdString();
+    }
+}
+
+// Texts too large for the board window, from the file and from a client, are served and saved
+// while the window shows the rest.
+TEST_F(StandinTest, TextsTooLargeToShowAreServedAndSaved) {
+    const std::string huge = "6" + std::string(307, '0');
+    const std::string content =
+        R"({ "unit": 2, "layers": ["Top"], "texts": [ { "text": "{TURNED}", "layer": 1, "x": 0,
+        "y": 0, "height": 15, "lineWidth": 1, "rotation": )" +
+        huge + R"( }, { "text": "{TALL}", "layer": 1, "x": 0, "y": 0, "height": 1e308,
+        "lineWidth": 1, "rotation": 0 } ] })";
+    const QString path = write(content.c_str());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    StandinProcess standin({path}, environment);
+    ASSERT_TRUE(standin.waitUntilServing()) << standin.errors().toStdString();
+    const HostApplication application = attachRunningEditor();
+    application.activeDocument().addText({u"{WIDE}", 1, 0, 0, 1e308, 1, 1e308});
+    QThread::msleep(200); // the window repaints with it
+    application.call(u"Quit");
+    EXPECT_EQ(standin.waitForExit(), 0) << standin.errors().toStdString();
+    const auto saved = memory::loadDesign(path.toStdString());
+    ASSERT_EQ(saved.liveTextCount(), 3u);
+    EXPECT_EQ(saved.texts[0]->rotation, 6e307);
+    EXPECT_EQ(saved.texts[1]->height, 1e308);
+    EXPECT_EQ(saved.texts[2]->text, u"{WIDE}");
 }
 
 // The first editor serves on, with no document open, and writes nothing when it ends.
@@ -245,15 +309,6 @@ TEST_F(StandinTest, OpenWalksDoNotGrowTheEditorWithTheDesign) {
                        path.toStdString());
     StandinProcess standin({path});
     ASSERT_TRUE(standin.waitUntilServing()) << standin.errors().toStdString();
-    const auto residentKb = [&] {
-        QFile status(QStringLiteral("/proc/%1/status").arg(standin.processId()));
-        if (!status.open(QIODevice::ReadOnly))
-            return -1;
-        for (const QByteArray& line : status.readAll().split('\n'))
-            if (line.startsWith("VmRSS:"))
-                return line.mid(6).trimmed().split(' ').value(0).toInt();
-        return -1;
-    };
     const HostDocument document = attachRunningEditor().activeDocument();
     const ObjectRef texts = document.texts().object();
     std::vector<std::unique_ptr<HostEnumerator>> walks;
@@ -268,11 +323,61 @@ TEST_F(StandinTest, OpenWalksDoNotGrowTheEditorWithTheDesign) {
         document.unit(); // the releases have landed once this is answered
     };
     openWalks(10);
-    const int before = residentKb();
+    const int before = residentKb(standin.processId());
     openWalks(1000);
-    const int after = residentKb();
+    const int after = residentKb(standin.processId());
     ASSERT_GT(before, 0);
     EXPECT_LT(after - before, 30 * 1024) << before << " kB before, " << after << " kB after";
+}
+
+// Walks with a change between them each keep a snapshot of their own: one client holding
+// them fails once it holds its share, and the others are served as before. 1,000 such walks
+// once took the editor from 22 MB to 186 MB.
+TEST_F(StandinTest, WhatOneClientHoldsIsBoundedInBytes) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer holds freed memory back; the footprint says nothing";
+#endif
+    const QString path = dir.filePath(QStringLiteral("labelled.json"));
+    memory::saveDesign(memory::generateBoard({.components = 1, .texts = 10000}),
+                       path.toStdString());
+    StandinProcess standin({path});
+    ASSERT_TRUE(standin.waitUntilServing()) << standin.errors().toStdString();
+    const int before = residentKb(standin.processId());
+    auto greedy = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "greedy");
+    {
+        const HostDocument document =
+            HostApplication(dbus::connectToEditor(greedy)).activeDocument();
+        const ObjectRef texts = document.texts().object();
+        std::vector<std::unique_ptr<HostEnumerator>> walks;
+        std::optional<Failure> refused;
+        std::size_t added = 0;
+        for (int i = 0; i < 1000 && !refused; ++i) {
+            try {
+                document.addText({u"{GND}", 1, 0, 0, 15, 1, 0});
+                ++added;
+                walks.push_back(texts->enumerate());
+                Value member;
+                ASSERT_TRUE(walks.back()->next(member));
+            } catch (const Failure& failure) {
+                refused = failure;
+            }
+        }
+        const int after = residentKb(standin.processId());
+        EXPECT_LT(after - before, 100 * 1024) << before << " kB before, " << after << " kB after";
+        ASSERT_TRUE(refused) << "1,000 walks held";
+        EXPECT_NE(toUtf8(refused->description()).find("release"), std::string::npos)
+            << toUtf8(refused->description());
+
+        std::size_t walked = 0;
+        attachRunningEditor().activeDocument().texts().forEach([&](const ObjectRef&) { ++walked; });
+        EXPECT_EQ(walked, 10000 + added) << "another client walks them all";
+
+        walks.clear();
+        document.unit(); // the releases have landed once this is answered
+        Value member;
+        EXPECT_TRUE(texts->enumerate()->next(member)) << "what it let go of counts no more";
+    }
+    QDBusConnection::disconnectFromBus(QStringLiteral("greedy"));
 }
 
 } // namespace

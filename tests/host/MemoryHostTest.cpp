@@ -134,6 +134,26 @@ TEST(MemoryHost, CallsThatCannotWorkFailWithTheirNumbers) {
     EXPECT_EQ(host.design->texts.size(), 2u) << "a refused AddText adds nothing";
 }
 
+TEST(MemoryHost, AnUnknownMemberIsQuotedNoLongerThanNeeded) {
+    test::TestHost host;
+    const std::u16string prefix = u"对象不支持该属性或方法: ";
+    const std::u16string forty(40, u'x'), pair = u"\U0001F600";
+    const std::pair<std::u16string, std::u16string> cases[] = {
+        {u"Colour", u"Colour"},
+        {forty, forty},
+        {std::u16string(1'000'000, u'x'), forty + u"…"},
+        {std::u16string(39, u'x') + pair + u"y", std::u16string(39, u'x') + u"…"},
+    };
+    for (const auto& [member, shown] : cases) {
+        try {
+            host.document.get(member);
+            ADD_FAILURE() << "an unknown member was answered";
+        } catch (const host::Failure& failure) {
+            EXPECT_EQ(failure.description(), prefix + shown) << host::toUtf8(shown);
+        }
+    }
+}
+
 TEST(MemoryHost, PinReadsMatchTheDesign) {
     test::TestHost host;
     host::HostCollection pins = host::HostComponent(host.document.components().item(u"U1")).pins();

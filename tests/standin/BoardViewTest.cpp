@@ -66,11 +66,11 @@ class FakeSession : public standin::BoardSession {
         dirty = false;
     }
     void saveAs(const std::filesystem::path&) override { save(); }
-    void open(const std::filesystem::path&) override {}
+    void open(const std::filesystem::path&) override { ++opens; }
     void end() override { ++ends; }
 
     bool dirty = false, failSave = false;
-    int saves = 0, ends = 0;
+    int saves = 0, ends = 0, opens = 0;
 };
 
 class BoardViewTest : public ::testing::Test {
@@ -120,6 +120,67 @@ TEST(BoardScene, FindsEachThingOnceWhereItLies) {
     const auto n = scene.counts();
     EXPECT_EQ((std::vector{n.components, n.pins, n.vias, n.texts, n.labels}),
               (std::vector<std::size_t>{2, 6, 3, 3, 2}));
+}
+
+// Sizes near the end of a double's range, as a design file or any client may give them: the
+// texts stay in the design and its counts, the board is drawn, and whatever can be placed on
+// it is found where it lies.
+struct HugeText {
+    const char* what;
+    double x, y, height, rotation;
+    bool placeable;
+};
+const HugeText hugeTexts[] = {
+    {"height 1e308", 60, 60, 1e308, 0, false},
+    {"rotation 6e307", 60, 60, 15, 6e307, true},
+    {"rotation 1e308", 60, 60, 15, 1e308, true},
+    {"both", 60, 60, 1e308, 1e308, false},
+    {"far off", 1.7e308, -1.7e308, 15, 0, true},
+};
+
+TEST(BoardScene, TextsTooLargeForTheGridAreKeptAndFoundWherePlaceable) {
+    for (const HugeText& t : hugeTexts) {
+        SCOPED_TRACE(t.what);
+        auto design = smallDesign();
+        const auto text = std::make_shared<host::memory::TextData>(
+            host::memory::TextData{.text = u"{HUGE}", .x = t.x, .y = t.y, .height = t.height,
+                                   .rotation = t.rotation, .extra = {}});
+        design->texts.push_back(text);
+        for (const bool fromFile : {true, false}) {
+            BoardScene scene(fromFile ? design : smallDesign());
+            if (!fromFile) {
+                scene.textAdded(text);
+            }
+            EXPECT_EQ(scene.counts().texts, 4u);
+            BoardScene::InView found;
+            constexpr double most = std::numeric_limits<double>::max();
+            // The bounds are those of the design the scene was made from.
+            const Box shown = fromFile ? scene.bounds() : Box{t.x, t.y, t.x, t.y};
+            for (const Box& area :
+                 {shown, Box{t.x - 1, t.y - 1, t.x + 1, t.y + 1}, Box{-most, -most, most, most}}) {
+                scene.query(area, found);
+                EXPECT_EQ(std::ranges::count(found.texts, 3u), t.placeable ? 1 : 0);
+            }
+        }
+    }
+}
+
+TEST_F(BoardViewTest, TextsTooLargeToDrawLeaveTheBoardDrawable) {
+    for (const HugeText& t : hugeTexts) {
+        SCOPED_TRACE(t.what);
+        document().addText({u"{HUGE}", 1, t.x, t.y, t.height, 1, t.rotation});
+        pumpFor(2 * BoardView::minRepaintGapMs);
+        for (const double zoom : {1.0, 1e6, 1e-6}) {
+            view().zoomAt({400, 300}, zoom);
+            view().grab();
+        }
+        view().fit();
+        view().grab();
+        view().panBy({40, 40});
+        view().grab();
+    }
+    EXPECT_EQ(view().scene()->counts().texts, 3 + std::size(hugeTexts));
+    EXPECT_EQ(design->liveTextCount(), 3 + std::size(hugeTexts));
 }
 
 TEST_F(BoardViewTest, DrawsEveryPinViaAndText) {
@@ -245,12 +306,16 @@ TEST_F(BoardViewTest, UnsavedEditsAreAskedAboutBeforeQuitting) {
         BoardWindow::Answer answer;
         bool failSave;
         int saves, ends;
+        bool editWhileAsked = false;
+        int asks = 1;
     };
     const Case cases[] = {
         {BoardWindow::Answer::Cancel, false, 0, 0},
         {BoardWindow::Answer::Discard, false, 0, 1},
         {BoardWindow::Answer::Save, false, 1, 1},
         {BoardWindow::Answer::Save, true, 1, 0}, // a save that fails keeps the editor open
+        // A client's edit that came while the question was up was not what the user dropped.
+        {BoardWindow::Answer::Discard, false, 0, 1, true, 2},
     };
     for (const Case& c : cases) {
         session = FakeSession();
@@ -258,6 +323,9 @@ TEST_F(BoardViewTest, UnsavedEditsAreAskedAboutBeforeQuitting) {
         session.failSave = c.failSave;
         int asked = 0;
         window.setQuestion([&] {
+            if (c.editWhileAsked && asked == 0) {
+                document().addText({u"{LATE}", 1, 0, 0, 15, 1, 0});
+            }
             ++asked;
             return c.answer;
         });
@@ -268,7 +336,7 @@ TEST_F(BoardViewTest, UnsavedEditsAreAskedAboutBeforeQuitting) {
             }
         });
         window.close();
-        EXPECT_EQ(asked, 1);
+        EXPECT_EQ(asked, c.asks);
         EXPECT_EQ(session.saves, c.saves);
         EXPECT_EQ(session.ends, c.ends);
         window.show();
@@ -280,6 +348,51 @@ TEST_F(BoardViewTest, UnsavedEditsAreAskedAboutBeforeQuitting) {
     });
     window.close();
     EXPECT_EQ(session.ends, 1);
+}
+
+// A client's edits that arrive while Open's question or file dialog is up are asked about
+// before the design they went into is replaced.
+TEST_F(BoardViewTest, OpenAsksAgainAboutEditsMadeWhileChoosingTheFile) {
+    using A = BoardWindow::Answer;
+    struct Case {
+        const char* what;
+        bool unsavedBefore, editWhileChoosing;
+        std::vector<A> answers;
+        int saves, opens;
+        bool editWhileAsked = false;
+    };
+    const Case cases[] = {
+        {"nothing to ask", false, false, {}, 0, 1},
+        {"saved first, no edits meanwhile", true, false, {A::Save}, 1, 1},
+        {"edits meanwhile, kept", false, true, {A::Cancel}, 0, 0},
+        {"edits meanwhile, dropped", false, true, {A::Discard}, 0, 1},
+        {"discarded, then edits meanwhile kept", true, true, {A::Discard, A::Cancel}, 0, 0},
+        {"saved, then edits meanwhile saved", true, true, {A::Save, A::Save}, 2, 1},
+        {"edits while asked, kept", true, false, {A::Discard, A::Cancel}, 0, 0, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        session = FakeSession();
+        session.dirty = c.unsavedBefore;
+        std::size_t asked = 0;
+        window.setQuestion([&] {
+            if (c.editWhileAsked && asked == 0) {
+                document().addText({u"{LATE}", 1, 0, 0, 15, 1, 0});
+            }
+            return asked < c.answers.size() ? c.answers[asked++] : A::Cancel;
+        });
+        window.setOpenDialog([&] {
+            if (c.editWhileChoosing) {
+                document().addText({u"{LATE}", 1, 0, 0, 15, 1, 0});
+                session.dirty = true;
+            }
+            return QStringLiteral("other.json");
+        });
+        window.open();
+        EXPECT_EQ(asked, c.answers.size());
+        EXPECT_EQ(session.saves, c.saves);
+        EXPECT_EQ(session.opens, c.opens);
+    }
 }
 
 TEST_F(BoardViewTest, TitleIsTheFileNameMarkedWhileUnsaved) {

@@ -15,8 +15,11 @@ namespace tagwright::host::dbus {
 
 namespace {
 
-// A client that never releases would otherwise grow the server without bound.
-constexpr std::size_t maxIdsPerClient = 1'000'000;
+// A client that never releases would otherwise grow the server without bound: by the objects
+// it holds, and by the snapshot each walk keeps, which differs from walk to walk when the
+// design changes between them. An object costs about this much with its table entry.
+constexpr std::size_t maxBytesPerClient = std::size_t{64} << 20;
+constexpr std::size_t bytesPerObject = 128;
 constexpr quint32 maxBatch = 1024;
 constexpr int automationError = 440;
 constexpr std::int32_t editorGone = 462;
@@ -117,6 +120,15 @@ std::size_t BusServer::heldIds() const {
     return held;
 }
 
+std::size_t BusServer::heldBytes() const {
+    std::lock_guard lock(mutex_);
+    std::size_t held = 0;
+    for (const auto& [name, client] : clients_) {
+        held += client.bytes;
+    }
+    return held;
+}
+
 std::size_t BusServer::clientCount() const {
     std::lock_guard lock(mutex_);
     return clients_.size();
@@ -184,19 +196,16 @@ QDBusMessage BusServer::dispatch(const QDBusMessage& message, const QDBusConnect
         throw InvalidCall{QStringLiteral("unknown interface %1").arg(message.interface())};
     }
     Client& client = clientFor(message.service(), connection);
-    Table& table = client.objects;
     const QString& member = message.member();
     if (member == QLatin1String("Release")) {
         expectSignature(message, QLatin1String("at"));
-        release(message.arguments()[0], table);
+        release(message.arguments()[0], client);
         return message.createReply();
     }
     if (member == QLatin1String("Abandon")) {
         expectSignature(message, QLatin1String(""));
         for (const ObjectId id : std::exchange(client.lastReply, {})) {
-            if (id != applicationId) {
-                table.erase(id);
-            }
+            drop(client, id);
         }
         return message.createReply();
     }
@@ -204,25 +213,35 @@ QDBusMessage BusServer::dispatch(const QDBusMessage& message, const QDBusConnect
     client.lastReply.clear();
     handing_.clear();
     QDBusMessage reply;
-    if (member == QLatin1String("Invoke")) {
-        expectSignature(message, QLatin1String("tsiavat"));
-        reply = invoke(message, table);
-    } else if (member == QLatin1String("Enumerate")) {
-        expectSignature(message, QLatin1String("tu"));
-        reply = enumerate(message, table);
-    } else if (member == QLatin1String("Next")) {
-        expectSignature(message, QLatin1String("tu"));
-        reply = next(message, table);
-    } else {
-        throw InvalidCall{QStringLiteral("unknown method %1").arg(member)};
+    try {
+        if (member == QLatin1String("Invoke")) {
+            expectSignature(message, QLatin1String("tsiavat"));
+            reply = invoke(message, client);
+        } else if (member == QLatin1String("Enumerate")) {
+            expectSignature(message, QLatin1String("tu"));
+            reply = enumerate(message, client);
+        } else if (member == QLatin1String("Next")) {
+            expectSignature(message, QLatin1String("tu"));
+            reply = next(message, client);
+        } else {
+            throw InvalidCall{QStringLiteral("unknown method %1").arg(member)};
+        }
+    } catch (...) {
+        // A failed call tells the client none of the ids it had been given, so it could
+        // never release them.
+        for (const ObjectId unseen : handing_) {
+            drop(client, unseen);
+        }
+        throw;
     }
     client.lastReply = std::move(handing_);
     return reply;
 }
 
-QDBusMessage BusServer::invoke(const QDBusMessage& message, Table& table) {
+QDBusMessage BusServer::invoke(const QDBusMessage& message, Client& client) {
     const QVariantList in = message.arguments();
-    release(in[4], table);
+    release(in[4], client);
+    Table& table = client.objects;
     const ObjectRef target = entryFor(table, in[0].toULongLong()).object;
     if (!target) {
         throw InvalidCall{QStringLiteral("object %1 is an enumerator").arg(in[0].toULongLong())};
@@ -243,15 +262,15 @@ QDBusMessage BusServer::invoke(const QDBusMessage& message, Table& table) {
     }
     const Value result = target->invoke(toU16(in[1].toString()), static_cast<CallKind>(kind), args);
     const QVariant out = encodeValue(result, [&](const ObjectRef& object) {
-        return hold(table, {object, {}});
+        return hold(client, {object, {}});
     });
     return message.createReply(QVariant::fromValue(QDBusVariant(out)));
 }
 
-QDBusMessage BusServer::enumerate(const QDBusMessage& message, Table& table) {
+QDBusMessage BusServer::enumerate(const QDBusMessage& message, Client& client) {
     const QVariantList in = message.arguments();
     const ObjectId id = in[0].toULongLong();
-    const ObjectRef target = entryFor(table, id).object;
+    const ObjectRef target = entryFor(client.objects, id).object;
     if (!target) {
         throw InvalidCall{QStringLiteral("object %1 is an enumerator").arg(id)};
     }
@@ -261,56 +280,44 @@ QDBusMessage BusServer::enumerate(const QDBusMessage& message, Table& table) {
     }
     QVariantList members;
     // A walk that ends within its first batch needs no id at all.
-    const bool ended = fillBatch(*enumerator, in[1].toUInt(), table, members);
-    const ObjectId walk = ended ? nothingId : hold(table, {{}, std::move(enumerator)});
+    const bool ended = fillBatch(*enumerator, in[1].toUInt(), client, members);
+    const ObjectId walk = ended ? nothingId : hold(client, {{}, std::move(enumerator)});
     return message.createReply(QVariantList{QVariant::fromValue(walk), QVariant(members)});
 }
 
-QDBusMessage BusServer::next(const QDBusMessage& message, Table& table) {
+QDBusMessage BusServer::next(const QDBusMessage& message, Client& client) {
     const QVariantList in = message.arguments();
     const ObjectId id = in[0].toULongLong();
-    HostEnumerator* enumerator = entryFor(table, id).enumerator.get();
+    HostEnumerator* enumerator = entryFor(client.objects, id).enumerator.get();
     if (!enumerator) {
         throw InvalidCall{QStringLiteral("object %1 is not an enumerator").arg(id)};
     }
     QVariantList members;
     // The short batch tells the client the walk is over; it will not release the id.
-    if (fillBatch(*enumerator, in[1].toUInt(), table, members)) {
-        table.erase(id);
+    if (fillBatch(*enumerator, in[1].toUInt(), client, members)) {
+        drop(client, id);
     }
     return message.createReply(QVariant(members));
 }
 
-bool BusServer::fillBatch(HostEnumerator& enumerator, quint32 count, Table& table,
+bool BusServer::fillBatch(HostEnumerator& enumerator, quint32 count, Client& client,
                           QVariantList& members) {
     count = std::min(count, maxBatch);
-    std::vector<ObjectId> held;
-    try {
-        Value member;
-        while (static_cast<quint32>(members.size()) < count) {
-            if (!enumerator.next(member)) {
-                return true;
-            }
-            members.append(encodeValue(member, [&](const ObjectRef& object) {
-                return held.emplace_back(hold(table, {object, {}}));
-            }));
+    Value member;
+    while (static_cast<quint32>(members.size()) < count) {
+        if (!enumerator.next(member)) {
+            return true;
         }
-    } catch (...) {
-        // The client never learns these ids, so it could never release them.
-        for (const ObjectId unseen : held) {
-            table.erase(unseen);
-        }
-        throw;
+        members.append(encodeValue(member, [&](const ObjectRef& object) {
+            return hold(client, {object, {}});
+        }));
     }
     return false;
 }
 
-void BusServer::release(const QVariant& ids, Table& table) {
+void BusServer::release(const QVariant& ids, Client& client) {
     for (const qulonglong id : idList(ids)) {
-        // The application stays reachable for the client's next attach.
-        if (id != applicationId) {
-            table.erase(id);
-        }
+        drop(client, id);
     }
 }
 
@@ -335,14 +342,46 @@ BusServer::Client& BusServer::clientFor(const QString& name, const QDBusConnecti
     return client;
 }
 
-ObjectId BusServer::hold(Table& table, Entry entry) {
-    if (table.size() >= maxIdsPerClient) {
-        throw InvalidCall{QStringLiteral("too many objects held; release some first")};
+ObjectId BusServer::hold(Client& client, Entry entry) {
+    std::size_t bytes = bytesPerObject;
+    const HostEnumerator::Footprint footprint =
+        entry.enumerator ? entry.enumerator->footprint() : HostEnumerator::Footprint{};
+    if (footprint.block && !client.blocks.contains(footprint.block)) {
+        bytes += footprint.bytes;
     }
+    if (client.bytes + bytes > maxBytesPerClient) {
+        throw InvalidCall{QStringLiteral("a client may hold objects and walks of at most %1 MB; "
+                                         "release objects or end walks first")
+                              .arg(maxBytesPerClient >> 20)};
+    }
+    if (footprint.block) {
+        auto& [blockBytes, walks] = client.blocks[footprint.block];
+        blockBytes = footprint.bytes;
+        ++walks;
+        entry.block = footprint.block;
+    }
+    client.bytes += bytes;
     const ObjectId id = nextId_++;
-    table.emplace(id, std::move(entry));
+    client.objects.emplace(id, std::move(entry));
     handing_.push_back(id);
     return id;
+}
+
+void BusServer::drop(Client& client, ObjectId id) {
+    // The application stays reachable for the client's next attach.
+    const auto found = id == applicationId ? client.objects.end() : client.objects.find(id);
+    if (found == client.objects.end()) {
+        return;
+    }
+    client.bytes -= bytesPerObject;
+    if (const void* block = found->second.block) {
+        auto shared = client.blocks.find(block);
+        if (--shared->second.second == 0) {
+            client.bytes -= shared->second.first;
+            client.blocks.erase(shared);
+        }
+    }
+    client.objects.erase(found);
 }
 
 BusServer::Entry& BusServer::entryFor(Table& table, ObjectId id) {

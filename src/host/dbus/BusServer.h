@@ -32,6 +32,8 @@ class BusServer : public QDBusVirtualObject {
 
     // Ids held by clients, the application's own excepted; safe to ask from any thread.
     std::size_t heldIds() const;
+    // What those ids keep alive, as the server estimates it to bound each client.
+    std::size_t heldBytes() const;
     std::size_t clientCount() const;
 
     // From now on every call gets failure 462, as from an editor that has gone: an editor on
@@ -50,23 +52,30 @@ class BusServer : public QDBusVirtualObject {
     struct Entry {
         ObjectRef object;
         std::unique_ptr<HostEnumerator> enumerator;
+        const void* block = nullptr; // what the walk keeps alive, counted in its client's bytes
     };
     using Table = std::unordered_map<ObjectId, Entry>;
     struct Client {
         Table objects;
         std::vector<ObjectId> lastReply; // ids handed out by the latest reply
+        // What the held objects and walks cost, an estimate that counts each shared block
+        // once: the bytes of each block and how many walks keep it.
+        std::size_t bytes = 0;
+        std::unordered_map<const void*, std::pair<std::size_t, std::size_t>> blocks;
     };
 
     QDBusMessage dispatch(const QDBusMessage& message, const QDBusConnection& connection);
-    QDBusMessage invoke(const QDBusMessage& message, Table& table);
-    QDBusMessage enumerate(const QDBusMessage& message, Table& table);
-    QDBusMessage next(const QDBusMessage& message, Table& table);
-    void release(const QVariant& ids, Table& table);
+    QDBusMessage invoke(const QDBusMessage& message, Client& client);
+    QDBusMessage enumerate(const QDBusMessage& message, Client& client);
+    QDBusMessage next(const QDBusMessage& message, Client& client);
+    void release(const QVariant& ids, Client& client);
     // Up to `count` members of the walk; true when the walk ended before the batch was full.
-    bool fillBatch(HostEnumerator& enumerator, quint32 count, Table& table, QVariantList& members);
+    bool fillBatch(HostEnumerator& enumerator, quint32 count, Client& client,
+                   QVariantList& members);
 
     Client& clientFor(const QString& client, const QDBusConnection& connection);
-    ObjectId hold(Table& table, Entry entry);
+    ObjectId hold(Client& client, Entry entry);
+    void drop(Client& client, ObjectId id);
     Entry& entryFor(Table& table, ObjectId id);
     void clientLeft(const QString& client);
 

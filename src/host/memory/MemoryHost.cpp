@@ -421,6 +421,11 @@ class TextEnumerator : public HostEnumerator {
         }
         return false;
     }
+    // The snapshot may hold the last references to texts deleted since it was taken.
+    Footprint footprint() const override {
+        return {snapshot_.get(),
+                snapshot_->size() * (sizeof(Design::TextList::value_type) + sizeof(TextData))};
+    }
 
   private:
     std::shared_ptr<Design> design_;
