@@ -111,6 +111,53 @@ TEST(DesignFile, BadFilesAreRefusedNamingFileAndField) {
     }
 }
 
+// A refusal quotes only the start of what the parser last read, and says where it stopped,
+// however much that was: messages of megabytes took seconds to make and to show.
+TEST(DesignFile, LongBadTokensAreRefusedWithAShortQuoteAndTheirOffset) {
+    std::string blankLines;
+    for (int i = 0; i < 5 * 1024 * 1024; ++i) {
+        blankLines += " \n\t\r";
+    }
+    struct Case {
+        std::string json;
+        std::string says;
+    };
+    const Case cases[] = {
+        {blankLines + "\x01", "not valid JSON at byte 20971520: "},
+        {"{\"layers\": [\"" + std::string(1 << 20, 'A'),
+         "not valid JSON at byte 1048589, in layers[0]: syntax error while parsing value - "
+         "invalid string: missing closing quote; last read: '\"" +
+             std::string(39, 'A') + "\u2026'"},
+        {"{\"unit\": " + std::string(1 << 20, '7') + "x}",
+         "unit must be a number within the range of a double"},
+        {"{\"board\": [" + blankLines.substr(0, 1 << 16) + "[]," + std::string(1 << 20, ',') + "}",
+         "at byte 65550, in board[1]: syntax error while parsing value - unexpected ','"},
+        {"{\"board\": [" +
+             [] {
+                 std::string runs;
+                 for (int i = 0; i < 1 << 18; ++i) {
+                     runs += "[], \n";
+                 }
+                 return runs;
+             }() +
+             "\x7F",
+         "at byte 1310731, in board[262144]: "},
+        {"{\"" + std::string(1 << 20, 'k') + "\": [1e999]}",
+         "bad.json: " + std::string(40, 'k') + "\u2026[0] must be a number within"},
+    };
+    for (const auto& c : cases) {
+        try {
+            parseDesign(c.json, "bad.json");
+            ADD_FAILURE() << "accepted: " << c.json.substr(0, 80);
+        } catch (const DesignFileError& e) {
+            std::string message = e.what();
+            EXPECT_EQ(message.rfind("bad.json: ", 0), 0u) << message.substr(0, 300);
+            EXPECT_NE(message.find(c.says), std::string::npos) << message.substr(0, 300);
+            EXPECT_LT(message.size(), 300u) << message.substr(0, 300);
+        }
+    }
+}
+
 namespace fs = std::filesystem;
 
 std::string contentOf(const fs::path& path) {
