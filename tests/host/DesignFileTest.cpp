@@ -3,15 +3,22 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <iterator>
 #include <limits>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 using namespace tagwright::host::memory;
 
@@ -196,6 +203,40 @@ TEST(DesignFile, SaveReplacesTheFileWholeAndLeavesNoTemporary) {
 
     EXPECT_THROW(loadDesign(dir.path / "missing.json"), DesignFileError);
     EXPECT_THROW(saveDesign(design, dir.path / "no-such-dir" / "x.json"), DesignFileError);
+}
+
+// Only a regular file is read, and only one of a size a design can have: a device would be
+// read without end, a pipe would wait for a writer for ever.
+TEST(DesignFile, OnlyRegularFilesOfBoundedSizeAreRead) {
+    TemporaryFolder dir;
+    const auto large = dir.path / "large.json";
+    { std::ofstream(large) << "{}"; }
+    fs::resize_file(large, maxDesignFileBytes + 1); // sparse: it takes no room on the disk
+    std::vector<std::pair<fs::path, std::string>> cases = {
+        {dir.path, "is not a regular file"},
+        {large, "is " + std::to_string(maxDesignFileBytes + 1) + " bytes, more than the " +
+                    std::to_string(maxDesignFileBytes) + " a design file may have"},
+    };
+#ifndef _WIN32
+    ASSERT_EQ(::mkfifo((dir.path / "pipe.json").c_str(), 0600), 0);
+    cases.emplace_back(dir.path / "pipe.json", "is not a regular file");
+    cases.emplace_back("/dev/zero", "is not a regular file");
+#endif
+    for (const auto& [path, problem] : cases) {
+        auto load = std::async(std::launch::async, [&path = path]() -> std::string {
+            try {
+                loadDesign(path);
+                return "accepted";
+            } catch (const DesignFileError& e) {
+                return e.what();
+            }
+        });
+        if (load.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            ADD_FAILURE() << path << ": still reading after 10 s";
+            std::ofstream(path) << "{}"; // a writer lets a waiting pipe go
+        }
+        EXPECT_EQ(load.get(), path.string() + ": " + problem);
+    }
 }
 
 // A design kept behind a link, or shared with chosen permissions, stays that way.

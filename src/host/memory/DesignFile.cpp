@@ -1,14 +1,13 @@
 #include "host/memory/DesignFile.h"
 
 #include "host/Text.h"
+#include "host/memory/FileReading.h"
 #include "host/memory/FileReplacement.h"
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <iterator>
 #include <limits>
-#include <sstream>
 #include <string_view>
 #include <system_error>
 #include <unordered_map>
@@ -688,16 +687,7 @@ std::string serializeDesign(const Design& design, const std::string& name) {
 }
 
 Design loadDesign(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw DesignFileError(path.string() + ": cannot be opened for reading");
-    }
-    std::ostringstream content;
-    content << in.rdbuf();
-    if (in.bad()) {
-        throw DesignFileError(path.string() + ": cannot be read");
-    }
-    return parseDesign(content.str(), path.string());
+    return parseDesign(readRegularFile(path, maxDesignFileBytes), path.string());
 }
 
 void saveDesign(const Design& design, const std::filesystem::path& path) {
