@@ -84,6 +84,15 @@ TEST(DesignFile, BadFilesAreRefusedNamingFileAndField) {
         {R"({"nets": [], "components": [{"name": "A"}], "components": [{"name": "B"}]})",
          "components appears twice"},
         {R"({"layers": ["Top"], "layers": []})", "layers appears twice"},
+        // the parser would keep the last of a repeated key
+        {R"({"unit": 2, "layers": [], "unit": 4})", "unit appears twice"},
+        {R"({"nets": [{"name": "A"}, {"name": "B", "selected": true, "name": "C"}]})",
+         "nets[1].name appears twice"},
+        {R"({"components": [{"pins": [{}, {"x": 1, "y": 2, "x": 3}]}]})",
+         "components[0].pins[1].x appears twice"},
+        {R"({"texts": [{"locked": true, "text": "{A}", "locked": false}]})",
+         "texts[0].locked appears twice"},
+        {R"({"board": {"a": {"b": [1, {"c": 1, "c": 1}]}}})", "board.a.b[1].c appears twice"},
         // integers that do not fit their field, however large
         {R"({"unit": 18446744073709551615})", "unit must be a whole number"},
         {R"({"unit": -9223372036854775809})", "unit must be a whole number"},

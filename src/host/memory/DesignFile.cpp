@@ -11,6 +11,7 @@
 #include <string_view>
 #include <system_error>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 namespace tagwright::host::memory {
@@ -249,18 +250,24 @@ class SqueezedBlanks {
 // a failure inside the parser itself (a number too large for a double) can name its field.
 class ParsePosition {
   public:
-    void onEvent(int depth, json::parse_event_t event, const json& parsed) {
+    // False for a key its object already has.
+    bool onEvent(int depth, json::parse_event_t event, const json& parsed) {
         using Event = json::parse_event_t;
         auto level = static_cast<std::size_t>(depth);
         switch (event) {
         case Event::object_start:
         case Event::array_start:
             levels_.resize(level + 1);
-            levels_[level] = {event == Event::array_start, {}, 0};
+            levels_[level] = {event == Event::array_start, {}, 0, {}};
             break;
-        case Event::key:
-            levels_[level - 1].key = parsed.get_ref<const std::string&>();
+        case Event::key: {
+            Level& object = levels_[level - 1];
+            object.key = parsed.get_ref<const std::string&>();
+            if (!object.keys.insert(object.key).second) {
+                return false;
+            }
             break;
+        }
         case Event::value:
             completed(level);
             break;
@@ -270,6 +277,7 @@ class ParsePosition {
             completed(level);
             break;
         }
+        return true;
     }
 
     std::size_t depth() const { return levels_.size(); }
@@ -304,8 +312,9 @@ class ParsePosition {
 
     struct Level {
         bool isArray = false;
-        std::string key;       // the key of an object whose value is being read
-        std::size_t count = 0; // elements of an array completed so far
+        std::string key;                      // the key of an object whose value is being read
+        std::size_t count = 0;                // elements of an array completed so far
+        std::unordered_set<std::string> keys; // of an object, so far
     };
     std::vector<Level> levels_;
 };
@@ -401,7 +410,12 @@ class DesignReader {
 
     bool onEvent(int depth, json::parse_event_t event, json& parsed) {
         using Event = json::parse_event_t;
-        position_.onEvent(depth, event, parsed);
+        // The parser keeps the last of a repeated key; and a streamed section is read as it
+        // goes by, so a second one would add to the first. Either reading is a guess at what
+        // the file means.
+        if (!position_.onEvent(depth, event, parsed)) {
+            throw DesignFileError(file_ + ": " + position_.path() + " appears twice");
+        }
         if (position_.depth() > maxNesting) {
             throw DesignFileError(file_ + ": " + position_.path(4) + " nests deeper than " +
                                   std::to_string(maxNesting) + " levels");
@@ -412,11 +426,6 @@ class DesignReader {
                 if (parsed == keys[section]) {
                     current_ = static_cast<Section>(section);
                 }
-            }
-            // A streamed section is read as it goes by, so a second one would add to the
-            // first where the file means it to replace it; either reading is a guess.
-            if (current_ != Other && std::exchange(seen_[current_], true)) {
-                throw DesignFileError(file_ + ": " + keys[current_] + " appears twice");
             }
         } else if (depth == 1 && event == Event::array_start) {
             streaming_ = current_ >= Components && current_ < SectionCount && ready(current_);
@@ -531,7 +540,6 @@ class DesignReader {
     Design design_;
     std::unordered_map<std::u16string, Index> classByName_, netByName_;
     bool done_[SectionCount] = {};
-    bool seen_[SectionCount] = {};
     Section current_ = Other;
     bool streaming_ = false;
     std::size_t streamed_ = 0;
