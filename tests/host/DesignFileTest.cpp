@@ -18,6 +18,7 @@
 
 #ifndef _WIN32
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 using namespace tagwright::host::memory;
@@ -246,6 +247,48 @@ TEST(DesignFile, OnlyRegularFilesOfBoundedSizeAreRead) {
         }
         EXPECT_EQ(load.get(), path.string() + ": " + problem);
     }
+}
+
+// A save killed before its rename leaves its temporary beside the design; the next load or
+// save removes it, but not those of saves that may still be running.
+TEST(DesignFile, LoadAndSaveRemoveTemporariesOfEndedSaves) {
+#ifdef _WIN32
+    GTEST_SKIP() << "temporaries name their process only on POSIX";
+#else
+    // No process has an id beyond the kernel's largest (4194304).
+    const std::string ended = "99999999", running = std::to_string(::getpid());
+    const std::vector<std::string> stale = {".board.json." + ended + ".1f.tmp",
+                                            ".board.json." + ended + ".0.tmp"};
+    const std::vector<std::string> kept = {
+        ".board.json." + running + ".2a.tmp", // this process's: a save in progress
+        ".board.json.1.3.tmp",                // the init process runs
+        ".other.json." + ended + ".4.tmp",    // another design's
+        ".board.json." + ended + ".x.tmp",    // not a temporary's name
+        "board.json." + ended + ".5.tmp",
+    };
+    const Design design = parseDesign(tagwright::test::smallBoard, "small");
+    const std::pair<const char*, std::function<void(const fs::path&)>> actions[] = {
+        {"load", [](const fs::path& path) { loadDesign(path); }},
+        {"save", [&](const fs::path& path) { saveDesign(design, path); }},
+    };
+    for (const auto& [what, act] : actions) {
+        TemporaryFolder dir;
+        { std::ofstream(dir.path / "board.json") << serializeDesign(design); }
+        for (const auto& name : stale) {
+            std::ofstream(dir.path / name) << "{";
+        }
+        for (const auto& name : kept) {
+            std::ofstream(dir.path / name) << "{";
+        }
+        fs::create_directories(dir.path / (".board.json." + ended + ".6.tmp"));
+        act(dir.path / "board.json");
+        std::vector<std::string> left = kept;
+        left.push_back("board.json");
+        left.push_back(".board.json." + ended + ".6.tmp"); // a folder is no temporary
+        std::sort(left.begin(), left.end());
+        EXPECT_EQ(entriesOf(dir.path), left) << what;
+    }
+#endif
 }
 
 // A design kept behind a link, or shared with chosen permissions, stays that way.

@@ -695,11 +695,14 @@ std::string serializeDesign(const Design& design, const std::string& name) {
 }
 
 Design loadDesign(const std::filesystem::path& path) {
-    return parseDesign(readRegularFile(path, maxDesignFileBytes), path.string());
+    std::string text = readRegularFile(path, maxDesignFileBytes);
+    removeStaleTemporaries(path);
+    return parseDesign(text, path.string());
 }
 
 void saveDesign(const Design& design, const std::filesystem::path& path) {
     std::string text = serializeDesign(design, path.string());
+    removeStaleTemporaries(path);
     try {
         replaceFile(path, text);
     } catch (const std::system_error& error) {

@@ -25,7 +25,8 @@ std::string serializeDesign(const Design& design, const std::string& name = "the
 // once loaded; anything larger is refused unread.
 inline constexpr std::uintmax_t maxDesignFileBytes = 256 * 1024 * 1024;
 
-// Reads only a regular file of at most maxDesignFileBytes.
+// Reads only a regular file of at most maxDesignFileBytes. Loading and saving both remove
+// what earlier saves that were cut short left beside the file (see removeStaleTemporaries).
 Design loadDesign(const std::filesystem::path& path);
 // Replaces the file whole (see replaceFile): a crash or a full disk never leaves a
 // half-written design behind, and a failure names its real cause.
