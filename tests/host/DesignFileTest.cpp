@@ -113,6 +113,9 @@ TEST(DesignFile, BadFilesAreRefusedNamingFileAndField) {
         {"{\"layers\": [\"Top\", \"\\u0000\"]}", "layers[1] must not contain a NUL"},
         {"{\"netClasses\": [\"P\\u0000\"]}", "netClasses[0] must not contain a NUL"},
         {"{\"texts\": [{\"text\": \"{A}\\u0000\"}]}", "texts[0].text must not contain a NUL"},
+        {std::string("{\"unit\": 4}\0{\"unit\": 5}", 23),
+         "not valid JSON at byte 11: a NUL byte where the file should end"},
+        {std::string("{\"layers\": [\"Top\"]}\0, \"components\": 3}", 38), "at byte 19: a NUL"},
         {R"({"board": )" + std::string(100000, '[') + std::string(100000, ']') + "}",
          "board[0][0][0]... nests deeper than 128 levels"},
     };

@@ -356,6 +356,12 @@ class DesignReader {
         } catch (const json::exception& e) {
             throw DesignFileError(file_ + ": not valid JSON (" + withShortQuote(e.what()) + ")");
         }
+        // The parser takes a NUL byte for the end of the text: whatever follows would go
+        // unread, and a design cut short would pass for whole.
+        if (auto nul = text.find('\0'); nul != text.npos) {
+            throw DesignFileError(file_ + ": not valid JSON at byte " + std::to_string(nul) +
+                                  ": a NUL byte where the file should end");
+        }
         FieldReader top(root, "", file_);
         design_.unit = top.integer("unit", 2);
         for (int section = Layers; section < SectionCount; ++section) {
