@@ -292,7 +292,8 @@ class ParsePosition {
             if (level.isArray) {
                 out += element("", level.count);
             } else if (!level.key.empty()) {
-                out += (out.empty() ? "" : ".") + excerpt(level.key);
+                out += out.empty() ? "" : ".";
+                out += excerpt(level.key);
             }
         }
         return out;
