@@ -5,8 +5,8 @@
 #include "host/memory/DesignFile.h"
 
 #include <cerrno>
-#include <cstring>
 #include <string>
+#include <system_error>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,6 +18,10 @@ namespace {
 
 [[noreturn]] void refuse(const std::filesystem::path& path, const std::string& problem) {
     throw DesignFileError(path.string() + ": " + problem);
+}
+
+std::string cause(int error) {
+    return std::generic_category().message(error);
 }
 
 void check(const std::filesystem::path& path, const struct stat& info, std::uintmax_t limit) {
@@ -36,19 +40,19 @@ std::string readRegularFile(const std::filesystem::path& path, std::uintmax_t li
     struct stat info {};
     // Decided before opening: opening a device can already act on it.
     if (::stat(path.c_str(), &info) != 0) {
-        refuse(path, std::string("cannot be opened for reading: ") + std::strerror(errno));
+        refuse(path, "cannot be opened for reading: " + cause(errno));
     }
     check(path, info, limit);
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        refuse(path, std::string("cannot be opened for reading: ") + std::strerror(errno));
+        refuse(path, "cannot be opened for reading: " + cause(errno));
     }
     struct Closer {
         int fd;
         ~Closer() { ::close(fd); }
     } closer{fd};
     if (::fstat(fd, &info) != 0) {
-        refuse(path, std::string("cannot be read: ") + std::strerror(errno));
+        refuse(path, "cannot be read: " + cause(errno));
     }
     check(path, info, limit);
 
@@ -61,7 +65,7 @@ std::string readRegularFile(const std::filesystem::path& path, std::uintmax_t li
             continue;
         }
         if (got < 0) {
-            refuse(path, std::string("cannot be read: ") + std::strerror(errno));
+            refuse(path, "cannot be read: " + cause(errno));
         }
         if (got == 0) {
             break;
