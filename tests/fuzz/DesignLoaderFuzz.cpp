@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 using namespace tagwright;
 using host::memory::Design;
@@ -20,11 +21,16 @@ namespace {
 const std::string fileName = "board.json";
 
 // The file's name first, then what is wrong: with a field's path wherever the field is known,
-// which only the loader can tell.
+// which only the loader can tell. Short, however long the token it stopped at: a message box
+// takes seconds to lay out a message of a megabyte.
 void checkRefusal(const std::string& message) {
     const std::string prefix = fileName + ": ";
     if (message.rfind(prefix, 0) != 0 || message.size() <= prefix.size()) {
-        fuzz::fault("a refusal that does not name the file: " + message);
+        fuzz::fault("a refusal that does not name the file: " + message.substr(0, 200));
+    }
+    if (message.size() > 4096) {
+        fuzz::fault("a refusal of " + std::to_string(message.size()) +
+                    " bytes: " + message.substr(0, 200));
     }
 }
 
@@ -36,10 +42,30 @@ class Expectation {
 
     void check(const std::string& text) {
         json root;
+        // An object with fewer members than keys had a key twice, and kept only its last.
+        std::vector<std::size_t> keys;
+        bool repeated = false;
         try {
-            root = json::parse(text);
+            root = json::parse(text, [&](int, json::parse_event_t event, json& parsed) {
+                if (event == json::parse_event_t::object_start) {
+                    keys.push_back(0);
+                } else if (event == json::parse_event_t::key) {
+                    ++keys.back();
+                } else if (event == json::parse_event_t::object_end) {
+                    repeated = repeated || parsed.size() != keys.back();
+                    keys.pop_back();
+                }
+                return true;
+            });
         } catch (const json::exception& error) {
             fuzz::fault(std::string("accepted a file JSON refuses: ") + error.what());
+        }
+        if (repeated) {
+            fuzz::fault("accepted a file that repeats a key");
+        }
+        // JSON stops at a NUL byte outside a string (inside one it refuses it).
+        if (text.find('\0') != std::string::npos) {
+            fuzz::fault("accepted a file whose design ends at a NUL byte before the file does");
         }
         integer("unit", root, "unit", design_.unit, 2);
         const json& layers = array(root, "layers");

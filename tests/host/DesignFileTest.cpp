@@ -3,15 +3,23 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <iterator>
 #include <limits>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 using namespace tagwright::host::memory;
 
@@ -77,6 +85,15 @@ TEST(DesignFile, BadFilesAreRefusedNamingFileAndField) {
         {R"({"nets": [], "components": [{"name": "A"}], "components": [{"name": "B"}]})",
          "components appears twice"},
         {R"({"layers": ["Top"], "layers": []})", "layers appears twice"},
+        // the parser would keep the last of a repeated key
+        {R"({"unit": 2, "layers": [], "unit": 4})", "unit appears twice"},
+        {R"({"nets": [{"name": "A"}, {"name": "B", "selected": true, "name": "C"}]})",
+         "nets[1].name appears twice"},
+        {R"({"components": [{"pins": [{}, {"x": 1, "y": 2, "x": 3}]}]})",
+         "components[0].pins[1].x appears twice"},
+        {R"({"texts": [{"locked": true, "text": "{A}", "locked": false}]})",
+         "texts[0].locked appears twice"},
+        {R"({"board": {"a": {"b": [1, {"c": 1, "c": 1}]}}})", "board.a.b[1].c appears twice"},
         // integers that do not fit their field, however large
         {R"({"unit": 18446744073709551615})", "unit must be a whole number"},
         {R"({"unit": -9223372036854775809})", "unit must be a whole number"},
@@ -96,6 +113,9 @@ TEST(DesignFile, BadFilesAreRefusedNamingFileAndField) {
         {"{\"layers\": [\"Top\", \"\\u0000\"]}", "layers[1] must not contain a NUL"},
         {"{\"netClasses\": [\"P\\u0000\"]}", "netClasses[0] must not contain a NUL"},
         {"{\"texts\": [{\"text\": \"{A}\\u0000\"}]}", "texts[0].text must not contain a NUL"},
+        {std::string("{\"unit\": 4}\0{\"unit\": 5}", 23),
+         "not valid JSON at byte 11: a NUL byte where the file should end"},
+        {std::string("{\"layers\": [\"Top\"]}\0, \"components\": 3}", 38), "at byte 19: a NUL"},
         {R"({"board": )" + std::string(100000, '[') + std::string(100000, ']') + "}",
          "board[0][0][0]... nests deeper than 128 levels"},
     };
@@ -107,6 +127,53 @@ TEST(DesignFile, BadFilesAreRefusedNamingFileAndField) {
             std::string message = e.what();
             EXPECT_EQ(message.rfind("bad.json: ", 0), 0u) << message;
             EXPECT_NE(message.find(c.field), std::string::npos) << message;
+        }
+    }
+}
+
+// A refusal quotes only the start of what the parser last read, and says where it stopped,
+// however much that was: messages of megabytes took seconds to make and to show.
+TEST(DesignFile, LongBadTokensAreRefusedWithAShortQuoteAndTheirOffset) {
+    std::string blankLines;
+    for (int i = 0; i < 5 * 1024 * 1024; ++i) {
+        blankLines += " \n\t\r";
+    }
+    struct Case {
+        std::string json;
+        std::string says;
+    };
+    const Case cases[] = {
+        {blankLines + "\x01", "not valid JSON at byte 20971520: "},
+        {"{\"layers\": [\"" + std::string(1 << 20, 'A'),
+         "not valid JSON at byte 1048589, in layers[0]: syntax error while parsing value - "
+         "invalid string: missing closing quote; last read: '\"" +
+             std::string(39, 'A') + "\u2026'"},
+        {"{\"unit\": " + std::string(1 << 20, '7') + "x}",
+         "unit must be a number within the range of a double"},
+        {"{\"board\": [" + blankLines.substr(0, 1 << 16) + "[]," + std::string(1 << 20, ',') + "}",
+         "at byte 65550, in board[1]: syntax error while parsing value - unexpected ','"},
+        {"{\"board\": [" +
+             [] {
+                 std::string runs;
+                 for (int i = 0; i < 1 << 18; ++i) {
+                     runs += "[], \n";
+                 }
+                 return runs;
+             }() +
+             "\x7F",
+         "at byte 1310731, in board[262144]: "},
+        {"{\"" + std::string(1 << 20, 'k') + "\": [1e999]}",
+         "bad.json: " + std::string(40, 'k') + "\u2026[0] must be a number within"},
+    };
+    for (const auto& c : cases) {
+        try {
+            parseDesign(c.json, "bad.json");
+            ADD_FAILURE() << "accepted: " << c.json.substr(0, 80);
+        } catch (const DesignFileError& e) {
+            std::string message = e.what();
+            EXPECT_EQ(message.rfind("bad.json: ", 0), 0u) << message.substr(0, 300);
+            EXPECT_NE(message.find(c.says), std::string::npos) << message.substr(0, 300);
+            EXPECT_LT(message.size(), 300u) << message.substr(0, 300);
         }
     }
 }
@@ -149,6 +216,82 @@ TEST(DesignFile, SaveReplacesTheFileWholeAndLeavesNoTemporary) {
 
     EXPECT_THROW(loadDesign(dir.path / "missing.json"), DesignFileError);
     EXPECT_THROW(saveDesign(design, dir.path / "no-such-dir" / "x.json"), DesignFileError);
+}
+
+// Only a regular file is read, and only one of a size a design can have: a device would be
+// read without end, a pipe would wait for a writer for ever.
+TEST(DesignFile, OnlyRegularFilesOfBoundedSizeAreRead) {
+    TemporaryFolder dir;
+    const auto large = dir.path / "large.json";
+    { std::ofstream(large) << "{}"; }
+    fs::resize_file(large, maxDesignFileBytes + 1); // sparse: it takes no room on the disk
+    std::vector<std::pair<fs::path, std::string>> cases = {
+        {dir.path, "is not a regular file"},
+        {large, "is " + std::to_string(maxDesignFileBytes + 1) + " bytes, more than the " +
+                    std::to_string(maxDesignFileBytes) + " a design file may have"},
+    };
+#ifndef _WIN32
+    ASSERT_EQ(::mkfifo((dir.path / "pipe.json").c_str(), 0600), 0);
+    cases.emplace_back(dir.path / "pipe.json", "is not a regular file");
+    cases.emplace_back("/dev/zero", "is not a regular file");
+#endif
+    for (const auto& [path, problem] : cases) {
+        auto load = std::async(std::launch::async, [&path = path]() -> std::string {
+            try {
+                loadDesign(path);
+                return "accepted";
+            } catch (const DesignFileError& e) {
+                return e.what();
+            }
+        });
+        if (load.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            ADD_FAILURE() << path << ": still reading after 10 s";
+            std::ofstream(path) << "{}"; // a writer lets a waiting pipe go
+        }
+        EXPECT_EQ(load.get(), path.string() + ": " + problem);
+    }
+}
+
+// A save killed before its rename leaves its temporary beside the design; the next load or
+// save removes it, but not those of saves that may still be running.
+TEST(DesignFile, LoadAndSaveRemoveTemporariesOfEndedSaves) {
+#ifdef _WIN32
+    GTEST_SKIP() << "temporaries name their process only on POSIX";
+#else
+    // No process has an id beyond the kernel's largest (4194304).
+    const std::string ended = "99999999", running = std::to_string(::getpid());
+    const std::vector<std::string> stale = {".board.json." + ended + ".1f.tmp",
+                                            ".board.json." + ended + ".0.tmp"};
+    const std::vector<std::string> kept = {
+        ".board.json." + running + ".2a.tmp", // this process's: a save in progress
+        ".board.json.1.3.tmp",                // the init process runs
+        ".other.json." + ended + ".4.tmp",    // another design's
+        ".board.json." + ended + ".x.tmp",    // not a temporary's name
+        "board.json." + ended + ".5.tmp",
+    };
+    const Design design = parseDesign(tagwright::test::smallBoard, "small");
+    const std::pair<const char*, std::function<void(const fs::path&)>> actions[] = {
+        {"load", [](const fs::path& path) { loadDesign(path); }},
+        {"save", [&](const fs::path& path) { saveDesign(design, path); }},
+    };
+    for (const auto& [what, act] : actions) {
+        TemporaryFolder dir;
+        { std::ofstream(dir.path / "board.json") << serializeDesign(design); }
+        for (const auto& name : stale) {
+            std::ofstream(dir.path / name) << "{";
+        }
+        for (const auto& name : kept) {
+            std::ofstream(dir.path / name) << "{";
+        }
+        fs::create_directories(dir.path / (".board.json." + ended + ".6.tmp"));
+        act(dir.path / "board.json");
+        std::vector<std::string> left = kept;
+        left.push_back("board.json");
+        left.push_back(".board.json." + ended + ".6.tmp"); // a folder is no temporary
+        std::sort(left.begin(), left.end());
+        EXPECT_EQ(entriesOf(dir.path), left) << what;
+    }
+#endif
 }
 
 // A design kept behind a link, or shared with chosen permissions, stays that way.

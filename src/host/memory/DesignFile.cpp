@@ -1,15 +1,17 @@
 #include "host/memory/DesignFile.h"
 
 #include "host/Text.h"
+#include "host/memory/FileReading.h"
 #include "host/memory/FileReplacement.h"
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
+#include <iterator>
 #include <limits>
-#include <sstream>
+#include <string_view>
 #include <system_error>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 namespace tagwright::host::memory {
@@ -165,22 +167,107 @@ void putExtra(nlohmann::ordered_json& out, const json& extra) {
 // per level, so a file nested without end would otherwise overflow the stack.
 constexpr std::size_t maxNesting = 128;
 
+// A piece of the file for a message: a refusal that quoted a whole token could run to
+// megabytes, more than any message box can lay out in reasonable time.
+std::string excerpt(std::string_view text) {
+    constexpr std::size_t characters = 40;
+    std::size_t seen = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        // Counting only the first byte of each UTF-8 sequence cuts between characters.
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && seen++ == characters) {
+            return std::string(text.substr(0, i)) + "\u2026";
+        }
+    }
+    return std::string(text);
+}
+
+// The parser's message with the piece of the file it quotes ('...') cut short.
+std::string withShortQuote(std::string_view what) {
+    auto open = what.find('\'');
+    auto close = what.rfind('\'');
+    if (open == what.npos || close == open) {
+        return std::string(what);
+    }
+    return std::string(what.substr(0, open + 1)) +
+           excerpt(what.substr(open + 1, close - open - 1)) + std::string(what.substr(close));
+}
+
+// Walks the text as the JSON parser reads it, but hands over each run of blanks between
+// tokens as one space, which JSON reads the same. The parser quotes in a refusal everything
+// it read since the last token, each control character escaped to eight bytes, through
+// printf: a file of a few megabytes of blank lines took seconds of that to refuse.
+class SqueezedBlanks {
+  public:
+    using iterator_category = std::input_iterator_tag;
+    using value_type = char;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const char*;
+    using reference = char;
+
+    SqueezedBlanks(const char* at, const char* end) : at_(at), end_(end) {}
+
+    char operator*() const { return !inString_ && isBlank(*at_) ? ' ' : *at_; }
+
+    SqueezedBlanks& operator++() {
+        const char c = *at_++;
+        if (inString_) {
+            if (escaped_) {
+                escaped_ = false;
+            } else if (c == '\\') {
+                escaped_ = true;
+            } else if (c == '"') {
+                inString_ = false;
+            }
+        } else if (c == '"') {
+            inString_ = true;
+        } else if (isBlank(c)) {
+            while (at_ != end_ && isBlank(*at_)) {
+                ++at_;
+            }
+        }
+        return *this;
+    }
+    SqueezedBlanks operator++(int) {
+        SqueezedBlanks before = *this;
+        ++*this;
+        return before;
+    }
+
+    bool operator==(const SqueezedBlanks& other) const { return at_ == other.at_; }
+
+    const char* at() const { return at_; }
+
+  private:
+    static bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+    const char* at_;
+    const char* end_;
+    bool inString_ = false;
+    bool escaped_ = false;
+};
+
 // Where the parser is in the document, as a field path ("components[3].pins[0].x"), so that
 // a failure inside the parser itself (a number too large for a double) can name its field.
 class ParsePosition {
   public:
-    void onEvent(int depth, json::parse_event_t event, const json& parsed) {
+    // False for a key its object already has.
+    bool onEvent(int depth, json::parse_event_t event, const json& parsed) {
         using Event = json::parse_event_t;
         auto level = static_cast<std::size_t>(depth);
         switch (event) {
         case Event::object_start:
         case Event::array_start:
             levels_.resize(level + 1);
-            levels_[level] = {event == Event::array_start, {}, 0};
+            levels_[level] = {event == Event::array_start, {}, 0, {}};
             break;
-        case Event::key:
-            levels_[level - 1].key = parsed.get_ref<const std::string&>();
+        case Event::key: {
+            Level& object = levels_[level - 1];
+            object.key = parsed.get_ref<const std::string&>();
+            if (!object.keys.insert(object.key).second) {
+                return false;
+            }
             break;
+        }
         case Event::value:
             completed(level);
             break;
@@ -190,12 +277,13 @@ class ParsePosition {
             completed(level);
             break;
         }
+        return true;
     }
 
     std::size_t depth() const { return levels_.size(); }
 
     // The first `levels` steps of the path; a deeper path ends in "...".
-    std::string path(std::size_t levels = maxNesting) const {
+    std::string path(std::size_t levels = 16) const {
         std::string out;
         for (const auto& level : levels_) {
             if (levels-- == 0) {
@@ -204,7 +292,8 @@ class ParsePosition {
             if (level.isArray) {
                 out += element("", level.count);
             } else if (!level.key.empty()) {
-                out += (out.empty() ? "" : ".") + level.key;
+                out += out.empty() ? "" : ".";
+                out += excerpt(level.key);
             }
         }
         return out;
@@ -212,15 +301,21 @@ class ParsePosition {
 
   private:
     void completed(std::size_t level) {
-        if (level > 0 && level <= levels_.size() && levels_[level - 1].isArray) {
-            ++levels_[level - 1].count;
+        if (level > 0 && level <= levels_.size()) {
+            Level& parent = levels_[level - 1];
+            if (parent.isArray) {
+                ++parent.count;
+            } else {
+                parent.key.clear(); // between members, the path ends at the object
+            }
         }
     }
 
     struct Level {
         bool isArray = false;
-        std::string key;       // the latest key of an object
-        std::size_t count = 0; // elements of an array completed so far
+        std::string key;                      // the key of an object whose value is being read
+        std::size_t count = 0;                // elements of an array completed so far
+        std::unordered_set<std::string> keys; // of an object, so far
     };
     std::vector<Level> levels_;
 };
@@ -239,18 +334,34 @@ class DesignReader {
 
     Design read(const std::string& text) {
         json root;
+        const SqueezedBlanks begin(text.data(), text.data() + text.size());
+        const SqueezedBlanks end(text.data() + text.size(), text.data() + text.size());
         try {
-            root = json::parse(text, [this](int depth, json::parse_event_t event, json& parsed) {
-                return onEvent(depth, event, parsed);
-            });
+            root =
+                json::parse(begin, end, [this](int depth, json::parse_event_t event, json& parsed) {
+                    return onEvent(depth, event, parsed);
+                });
+        } catch (const json::parse_error& e) {
+            // The parser counts the bytes it was handed, not those of the file.
+            SqueezedBlanks last = begin;
+            for (std::size_t i = 1; i < e.byte && last != end; ++i) {
+                ++last;
+            }
+            throw DesignFileError(syntaxError(e.what(), last.at() - text.data()));
         } catch (const json::out_of_range& e) {
             // The one failure the parser has for well-formed JSON: a number beyond a double.
             std::string field = position_.path();
             throw DesignFileError(file_ + ": " + (field.empty() ? "a number" : field) +
-                                  " must be a number within the range of a double (" + e.what() +
-                                  ")");
+                                  " must be a number within the range of a double (" +
+                                  withShortQuote(e.what()) + ")");
         } catch (const json::exception& e) {
-            throw DesignFileError(file_ + ": not valid JSON (" + e.what() + ")");
+            throw DesignFileError(file_ + ": not valid JSON (" + withShortQuote(e.what()) + ")");
+        }
+        // The parser takes a NUL byte for the end of the text: whatever follows would go
+        // unread, and a design cut short would pass for whole.
+        if (auto nul = text.find('\0'); nul != text.npos) {
+            throw DesignFileError(file_ + ": not valid JSON at byte " + std::to_string(nul) +
+                                  ": a NUL byte where the file should end");
         }
         FieldReader top(root, "", file_);
         design_.unit = top.integer("unit", 2);
@@ -265,6 +376,29 @@ class DesignReader {
     }
 
   private:
+    // The parser's own words, with the byte offset in place of its line and column, and
+    // without the bulk of what it last read.
+    std::string syntaxError(std::string_view what, std::ptrdiff_t offset) const {
+        auto start = what.find(": ");
+        std::string_view reason = start == what.npos ? what : what.substr(start + 2);
+        std::string out = file_ + ": not valid JSON at byte " + std::to_string(offset);
+        if (std::string field = position_.path(); !field.empty()) {
+            out += ", in " + field;
+        }
+        constexpr std::string_view lastRead = "; last read: '";
+        auto token = reason.find(lastRead);
+        if (token == reason.npos) {
+            return out + ": " + std::string(reason);
+        }
+        std::string_view rest = reason.substr(token + lastRead.size());
+        auto close = rest.ends_with('\'') ? rest.size() - 1 : rest.rfind("'; expected ");
+        if (close == rest.npos) {
+            close = rest.size();
+        }
+        return out + ": " + std::string(reason.substr(0, token + lastRead.size())) +
+               excerpt(rest.substr(0, close)) + std::string(rest.substr(close));
+    }
+
     enum Section { Layers, Classes, Nets, Components, Vias, Texts, SectionCount, Other };
     static constexpr const char* keys[SectionCount] = {"layers",     "netClasses", "nets",
                                                        "components", "vias",       "texts"};
@@ -283,7 +417,12 @@ class DesignReader {
 
     bool onEvent(int depth, json::parse_event_t event, json& parsed) {
         using Event = json::parse_event_t;
-        position_.onEvent(depth, event, parsed);
+        // The parser keeps the last of a repeated key; and a streamed section is read as it
+        // goes by, so a second one would add to the first. Either reading is a guess at what
+        // the file means.
+        if (!position_.onEvent(depth, event, parsed)) {
+            throw DesignFileError(file_ + ": " + position_.path() + " appears twice");
+        }
         if (position_.depth() > maxNesting) {
             throw DesignFileError(file_ + ": " + position_.path(4) + " nests deeper than " +
                                   std::to_string(maxNesting) + " levels");
@@ -294,11 +433,6 @@ class DesignReader {
                 if (parsed == keys[section]) {
                     current_ = static_cast<Section>(section);
                 }
-            }
-            // A streamed section is read as it goes by, so a second one would add to the
-            // first where the file means it to replace it; either reading is a guess.
-            if (current_ != Other && std::exchange(seen_[current_], true)) {
-                throw DesignFileError(file_ + ": " + keys[current_] + " appears twice");
             }
         } else if (depth == 1 && event == Event::array_start) {
             streaming_ = current_ >= Components && current_ < SectionCount && ready(current_);
@@ -413,7 +547,6 @@ class DesignReader {
     Design design_;
     std::unordered_map<std::u16string, Index> classByName_, netByName_;
     bool done_[SectionCount] = {};
-    bool seen_[SectionCount] = {};
     Section current_ = Other;
     bool streaming_ = false;
     std::size_t streamed_ = 0;
@@ -569,20 +702,14 @@ std::string serializeDesign(const Design& design, const std::string& name) {
 }
 
 Design loadDesign(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw DesignFileError(path.string() + ": cannot be opened for reading");
-    }
-    std::ostringstream content;
-    content << in.rdbuf();
-    if (in.bad()) {
-        throw DesignFileError(path.string() + ": cannot be read");
-    }
-    return parseDesign(content.str(), path.string());
+    std::string text = readRegularFile(path, maxDesignFileBytes);
+    removeStaleTemporaries(path);
+    return parseDesign(text, path.string());
 }
 
 void saveDesign(const Design& design, const std::filesystem::path& path) {
     std::string text = serializeDesign(design, path.string());
+    removeStaleTemporaries(path);
     try {
         replaceFile(path, text);
     } catch (const std::system_error& error) {

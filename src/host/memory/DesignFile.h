@@ -2,6 +2,7 @@
 
 #include "host/memory/Design.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -20,6 +21,12 @@ Design parseDesign(const std::string& json, const std::string& sourceName);
 // read back: a number that is not finite, a NUL in a string.
 std::string serializeDesign(const Design& design, const std::string& name = "the design");
 
+// 400k components make a file of about 200 MB, which takes some 13 times that in memory
+// once loaded; anything larger is refused unread.
+inline constexpr std::uintmax_t maxDesignFileBytes = 256 * 1024 * 1024;
+
+// Reads only a regular file of at most maxDesignFileBytes. Loading and saving both remove
+// what earlier saves that were cut short left beside the file (see removeStaleTemporaries).
 Design loadDesign(const std::filesystem::path& path);
 // Replaces the file whole (see replaceFile): a crash or a full disk never leaves a
 // half-written design behind, and a failure names its real cause.

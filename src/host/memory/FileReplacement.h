@@ -11,4 +11,9 @@ namespace tagwright::host::memory {
 // The file keeps its permissions. Throws std::system_error naming the step and the cause.
 void replaceFile(const std::filesystem::path& path, std::string_view content);
 
+// Removes the temporaries replaceFile left beside `path` in processes that ended before they
+// could rename or remove them (killed, or cut off by a power loss); those of processes that
+// still run may be saves in progress and stay. Does what it can and never fails.
+void removeStaleTemporaries(const std::filesystem::path& path) noexcept;
+
 } // namespace tagwright::host::memory

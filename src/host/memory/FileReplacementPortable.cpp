@@ -43,4 +43,8 @@ void replaceFile(const std::filesystem::path& path, std::string_view content) {
     }
 }
 
+// These temporaries carry no process id (standard C++ knows none), so a stale one cannot be
+// told from a save in progress in another process; they are left for the user.
+void removeStaleTemporaries(const std::filesystem::path&) noexcept {}
+
 } // namespace tagwright::host::memory

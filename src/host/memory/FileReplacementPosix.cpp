@@ -5,13 +5,16 @@
 
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <random>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <utility>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -59,6 +62,7 @@ class Descriptor {
     int fd_;
 };
 
+// Temporaries are named ".NAME.PID.COUNTER.tmp", COUNTER in hex.
 std::string uniqueSuffix() {
     static std::atomic<unsigned long long> counter{std::random_device{}()};
     char buffer[32];
@@ -108,7 +112,49 @@ void syncFolder(const std::filesystem::path& folder) {
     }
 }
 
+// The process that made `name` as a temporary of the file whose temporaries begin with
+// `prefix`, or 0 when `name` is no such temporary.
+pid_t writerOf(std::string_view name, std::string_view prefix) {
+    constexpr std::string_view suffix = ".tmp";
+    if (name.size() <= prefix.size() + suffix.size() || !name.starts_with(prefix) ||
+        !name.ends_with(suffix)) {
+        return 0;
+    }
+    std::string_view middle = name.substr(prefix.size());
+    middle.remove_suffix(suffix.size());
+    auto dot = middle.find('.');
+    if (dot == middle.npos || dot + 1 == middle.size() ||
+        middle.find_first_not_of("0123456789abcdef", dot + 1) != middle.npos) {
+        return 0;
+    }
+    pid_t pid = 0;
+    auto [end, error] = std::from_chars(middle.data(), middle.data() + dot, pid);
+    return error == std::errc() && end == middle.data() + dot && pid > 0 ? pid : 0;
+}
+
 } // namespace
+
+void removeStaleTemporaries(const std::filesystem::path& path) noexcept {
+    try {
+        std::filesystem::path target = followLinks(path);
+        std::filesystem::path folder = target.parent_path().empty() ? "." : target.parent_path();
+        const std::string prefix = "." + target.filename().string() + ".";
+        std::error_code error;
+        for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
+             entry.increment(error)) {
+            const pid_t writer = writerOf(entry->path().filename().string(), prefix);
+            if (writer == 0 || writer == ::getpid() || ::kill(writer, 0) == 0 || errno != ESRCH) {
+                continue;
+            }
+            struct stat info {};
+            if (::lstat(entry->path().c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+                ::unlink(entry->path().c_str());
+            }
+        }
+    } catch (...) {
+        // A folder that cannot be read keeps its temporaries; the design itself is unharmed.
+    }
+}
 
 void replaceFile(const std::filesystem::path& path, std::string_view content) {
     std::filesystem::path target = followLinks(path);
