@@ -131,11 +131,9 @@ bool isEditorGone(HRESULT hr) {
 }
 
 Failure failureFromHresult(HRESULT hr, std::u16string_view member) {
-    if (isEditorGone(hr)) {
-        return Failure::editorGone({});
-    }
     std::int32_t number = numberOf(hr);
-    Failure failure(number, textFor(number, hr, member));
+    Failure failure = isEditorGone(hr) ? Failure::editorGone({})
+                                       : Failure(number, textFor(number, hr, member));
     failure.setHresult(hr);
     return failure;
 }
