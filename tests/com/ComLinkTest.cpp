@@ -6,6 +6,7 @@
 #include "host/Failure.h"
 #include "host/Text.h"
 #include "host/com/ComAttach.h"
+#include "host/com/LinkThread.h"
 #include "host/memory/BoardGenerator.h"
 #include "labels/AddLabels.h"
 #include "maintenance/Locate.h"
@@ -462,7 +463,8 @@ struct StoppingWatcher : host::EditorWaitWatcher {
 
 // An editor that took a call and never answers: the call fails by itself after the link's
 // limit, or at once when the run's watcher stops waiting; either way with 462, and the link is
-// dead from then on, so a run does not wait the limit again at every call.
+// dead from then on, so a run does not wait the limit again at every call. The program's link
+// makes its calls from a thread of its own, which is left behind in the hung call.
 TEST(ComLinkOtherProcess, AnEditorThatDoesNotAnswerFailsWith462AndEndsTheLink) {
     using std::chrono::milliseconds;
     using Clock = std::chrono::steady_clock;
@@ -485,11 +487,9 @@ TEST(ComLinkOtherProcess, AnEditorThatDoesNotAnswerFailsWith462AndEndsTheLink) {
         if (c.userStopsAfter) {
             watching.emplace(watcher);
         }
-        HostDocument document =
-            host::com::attachRunningObject(
-                host::com::testServerProgId,
-                host::com::BusyEditorWait(host::com::BusyEditorWait::defaultPatience, c.limit))
-                .activeDocument();
+        HostDocument document = host::com::attachOnLinkThread(host::com::testServerProgId,
+                                                              host::com::BusyEditorWait(), c.limit)
+                                    .activeDocument();
         const auto start = Clock::now();
         try {
             for (int i = 0; i < 100; ++i) {
@@ -557,8 +557,8 @@ TEST(ComLinkOtherProcess, TheUserCanStopWaitingForABusyEditor) {
     const host::EditorWaitScope watching(watcher);
     const auto start = std::chrono::steady_clock::now();
     try {
-        host::com::attachRunningObject(host::com::testServerProgId,
-                                       host::com::BusyEditorWait(std::chrono::seconds(30)))
+        host::com::attachOnLinkThread(host::com::testServerProgId,
+                                      host::com::BusyEditorWait(std::chrono::seconds(30)))
             .activeDocument();
         ADD_FAILURE() << "the busy editor answered";
     } catch (const Failure& failure) {

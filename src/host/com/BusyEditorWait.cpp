@@ -22,6 +22,9 @@ struct PendingCall {
 };
 
 thread_local PendingCall* pendingCall = nullptr;
+// Seen from other threads: whether a call is being rejected, and whether to stop asking.
+std::atomic<bool> rejectedNow{false};
+std::atomic<bool> stopAsked{false};
 thread_local milliseconds lastUnanswered{0};
 
 milliseconds since(Clock::time_point start) {
@@ -52,7 +55,7 @@ bool pauseWhileBusy(milliseconds length, Clock::time_point started, milliseconds
     EditorWaitWatcher* watcher = EditorWaitScope::current();
     if (!watcher) {
         pauseHoldingInput(length);
-        return true;
+        return !stopAsked.load();
     }
     const auto until = Clock::now() + length;
     while (Clock::now() < until) {
@@ -130,9 +133,15 @@ HRESULT BusyEditorWait::run(const std::function<HRESULT()>& call) const {
     PendingCall* outer = pendingCall;
     PendingCall pending{this, Clock::now()};
     pendingCall = &pending;
+    if (!outer) {
+        stopAsked = false;
+    }
     struct Restore {
         PendingCall* outer;
-        ~Restore() { pendingCall = outer; }
+        ~Restore() {
+            pendingCall = outer;
+            rejectedNow = false;
+        }
     } restore{outer};
     lastUnanswered = milliseconds{0};
 
@@ -152,6 +161,7 @@ HRESULT BusyEditorWait::run(const std::function<HRESULT()>& call) const {
         if (!isRejection(hr)) {
             return hr;
         }
+        rejectedNow = true;
         if (Clock::now() - start + pause > patience_) {
             throw busyFailure(hr);
         }
@@ -190,12 +200,21 @@ bool BusyEditorWait::keepWaitingForAnswer() {
 }
 
 bool BusyEditorWait::keepWaitingWhileBusy(milliseconds elapsed) {
+    rejectedNow = true;
     EditorWaitWatcher* watcher = EditorWaitScope::current();
     if (!watcher) {
-        return true;
+        return !stopAsked.load();
     }
     const milliseconds patience = currentPatience();
     return watcher->editorWaiting(EditorWaitReason::Busy, elapsed, patience - elapsed);
+}
+
+bool BusyEditorWait::rejecting() {
+    return rejectedNow.load();
+}
+
+void BusyEditorWait::stopWaiting() {
+    stopAsked = true;
 }
 
 milliseconds BusyEditorWait::unanswered() {

@@ -63,6 +63,11 @@ class BusyEditorWait {
 
     std::chrono::milliseconds unansweredLimit() const { return unansweredLimit_; }
 
+    // For a thread that waits on another one's call (LinkThread): whether that call is being
+    // rejected by a busy editor right now, and a way to make it give up at its next try.
+    static bool rejecting();
+    static void stopWaiting();
+
   private:
     static std::chrono::milliseconds defaultUnansweredLimit();
 

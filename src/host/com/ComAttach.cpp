@@ -3,6 +3,7 @@
 #include "host/Attach.h"
 #include "host/com/ComFailure.h"
 #include "host/com/DispatchObject.h"
+#include "host/com/LinkThread.h"
 
 namespace tagwright::host::com {
 
@@ -32,7 +33,7 @@ HostApplication attachRunningObject(std::u16string_view progId, BusyEditorWait w
 namespace tagwright::host {
 
 HostApplication attachRunningEditor() {
-    return com::attachRunningObject(editorProgId);
+    return com::attachOnLinkThread(editorProgId);
 }
 
 } // namespace tagwright::host

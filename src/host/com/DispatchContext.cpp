@@ -119,19 +119,4 @@ std::shared_ptr<DispatchType> DispatchContext::declaredReturn(DispatchType& type
     return returned;
 }
 
-std::shared_ptr<DispatchType> DispatchContext::declaredReturn(DispatchType& type,
-                                                              std::u16string_view member) {
-    if (const DISPID* id = type.ids.find(member)) {
-        return declaredReturn(type, *id);
-    }
-    std::u16string name(member);
-    LPOLESTR names[] = {reinterpret_cast<LPOLESTR>(name.data())};
-    MEMBERID id = MEMBERID_NIL;
-    ITypeInfo* info = type.description.get();
-    if (FAILED(run([&] { return info->GetIDsOfNames(names, 1, &id); })) || id == MEMBERID_NIL) {
-        return nullptr;
-    }
-    return declaredReturn(type, static_cast<DISPID>(id));
-}
-
 } // namespace tagwright::host::com

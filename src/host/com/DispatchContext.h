@@ -50,7 +50,6 @@ class DispatchContext {
     // The type of the objects that `member` of an object of `type` returns, when its
     // description declares an interface; null when it leaves that open.
     std::shared_ptr<DispatchType> declaredReturn(DispatchType& type, DISPID member);
-    std::shared_ptr<DispatchType> declaredReturn(DispatchType& type, std::u16string_view member);
 
   private:
     struct GuidLess {

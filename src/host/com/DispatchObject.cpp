@@ -275,11 +275,19 @@ std::unique_ptr<HostEnumerator> DispatchObject::enumerate() {
         throw Failure::memberNotSupported(member);
     }
     // What Item hands out is what the walk hands out: worth asking the collection its type
-    // once, when that spares asking every member.
+    // once, when that spares asking every member. Its id comes from the object, as a type
+    // description cannot look up names across processes.
     std::shared_ptr<DispatchType> memberType;
     ids();
     if (type_) {
-        memberType = context_->declaredReturn(*type_, std::u16string_view(u"Item"));
+        try {
+            memberType = context_->declaredReturn(*type_, resolve(u"Item"));
+        } catch (const Failure& failure) {
+            // A collection without Item still walks; its members are asked what they are.
+            if (failure.number() == Failure::EditorUnavailable || failure.isEditorBusy()) {
+                throw;
+            }
+        }
     }
     return std::make_unique<DispatchEnumerator>(std::move(members), context_, kind_->child(member),
                                                 std::move(memberType));
