@@ -95,8 +95,9 @@ TEST_F(EditorWaitTest, AWatchingRunHearsOfTheHangAndCanEndIt) {
         SCOPED_TRACE(name);
         StandinProcess editor({board, QStringLiteral("--hang-after"), QStringLiteral("2")});
         ASSERT_TRUE(editor.waitUntilServing()) << editor.errors().toStdString();
-        if (stopped)
+        if (stopped) {
             ASSERT_TRUE(editor.stop());
+        }
 
         RecordingWatcher watcher(patience);
         ObjectRef application;
