@@ -106,8 +106,8 @@ Answer callEditor(const QDBusConnection& connection, const QDBusMessage& message
         QDBusMessage reply = connection.call(message, QDBus::Block, timeoutMs);
         return {std::move(reply), waited()};
     }
-    // The reply wakes this thread through its event loop, as fast as a blocking call's reply
-    // does; the loop holds back the user's input, which is the watcher's to let through.
+    // The reply wakes this thread through its event loop, which then also serves the thread's
+    // timers and posted events; the user's input waits, as it is the watcher's to let through.
     const QDBusPendingCall pending = connection.asyncCall(message, timeoutMs);
     QDBusPendingCallWatcher replied(pending);
     QEventLoop loop;
