@@ -14,6 +14,7 @@
 #include <QDBusError>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -22,6 +23,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 
 using namespace tagwright;
 
@@ -32,7 +34,9 @@ constexpr int exitBadInput = 2;
 
 const char usage[] =
     "usage: editor-standin DESIGN.json [--headless] [--verbose] [--call-delay-us N]\n"
-    "       editor-standin --no-document [--headless] [--verbose] [--call-delay-us N]\n";
+    "                      [--hang-after N]\n"
+    "       editor-standin --no-document [--headless] [--verbose] [--call-delay-us N]\n"
+    "                      [--hang-after N]\n";
 
 struct Options {
     std::optional<std::filesystem::path> design; // none: the editor has nothing open
@@ -41,6 +45,8 @@ struct Options {
     bool headless = false;
     // Each call waits this long: a small board then runs as slowly as a large one.
     std::chrono::microseconds callDelay{0};
+    // Answers this many calls, then hangs on the next one, as an editor that locks up does.
+    std::optional<qlonglong> hangAfter;
 };
 
 std::optional<Options> parseOptions(const QStringList& args) {
@@ -61,6 +67,12 @@ std::optional<Options> parseOptions(const QStringList& args) {
                 return std::nullopt;
             }
             options.callDelay = std::chrono::microseconds(delay);
+        } else if (arg == QLatin1String("--hang-after") && i + 1 < args.size()) {
+            bool number = false;
+            options.hangAfter = args[++i].toLongLong(&number);
+            if (!number || *options.hangAfter < 0) {
+                return std::nullopt;
+            }
         } else if (arg.startsWith(QLatin1Char('-')) || options.design) {
             return std::nullopt;
         } else {
@@ -78,6 +90,19 @@ void say(const std::string& line) {
 }
 void complain(const std::string& line) {
     std::cerr << "editor-standin: " << line << std::endl;
+}
+
+// Serves nothing more, ever: not even the signals the session keeper saves on, which now end
+// the program unsaved, as they end a hung editor. Losing the bus ends it too, so a hung editor
+// never outlives the session it served.
+[[noreturn]] void hang(const QDBusConnection& bus) {
+    for (int number : {SIGINT, SIGTERM, SIGHUP}) {
+        std::signal(number, SIG_DFL);
+    }
+    while (bus.isConnected()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    std::_Exit(exitFailed);
 }
 
 bool wantsHeadless(int argc, char** argv) {
@@ -166,6 +191,13 @@ int main(int argc, char** argv) {
     auto served = std::make_shared<standin::StandinApplication>(
         application(design), [&] { keeper.save(); }, [&] { keeper.quit(); });
     host::dbus::BusServer server(served);
+    if (options->hangAfter) {
+        server.beforeAnswering([left = *options->hangAfter, bus]() mutable {
+            if (left-- == 0) {
+                hang(bus);
+            }
+        });
+    }
 
     std::unique_ptr<standin::BoardWindow> window;
     // Every change a client makes reaches the log and the window as it happens.

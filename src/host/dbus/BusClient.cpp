@@ -1,13 +1,17 @@
 #include "host/dbus/BusClient.h"
 
+#include "host/EditorWait.h"
 #include "host/Failure.h"
 #include "host/dbus/Protocol.h"
 
 #include <QCoreApplication>
 #include <QDBusError>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 
 #include <atomic>
 #include <deque>
@@ -81,6 +85,58 @@ Failure malformedReply(const QString& reason) {
     return Failure(automationError, u"自动化错误: " + toU16(reason));
 }
 
+// How often a run that watches hears that a call still waits.
+constexpr std::chrono::milliseconds waitingNotice{25};
+
+// One call's reply, or the error that stands for it, and how long it took.
+struct Answer {
+    QDBusMessage reply;
+    std::chrono::milliseconds waited{0};
+    bool abandoned = false; // the run's watcher stopped waiting before the editor answered
+};
+
+// Sends `message` and waits up to `timeoutMs` for its reply. While a run watches, its watcher
+// hears about the wait from this thread every so often, and may end it.
+Answer callEditor(const QDBusConnection& connection, const QDBusMessage& message, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    const auto waited = [&] { return std::chrono::milliseconds(clock.elapsed()); };
+    EditorWaitWatcher* watcher = EditorWaitScope::current();
+    if (!watcher) {
+        QDBusMessage reply = connection.call(message, QDBus::Block, timeoutMs);
+        return {std::move(reply), waited()};
+    }
+    // The reply wakes this thread through its event loop, which then also serves the thread's
+    // timers and posted events; the user's input waits, as it is the watcher's to let through.
+    const QDBusPendingCall pending = connection.asyncCall(message, timeoutMs);
+    QDBusPendingCallWatcher replied(pending);
+    QEventLoop loop;
+    QTimer tick;
+    tick.setInterval(waitingNotice);
+    QObject::connect(&replied, &QDBusPendingCallWatcher::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&tick, &QTimer::timeout, &loop, &QEventLoop::quit);
+    tick.start();
+    const std::chrono::milliseconds limit(timeoutMs);
+    while (!pending.isFinished()) {
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        if (pending.isFinished()) {
+            break;
+        }
+        const auto now = waited();
+        if (!watcher->editorWaiting(EditorWaitReason::NotAnswering, now,
+                                    std::max(limit - now, std::chrono::milliseconds(0)))) {
+            return {QDBusMessage(), waited(), true};
+        }
+    }
+    return {pending.reply(), waited()};
+}
+
+// No reply within the time: the editor is hung. The bus's timer is coarse, so a timeout may
+// come a little early; a much earlier one means the editor went away mid-call.
+bool unanswered(const Answer& answer, int timeoutMs) {
+    return isTimeout(answer.reply.errorName()) && answer.waited.count() >= timeoutMs * 8 / 10;
+}
+
 class RemoteObject;
 
 // One connection to one server: sends the calls and turns errors into Failures.
@@ -98,16 +154,21 @@ class BusLink : public std::enable_shared_from_this<BusLink> {
         }
         QDBusMessage message = newCall(method);
         message.setArguments(args);
-        QElapsedTimer waited;
-        waited.start();
-        const QDBusMessage reply = connection_.call(message, QDBus::Block, timeoutMs_);
+        Answer answer = callEditor(connection_, message, timeoutMs_);
+        if (answer.abandoned) {
+            giveUp(Failure::editorNotAnswering(answer.waited), true);
+        }
+        const QDBusMessage& reply = answer.reply;
         if (reply.type() != QDBusMessage::ReplyMessage) {
+            if (unanswered(answer, timeoutMs_)) {
+                giveUp(Failure::editorNotAnswering(std::chrono::milliseconds(timeoutMs_)), true);
+            }
             if (isTimeout(reply.errorName())) {
-                giveUp(reply, waited.elapsed());
+                giveUp(failureFrom(reply), false);
             }
             throw failureFrom(reply);
         }
-        return reply;
+        return std::move(answer.reply);
     }
 
     // The id goes to the server with the next Invoke, or alone once many have piled up.
@@ -147,11 +208,7 @@ class BusLink : public std::enable_shared_from_this<BusLink> {
     // No reply: the editor is hung, or it ended mid-call; either way the objects of this link
     // are out of reach. The late reply of a hung editor will hand out ids this side never
     // learns, so the editor is told to drop them; it gets to that after the call.
-    [[noreturn]] void giveUp(const QDBusMessage& reply, qint64 waitedMs) {
-        // The bus's timer is coarse: a timeout may come a little early.
-        const bool hung = waitedMs >= timeoutMs_ * 8 / 10;
-        Failure failure = hung ? Failure::editorNotAnswering(std::chrono::milliseconds(timeoutMs_))
-                               : failureFrom(reply);
+    [[noreturn]] void giveUp(const Failure& failure, bool hung) {
         {
             std::lock_guard lock(mutex_);
             endedBy_ = failure;
@@ -298,12 +355,21 @@ ObjectRef connectToEditor(const QDBusConnection& connection, const QString& serv
                       u"ActiveX 部件不能创建对象: " + toU16(connection.lastError().message()));
     }
     // Peer.Ping is answered by the bus library of whoever owns the name, so this fails at once
-    // when no editor runs, and never asks the bus to start one.
+    // when no editor runs, and never asks the bus to start one. A stopped or wedged editor
+    // leaves even that unanswered: it is hung, not missing.
     QDBusMessage ping = QDBusMessage::createMethodCall(service, QLatin1String(objectPath),
                                                        QStringLiteral("org.freedesktop.DBus.Peer"),
                                                        QStringLiteral("Ping"));
     ping.setAutoStartService(false);
-    const QDBusMessage reply = connection.call(ping, QDBus::Block);
+    const int timeoutMs = static_cast<int>(callTimeout.count());
+    const Answer answer = callEditor(connection, ping, timeoutMs);
+    const QDBusMessage& reply = answer.reply;
+    if (answer.abandoned) {
+        throw Failure::editorNotAnswering(answer.waited);
+    }
+    if (unanswered(answer, timeoutMs)) {
+        throw Failure::editorNotAnswering(callTimeout);
+    }
     if (reply.type() != QDBusMessage::ReplyMessage) {
         throw Failure(cannotCreateObject,
                       u"ActiveX 部件不能创建对象: " + toU16(reply.errorMessage()));

@@ -146,6 +146,9 @@ bool BusServer::handleMessage(const QDBusMessage& message, const QDBusConnection
     if (message.type() != QDBusMessage::MethodCallMessage) {
         return false;
     }
+    if (beforeAnswering_ && message.isReplyRequired()) {
+        beforeAnswering_();
+    }
     const QDBusMessage reply = answer(message, connection);
     if (message.isReplyRequired() && reply.type() != QDBusMessage::InvalidMessage) {
         connection.send(reply);

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
@@ -40,6 +41,10 @@ class BusServer : public QDBusVirtualObject {
     // its way out says so, rather than serving calls whose effects would be lost. Safe to
     // call from any thread.
     void stopServing();
+
+    // Runs `before` on the serving thread ahead of each call that asks for an answer, before
+    // it is served: how the stand-in plays an editor that stops answering.
+    void beforeAnswering(std::function<void()> before) { beforeAnswering_ = std::move(before); }
 
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override;
     // The reply or error for one method call, without sending it: what handleMessage sends.
@@ -86,6 +91,7 @@ class BusServer : public QDBusVirtualObject {
     std::vector<ObjectId> handing_; // ids given out by the call being served
     ObjectId nextId_ = applicationId + 1;
     std::atomic<bool> serving_{true};
+    std::function<void()> beforeAnswering_;
 };
 
 } // namespace tagwright::host::dbus

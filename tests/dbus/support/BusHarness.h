@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
@@ -94,6 +97,28 @@ class StandinProcess {
         // A finished process has no id; kill(0) would signal the whole test instead.
         if (process_.state() == QProcess::Running && process_.processId() > 0)
             ::kill(static_cast<pid_t>(process_.processId()), number);
+    }
+    // Stops it as a debugger or a wedged machine would. A stop reaches each thread only when
+    // that thread next runs, and until then its bus thread could still answer calls; so this
+    // returns once every thread is stopped.
+    bool stop() {
+        sendSignal(SIGSTOP);
+        const QDir tasks(QStringLiteral("/proc/%1/task").arg(processId()));
+        const auto allStopped = [&] {
+            for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+                QFile stat(tasks.filePath(task + QStringLiteral("/stat")));
+                const QByteArray line = stat.open(QIODevice::ReadOnly) ? stat.readAll() : "";
+                if (line.mid(line.lastIndexOf(')') + 2, 1) != "T")
+                    return false;
+            }
+            return true;
+        };
+        QElapsedTimer waited;
+        waited.start();
+        while (!allStopped())
+            if (waited.elapsed() > patienceMs)
+                return false;
+        return true;
     }
     // Everything it wrote to its standard error so far.
     QString errors() { return errors_ += QString::fromUtf8(process_.readAllStandardError()); }
