@@ -156,6 +156,8 @@ TEST_F(EditorHangTest, AStartUpAgainstAHungEditorEndsWithItsFailure) {
         const test::MessageLog shown = window.takeMessages();
         ASSERT_EQ(shown.size(), 1u);
         EXPECT_EQ(shown[0].title, "提示");
+        // The failure's own words, not the notice to open a design.
+        EXPECT_EQ(shown[0].text, QString::fromStdU16String(told->description()));
         EXPECT_EQ(window.programEnds, 1);
         if (stopped)
             editor.sendSignal(SIGCONT);
