@@ -4,7 +4,10 @@
 // processor time of both programs; then a net-name run on the small board, in calls per label
 // against the host calls the same run makes.
 //
-//   tagwright_startup_scale [NETS...]    (2000 20000 by default)
+//   tagwright_startup_scale [--untyped-returns] [NETS...]    (2000 20000 by default)
+//
+// With --untyped-returns the server's descriptions leave open what members hand out, so the
+// program asks every member its type, as it did before it read the declared returns.
 
 #include "../../tests/win32/ProgramDriver.h"
 
@@ -66,10 +69,13 @@ host::memory::BoardShape boardOf(std::int32_t nets) {
     return shape;
 }
 
+bool typedReturns = true;
+
 host::com::ServerOptions asTheEditor() {
     host::com::ServerOptions options;
     options.progId = host::editorProgId;
     options.stats = true;
+    options.typedReturns = typedReturns;
     return options;
 }
 
@@ -123,8 +129,12 @@ std::size_t hostCallsOfNetNameRun(const host::memory::Design& board) {
 
 int wmain(int argc, wchar_t** argv) {
     std::vector<std::int32_t> sizes;
-    for (int i = 1; i < argc; ++i)
-        sizes.push_back(static_cast<std::int32_t>(std::wcstol(argv[i], nullptr, 10)));
+    for (int i = 1; i < argc; ++i) {
+        if (std::wstring(argv[i]) == L"--untyped-returns")
+            typedReturns = false;
+        else
+            sizes.push_back(static_cast<std::int32_t>(std::wcstol(argv[i], nullptr, 10)));
+    }
     if (sizes.empty())
         sizes = {2000, 20000};
     host::com::ComApartment apartment;
