@@ -41,6 +41,11 @@ class FormControls : public ProgressControls {
     virtual int listCount(ListBox list) const = 0;
     virtual std::u16string listText(ListBox list, int index) const = 0;
     virtual bool listSelected(ListBox list, int index) const = 0;
+    // Bracket the appends that fill a list from the editor, which may be thousands: a toolkit
+    // may hold the list's drawing and grow its storage ahead meanwhile. Every begin is ended,
+    // however the fill ends.
+    virtual void listFillBegin(ListBox) {}
+    virtual void listFillEnd(ListBox) {}
 
     // cboLabelLayer, a drop-down list. The picked index is -1 when nothing is picked.
     virtual void layerClear() = 0;

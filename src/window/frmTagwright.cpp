@@ -41,6 +41,21 @@ class RunningScope {
     RunMonitor*& current_;
 };
 
+// A list being filled, from its first append to the last, or to the failure that stops it.
+class ListFill {
+  public:
+    ListFill(FormControls& controls, ListBox list) : controls_(controls), list_(list) {
+        controls_.listFillBegin(list_);
+    }
+    ~ListFill() { controls_.listFillEnd(list_); }
+    ListFill(const ListFill&) = delete;
+    ListFill& operator=(const ListFill&) = delete;
+
+  private:
+    FormControls& controls_;
+    ListBox list_;
+};
+
 std::u16string decimal(std::int32_t number) {
     return host::fromUtf8(std::to_string(number));
 }
@@ -147,6 +162,7 @@ bool frmTagwright::attachAndFill(labels::RunProgress& progress) {
                           auto role) {
         std::size_t listed = 0;
         bool going = true;
+        const ListFill filling(controls_, list);
         members.forEachWhile([&](const host::ObjectRef& member) {
             going = progress.proceed(stage, listed++, 0);
             if (going)

@@ -24,8 +24,7 @@ std::wstring temporary(const std::wstring& name) {
 
 } // namespace
 
-EditorProcess::EditorProcess(const host::memory::Design& design,
-                             std::chrono::microseconds callDelay)
+EditorProcess::EditorProcess(const host::memory::Design& design, EditorBehaviour behaviour)
     : progId_(host::editorProgId, host::com::testServerClsid),
       designPath_(temporary(unique(L"tagwright-session") + L".json")),
       savePath_(temporary(unique(L"tagwright-saved") + L".json")) {
@@ -36,8 +35,12 @@ EditorProcess::EditorProcess(const host::memory::Design& design,
     std::wstring command = L"\"" + besideThisProgram(L"tagwright-com-server.exe") +
                            L"\" --prog-id " + std::wstring(progId.begin(), progId.end()) +
                            L" --ready " + ready + L" --save \"" + savePath_ +
-                           L"\" --call-delay-us " + std::to_wstring(callDelay.count()) + L" \"" +
-                           designPath_ + L"\"";
+                           L"\" --call-delay-us " + std::to_wstring(behaviour.callDelay.count());
+    if (behaviour.hangAfter >= 0)
+        command += L" --hang-after " + std::to_wstring(behaviour.hangAfter);
+    if (behaviour.rejectedCalls != 0)
+        command += L" --reject " + std::to_wstring(behaviour.rejectedCalls);
+    command += L" \"" + designPath_ + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,

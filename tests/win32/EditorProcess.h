@@ -10,15 +10,23 @@
 
 namespace tagwright::test {
 
+// How the served editor behaves towards the program.
+struct EditorBehaviour {
+    // Every call waits that long in the server, as a busy editor would.
+    std::chrono::microseconds callDelay{0};
+    // As host::com::ServerOptions: takes the call after this many and never answers it
+    // (never when negative); rejects the first this many calls (all when negative).
+    long long hangAfter = -1;
+    int rejectedCalls = 0;
+};
+
 // The COM test server (tagwright-com-server.exe, beside this program) serving a copy of a design
 // under the editor's own ProgID, which is where tagwright.exe looks. Only for a throwaway
 // registry, such as the test Wine prefix: while it runs, that ProgID names the test server.
 class EditorProcess {
   public:
-    // Returns once the server is registered and answering. A `callDelay` makes every call
-    // wait that long in the server, as a busy editor would.
-    explicit EditorProcess(const host::memory::Design& design,
-                           std::chrono::microseconds callDelay = std::chrono::microseconds(0));
+    // Returns once the server is registered and answering.
+    explicit EditorProcess(const host::memory::Design& design, EditorBehaviour behaviour = {});
     ~EditorProcess();
     EditorProcess(const EditorProcess&) = delete;
     EditorProcess& operator=(const EditorProcess&) = delete;

@@ -7,7 +7,6 @@
 
 #include "host/memory/BoardGenerator.h"
 #include "window/win32/ControlIds.h"
-#include "window/win32/ProgressWindow.h"
 
 #include <gtest/gtest.h>
 
@@ -31,33 +30,15 @@ std::size_t labelsIn(const host::memory::Design& design) {
     return count;
 }
 
-HWND progressWindowOf(DWORD threadId) {
-    HWND found = nullptr;
-    EnumThreadWindows(
-        threadId,
-        [](HWND window, LPARAM data) -> BOOL {
-            wchar_t name[64] = {};
-            GetClassNameW(window, name, 64);
-            if (IsWindowVisible(window) && std::wstring(name) == window::win32::progressClassName) {
-                *reinterpret_cast<HWND*>(data) = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
 TEST(LongRunSession, ClicksDuringARunStartNothingAndCancelKeepsThePlacedLabels) {
     if (!GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version"))
         GTEST_SKIP() << "registers the editor's ProgID; runs under Wine only";
     // 60 components of 4 pins: 228 pin-number labels in a run that goes to its end.
     const host::memory::Design board =
         host::memory::generateBoard({.components = 60, .pinsPerComponent = 4, .nets = 40});
-    test::EditorProcess editor(board, 2000us);
+    test::EditorProcess editor(board, {.callDelay = 2000us});
     test::ProgramUnderTest program;
     ASSERT_TRUE(program.waitForWindow(60000));
-    DWORD thread = GetWindowThreadProcessId(program.window(), nullptr);
 
     std::atomic<bool> done = false;
     const Clock::time_point sent = Clock::now();
@@ -77,7 +58,7 @@ TEST(LongRunSession, ClicksDuringARunStartNothingAndCancelKeepsThePlacedLabels) 
             SendMessageTimeoutW(program.window(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result),
             0);
         slowestAnswer = std::max(slowestAnswer, Clock::now() - asked);
-        if (!progress && (progress = progressWindowOf(thread)) != nullptr) {
+        if (!progress && (progress = program.progressWindow()) != nullptr) {
             shownAt = Clock::now();
             windowDisabled = !IsWindowEnabled(program.window());
             EXPECT_EQ(GetWindow(progress, GW_OWNER), program.window());

@@ -1,6 +1,7 @@
 #include "ProgramDriver.h"
 
 #include "window/win32/ControlIds.h"
+#include "window/win32/ProgressWindow.h"
 
 #include <atomic>
 #include <filesystem>
@@ -138,7 +139,8 @@ bool ProgramUnderTest::dismissMessage(std::vector<ShownMessage>& into) {
     return true;
 }
 
-std::vector<ShownMessage> ProgramUnderTest::click(int id) {
+std::vector<ShownMessage> ProgramUnderTest::click(int id,
+                                                  const std::wstring& cancelWhenProgressSays) {
     std::vector<ShownMessage> shown;
     HWND button = control(id);
     std::atomic<bool> done = false;
@@ -149,12 +151,35 @@ std::vector<ShownMessage> ProgramUnderTest::click(int id) {
         SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_NORMAL, 60000, &result);
         done = true;
     });
+    bool cancelled = cancelWhenProgressSays.empty();
     while (!done) {
+        if (!cancelled && progressText().find(cancelWhenProgressSays) != std::wstring::npos) {
+            cancelProgress();
+            cancelled = true;
+        }
         if (!dismissMessage(shown))
             Sleep(5);
     }
     sender.join();
     return shown;
+}
+
+HWND ProgramUnderTest::progressWindow() const {
+    return windowOf(process_.dwThreadId, window::win32::progressClassName, L"Tagwright");
+}
+
+std::wstring ProgramUnderTest::progressText() const {
+    HWND progress = progressWindow();
+    if (!progress)
+        return {};
+    wchar_t text[256] = {};
+    SendMessageW(GetDlgItem(progress, window::win32::lblProgress), WM_GETTEXT, 256,
+                 reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+void ProgramUnderTest::cancelProgress() const {
+    PostMessageW(GetDlgItem(progressWindow(), IDCANCEL), BM_CLICK, 0, 0);
 }
 
 void ProgramUnderTest::select(int listId, int index) {

@@ -35,14 +35,22 @@ class ProgramUnderTest {
     bool windowShown() const { return IsWindow(window_) && IsWindowVisible(window_); }
 
     // A click on a button, option or check box. Returns once its handler has returned, with
-    // the message boxes it showed, each dismissed with OK.
-    std::vector<ShownMessage> click(int id);
+    // the message boxes it showed, each dismissed with OK. With `cancelWhenProgressSays`, the
+    // run's progress window is cancelled once its text holds those words.
+    std::vector<ShownMessage> click(int id, const std::wstring& cancelWhenProgressSays = {});
     // Selects entry `index` of a list box, as a Ctrl+click would.
     void select(int listId, int index);
     void setText(int id, const std::wstring& text);
     std::wstring text(int id) const;
     // Picks entry `index` of a combo box.
     void pick(int comboId, int index);
+
+    // The progress window of a run or of the start-up, null while none is up.
+    HWND progressWindow() const;
+    // Its line of text; empty while none is up.
+    std::wstring progressText() const;
+    // Presses its 取消, as a user does.
+    void cancelProgress() const;
 
     // Message boxes read while waiting, outside a click.
     std::vector<ShownMessage> takeMessages();

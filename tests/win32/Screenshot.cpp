@@ -95,7 +95,7 @@ HBITMAP capture(HWND window) {
 bool takeProgress(const wchar_t* designPath, const wchar_t* out) {
     using namespace std::chrono_literals;
     test::EditorProcess editor(host::memory::loadDesign(std::filesystem::path(designPath)),
-                               15000us);
+                               {.callDelay = 15000us});
     test::ProgramUnderTest program;
     if (!program.waitForWindow(60000))
         return false;

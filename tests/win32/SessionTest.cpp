@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -66,8 +67,8 @@ class SessionTestBase : public testing::Test {
 
 class Session : public SessionTestBase {
   protected:
-    void start(const Design& design = demoBoard()) {
-        editor.emplace(design);
+    void start(const Design& design = demoBoard(), test::EditorBehaviour behaviour = {}) {
+        editor.emplace(design, behaviour);
         program.emplace();
         ASSERT_TRUE(program->waitForWindow());
         EXPECT_TRUE(program->takeMessages().empty());
@@ -180,7 +181,8 @@ TEST_F(Session, AnEditorKilledMidSessionIsReportedAndTheWindowStays) {
     editor->kill();
     const std::vector<ShownMessage> shown = program->click(ControlId::cmdAddLabel);
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_TRUE(shown[0].text.starts_with(L"运行时错误 '")) << testing::PrintToString(shown[0]);
+    EXPECT_TRUE(shown[0].text.starts_with(L"运行时错误 '462':\n远程服务器机器不存在或不可用"))
+        << testing::PrintToString(shown[0]);
     EXPECT_EQ(shown[0].title, L"Tagwright");
     EXPECT_TRUE(program->windowShown());
 
@@ -189,6 +191,119 @@ TEST_F(Session, AnEditorKilledMidSessionIsReportedAndTheWindowStays) {
               std::vector{fromWindow(L"请先打开一个PCB设计文件!", L"提示")});
     EXPECT_EQ(program->waitForExit(), 0);
 }
+
+// An editor that takes a call in the middle of a run and never answers it: the run reports it
+// once, the window stays, and a refresh reaches the editor that comes after it.
+struct HungRun {
+    const char* name;
+    int button;
+    // Calls the editor answers in the run before the one it keeps.
+    long long answeredInRun;
+    // The user gives up the wait from the progress window instead of waiting it out.
+    bool cancelled;
+};
+
+void PrintTo(const HungRun& run, std::ostream* out) {
+    *out << run.name;
+}
+
+class SessionWithHungEditor : public Session, public testing::WithParamInterface<HungRun> {};
+
+TEST_P(SessionWithHungEditor, TheRunReportsItOnceAndARefreshReachesTheNextEditor) {
+    using namespace std::chrono_literals;
+    // What the start-up asks of the sample board: type descriptions, member ids, calls and
+    // batches of collection members alike.
+    constexpr long long startUpCalls = 88;
+    const HungRun run = GetParam();
+    start(demoBoard(), {.hangAfter = startUpCalls + run.answeredInRun});
+    // The run's own messages (a pin without a name shows its number) may come before.
+    const auto failures = [](std::vector<ShownMessage> shown) {
+        std::erase_if(shown,
+                      [](const ShownMessage& m) { return !m.text.starts_with(L"运行时错误"); });
+        return shown;
+    };
+    const auto clicked = std::chrono::steady_clock::now();
+    std::vector<ShownMessage> shown =
+        failures(program->click(run.button, run.cancelled ? L"编辑器没有响应" : L""));
+    if (run.cancelled) {
+        // Cancelling says nothing; the next run learns of the given-up editor at once.
+        EXPECT_EQ(shown, std::vector<ShownMessage>{});
+        shown = program->click(run.button);
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - clicked, 30s);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_TRUE(shown[0].text.starts_with(L"运行时错误 '462':\n"));
+    EXPECT_NE(shown[0].text.find(L"没有响应"), std::wstring::npos)
+        << testing::PrintToString(shown[0]);
+    EXPECT_TRUE(program->windowShown());
+    EXPECT_TRUE(IsWindowEnabled(program->window()));
+
+    editor.reset();
+    editor.emplace(demoBoard());
+    EXPECT_TRUE(program->click(ControlId::cmdUpdateList).empty());
+    EXPECT_EQ(SendMessageW(program->control(ControlId::lstCompList), LB_GETCOUNT, 0, 0),
+              static_cast<LRESULT>(demoBoard().components.size()));
+    EXPECT_EQ(failures(program->click(ControlId::cmdAddLabel)), std::vector<ShownMessage>{});
+    EXPECT_GT(marked(end()).size(), marked(demoBoard()).size());
+}
+
+// Waiting out the link's limit once is worth its 25 s; the cancelled wait takes about 5 s.
+INSTANTIATE_TEST_SUITE_P(
+    Runs, SessionWithHungEditor,
+    testing::Values(HungRun{"AddCancelled", ControlId::cmdAddLabel, 300, true},
+                    HungRun{"DeleteWaitedOut", ControlId::cmdDeleteLabel, 6, false}),
+    [](const testing::TestParamInfo<HungRun>& info) { return std::string(info.param.name); });
+
+// An editor that stalls the start-up: the progress window comes up on its own, before the
+// window, and says why; cancelling there ends the program without a word.
+struct StalledStart {
+    const char* name;
+    test::EditorBehaviour editor;
+    const wchar_t* progressSays;
+    // Escape instead of a click on 取消.
+    bool escape;
+};
+
+void PrintTo(const StalledStart& stall, std::ostream* out) {
+    *out << stall.name;
+}
+
+class StartUpWithStalledEditor : public SessionTestBase,
+                                 public testing::WithParamInterface<StalledStart> {};
+
+TEST_P(StartUpWithStalledEditor, CancellingEndsTheProgramQuietly) {
+    using namespace std::chrono_literals;
+    const StalledStart stall = GetParam();
+    test::EditorProcess editor(demoBoard(), stall.editor);
+    const auto started = std::chrono::steady_clock::now();
+    test::ProgramUnderTest program;
+    const auto waitFor = [&](auto shown, std::chrono::seconds limit) {
+        while (!shown() && std::chrono::steady_clock::now() - started < limit)
+            Sleep(10);
+        return shown();
+    };
+    ASSERT_TRUE(waitFor([&] { return program.progressWindow() != nullptr; }, 10s));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 2s);
+    EXPECT_EQ(GetWindow(program.progressWindow(), GW_OWNER), nullptr);
+    ASSERT_TRUE(waitFor(
+        [&] { return program.progressText().find(stall.progressSays) != std::wstring::npos; }, 9s))
+        << testing::PrintToString(program.progressText());
+    if (stall.escape)
+        PostMessageW(GetDlgItem(program.progressWindow(), IDCANCEL), WM_KEYDOWN, VK_ESCAPE, 0);
+    else
+        program.cancelProgress();
+    EXPECT_FALSE(program.waitForWindow());
+    EXPECT_TRUE(program.takeMessages().empty()) << testing::PrintToString(program.takeMessages());
+    EXPECT_EQ(program.waitForExit(), 0);
+}
+
+// Left alone, the start-up over an editor that does not answer ends after 25 s with a notice
+// that says so; the cancelled start-up covers the same waiting in a fifth of the time.
+INSTANTIATE_TEST_SUITE_P(
+    Editors, StartUpWithStalledEditor,
+    testing::Values(StalledStart{"Busy", {.rejectedCalls = -1}, L"编辑器正忙", true},
+                    StalledStart{"NotAnswering", {.hangAfter = 0}, L"编辑器没有响应", false}),
+    [](const testing::TestParamInfo<StalledStart>& info) { return std::string(info.param.name); });
 
 using SessionWithoutEditor = SessionTestBase;
 

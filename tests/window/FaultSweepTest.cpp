@@ -250,11 +250,13 @@ TEST(FaultSweepOfRefresh, EveryHostCallFailedInTurn) {
             ASSERT_EQ(s.controls.messages, Messages({{u"请先打开一个PCB设计文件!", u"提示"}}));
             ASSERT_EQ(s.controls.programEnds, 1);
             ASSERT_TRUE(s.state() == before);
+            ASSERT_EQ(s.controls.filling, (std::array<bool, 3>{})) << "a list left undrawn";
 
             s.log->beforeCall = nullptr;
             s.controls.messages.clear();
             s.form.cmdUpdateList_Click();
             ASSERT_TRUE(s.controls.messages.empty());
+            ASSERT_EQ(s.controls.appendsOutsideFill, 0);
             for (std::size_t list = 0; list < lists.size(); ++list) {
                 ASSERT_EQ(s.controls.lists[list].size(), lists[list].size());
                 for (std::size_t i = 0; i < lists[list].size(); ++i)

@@ -353,6 +353,7 @@ TEST(LongRun, CancelledListFillOrWaitStopsAtOnce) {
         }
         EXPECT_FALSE(s.controls.busy || s.controls.inputBlocked || s.controls.progress.shown);
         EXPECT_EQ(s.controls.programEnds, run == Run::Load ? 1 : 0);
+        EXPECT_EQ(s.controls.filling, (std::array<bool, 3>{})) << "a list left undrawn";
         if (run != Run::Refresh) {
             EXPECT_TRUE(s.controls.messages.empty());
             continue;

@@ -34,6 +34,10 @@ std::u16string windowText(HWND window) {
 constexpr DWORD windowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
 constexpr DWORD windowExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 constexpr wchar_t ownerClassName[] = L"TagwrightOwner";
+// A list's first storage, in entries, and the bytes set aside for each entry's name (a
+// component or net name is a few characters).
+constexpr int firstListStorage = 256;
+constexpr LPARAM storagePerEntry = 16 * sizeof(wchar_t);
 
 struct NativeKind {
     const wchar_t* className;
@@ -492,7 +496,42 @@ void Win32Window::listClear(ListBox list) {
 }
 
 void Win32Window::listAppend(ListBox list, const std::u16string& text) {
-    SendMessageW(control(list), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide(text)));
+    HWND box = control(list);
+    ListFilling& fill = filling_[static_cast<std::size_t>(list)];
+    if (fill.active && fill.count >= fill.reserved) {
+        // The editor does not say how many members come: room for as many again as there
+        // are, so a long list grows its storage a few times rather than every few entries.
+        const int more = std::max(fill.count, firstListStorage);
+        SendMessageW(box, LB_INITSTORAGE, static_cast<WPARAM>(more),
+                     static_cast<LPARAM>(more) * storagePerEntry);
+        fill.reserved = fill.count + more;
+    }
+    const LRESULT index = SendMessageW(box, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide(text)));
+    if (index >= 0)
+        fill.count = static_cast<int>(index) + 1;
+}
+
+void Win32Window::listFillBegin(ListBox list) {
+    HWND box = control(list);
+    ListFilling& fill = filling_[static_cast<std::size_t>(list)];
+    fill.active = true;
+    fill.count = fill.reserved = static_cast<int>(SendMessageW(box, LB_GETCOUNT, 0, 0));
+    // A list on a page in the back draws nothing anyway; and turning drawing back on may show
+    // a window (DefWindowProc does), which would bring that list over the page in front.
+    fill.held = (GetWindowLongPtrW(box, GWL_STYLE) & WS_VISIBLE) != 0;
+    if (fill.held)
+        SendMessageW(box, WM_SETREDRAW, FALSE, 0);
+}
+
+void Win32Window::listFillEnd(ListBox list) {
+    ListFilling& fill = filling_[static_cast<std::size_t>(list)];
+    const bool held = fill.held;
+    fill = {};
+    if (!held)
+        return;
+    HWND box = control(list);
+    SendMessageW(box, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(box, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE);
 }
 
 int Win32Window::listCount(ListBox list) const {

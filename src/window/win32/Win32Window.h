@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include <array>
 #include <memory>
 
 namespace tagwright::window {
@@ -46,6 +47,8 @@ class Win32Window final : public FormControls {
 
     void listClear(ListBox list) override;
     void listAppend(ListBox list, const std::u16string& text) override;
+    void listFillBegin(ListBox list) override;
+    void listFillEnd(ListBox list) override;
     int listCount(ListBox list) const override;
     std::u16string listText(ListBox list, int index) const override;
     bool listSelected(ListBox list, int index) const override;
@@ -106,6 +109,15 @@ class Win32Window final : public FormControls {
     bool ended_ = false;
     std::unique_ptr<ProgressWindow> progress_;
     bool inputBlocked_ = false;
+    // A list box being filled: whether its drawing is held, its entries, and how many its
+    // storage holds.
+    struct ListFilling {
+        bool active = false;
+        bool held = false;
+        int count = 0;
+        int reserved = 0;
+    };
+    std::array<ListFilling, 3> filling_{};
     // A WM_QUIT that came while a run worked, for the loop once it is over.
     bool quitPending_ = false;
     int quitCode_ = 0;

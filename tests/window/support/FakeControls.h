@@ -45,6 +45,9 @@ class FakeControls : public window::FormControls {
     int focusedOption = -1;
     int page = window::netsPage;
     std::array<bool, 3> available{true, true, true};
+    // Lists between listFillBegin and listFillEnd, and entries appended outside such a fill.
+    std::array<bool, 3> filling{};
+    int appendsOutsideFill = 0;
 
     std::vector<FormMessage> messages;
     // Busy changes and messages in order: "busy", "idle", "message".
@@ -83,7 +86,14 @@ class FakeControls : public window::FormControls {
 
     void listClear(window::ListBox l) override { list(l).clear(); }
     void listAppend(window::ListBox l, const std::u16string& text) override {
+        appendsOutsideFill += filling.at(static_cast<std::size_t>(l)) ? 0 : 1;
         list(l).push_back({text});
+    }
+    void listFillBegin(window::ListBox l) override {
+        filling.at(static_cast<std::size_t>(l)) = true;
+    }
+    void listFillEnd(window::ListBox l) override {
+        filling.at(static_cast<std::size_t>(l)) = false;
     }
     int listCount(window::ListBox l) const override {
         return static_cast<int>(lists.at(static_cast<std::size_t>(l)).size());
