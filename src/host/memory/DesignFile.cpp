@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <iterator>
 #include <limits>
 #include <string_view>
@@ -171,14 +172,25 @@ constexpr std::size_t maxNesting = 128;
 // megabytes, more than any message box can lay out in reasonable time.
 std::string excerpt(std::string_view text) {
     constexpr std::size_t characters = 40;
+    std::string out;
     std::size_t seen = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
         // Counting only the first byte of each UTF-8 sequence cuts between characters.
-        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && seen++ == characters) {
-            return std::string(text.substr(0, i)) + "\u2026";
+        if ((byte & 0xC0) != 0x80 && seen++ == characters) {
+            return out + "\u2026";
+        }
+        // A control character would end or garble the message where it is shown (a NUL ends
+        // it in every C string it passes through), so it is written as JSON writes it.
+        if (byte < 0x20 || byte == 0x7F) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04X", byte);
+            out += escaped;
+        } else {
+            out += c;
         }
     }
-    return std::string(text);
+    return out;
 }
 
 // The parser's message with the piece of the file it quotes ('...') cut short.
