@@ -6,12 +6,11 @@
 
 #include "../../tests/win32/EditorProcess.h"
 #include "../../tests/win32/ProgramDriver.h"
+#include "NetNameRunInMemory.h"
 
-#include "host/CallRecorder.h"
 #include "host/com/ComApartment.h"
 #include "host/memory/DesignFile.h"
 #include "host/memory/MemoryHost.h"
-#include "labels/AddLabels.h"
 #include "window/win32/ControlIds.h"
 
 #include <algorithm>
@@ -35,24 +34,6 @@ std::size_t labelCount(const host::memory::Design& design) {
     return static_cast<std::size_t>(std::ranges::count_if(design.texts, [](const auto& text) {
         return !text->deleted && text->text.starts_with(u"{") && text->text.ends_with(u"}");
     }));
-}
-
-// The calls the same run makes, counted on the design in memory.
-std::size_t callsOfNetNameRun(const host::memory::Design& board) {
-    auto design = std::make_shared<host::memory::Design>(board);
-    auto log = std::make_shared<host::CallLog>();
-    host::HostDocument document(host::recordCalls(host::memory::makeDocument(design), log));
-    labels::WindowSnapshot window;
-    window.labelType = labels::NetNameLabel;
-    window.fontHeight = u"15";
-    window.fontWidth = u"1";
-    window.rotation = u"00";
-    window.vias = true;
-    for (const auto& component : design->components)
-        window.components.push_back({component.name});
-    labels::ComponentMask mask;
-    labels::addLabels(document, window, mask, nullptr);
-    return log->calls.size();
 }
 
 } // namespace
@@ -91,7 +72,7 @@ int wmain(int argc, wchar_t** argv) {
     PostMessageW(program.window(), WM_CLOSE, 0, 0);
     program.waitForExit();
     const std::size_t placed = labelCount(editor.finish()) - labelCount(board);
-    const std::size_t calls = callsOfNetNameRun(board);
+    const std::size_t calls = bench::netNameRunInMemory(board).calls;
     std::printf("net-name run with vias: %zu labels in %.0f ms, %zu calls (%.1f a label), "
                 "%.2f ms a label\n",
                 placed, run, calls, static_cast<double>(calls) / placed, run / placed);

@@ -11,14 +11,12 @@
 // program asks every member its type, as it did before it read the declared returns.
 
 #include "../../tests/win32/ProgramDriver.h"
+#include "NetNameRunInMemory.h"
 
 #include "host/Attach.h"
-#include "host/CallRecorder.h"
 #include "host/com/ComApartment.h"
 #include "host/com/server/ServerProcess.h"
 #include "host/memory/BoardGenerator.h"
-#include "host/memory/MemoryHost.h"
-#include "labels/AddLabels.h"
 #include "window/win32/ControlIds.h"
 
 #include <chrono>
@@ -108,24 +106,6 @@ Startup measureStartup(const host::memory::Design& board) {
     return startup;
 }
 
-// The host calls a net-name run with vias makes per label, counted on the design in memory.
-double hostCallsPerLabel(const host::memory::Design& board) {
-    auto design = std::make_shared<host::memory::Design>(board);
-    auto log = std::make_shared<host::CallLog>();
-    host::HostDocument document(host::recordCalls(host::memory::makeDocument(design), log));
-    labels::WindowSnapshot window;
-    window.labelType = labels::NetNameLabel;
-    window.fontHeight = u"15";
-    window.fontWidth = u"1";
-    window.rotation = u"00";
-    window.vias = true;
-    for (const auto& component : design->components)
-        window.components.push_back({component.name});
-    labels::ComponentMask mask;
-    labels::addLabels(document, window, mask, nullptr);
-    return static_cast<double>(log->calls.size()) / static_cast<double>(log->count(u"AddText"));
-}
-
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -169,8 +149,10 @@ int wmain(int argc, wchar_t** argv) {
     const host::memory::Design labelled = server.finish();
     const std::size_t labels = labelled.texts.size() - board.texts.size();
     const std::size_t runCalls = servedCalls(server.statsLine()) - startupOnly.calls;
+    const bench::NetNameRunCost inMemory = bench::netNameRunInMemory(board);
     std::printf("net-name run with vias: %zu labels, %.2f served calls a label, %.2f host calls "
                 "a label\n",
-                labels, static_cast<double>(runCalls) / labels, hostCallsPerLabel(board));
+                labels, static_cast<double>(runCalls) / labels,
+                static_cast<double>(inMemory.calls) / static_cast<double>(inMemory.labels));
     return 0;
 }
