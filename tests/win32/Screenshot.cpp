@@ -135,25 +135,28 @@ int wmain(int argc, wchar_t** argv) {
     }
     try {
         host::com::ComApartment apartment;
-        test::EditorProcess editor(host::memory::loadDesign(std::filesystem::path(argv[1])));
-        test::ProgramUnderTest program;
-        if (!program.waitForWindow()) {
-            std::fputs("tagwright-screenshot: the window did not show\n", stderr);
-            return 1;
-        }
-        // Painted once it answers a message sent after its first paint; a moment more for
-        // the display to take it.
-        DWORD_PTR answer = 0;
-        SendMessageTimeoutW(program.window(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer);
-        Sleep(500);
-        HBITMAP picture = capture(program.window());
-        const bool saved = savePng(picture, argv[2]);
-        DeleteObject(picture);
-        PostMessageW(program.window(), WM_CLOSE, 0, 0);
-        program.waitForExit();
-        if (!saved) {
-            std::fputs("tagwright-screenshot: cannot write the picture\n", stderr);
-            return 1;
+        // One test server at a time: the progress picture starts a slow one of its own.
+        {
+            test::EditorProcess editor(host::memory::loadDesign(std::filesystem::path(argv[1])));
+            test::ProgramUnderTest program;
+            if (!program.waitForWindow()) {
+                std::fputs("tagwright-screenshot: the window did not show\n", stderr);
+                return 1;
+            }
+            // Painted once it answers a message sent after its first paint; a moment more for
+            // the display to take it.
+            DWORD_PTR answer = 0;
+            SendMessageTimeoutW(program.window(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer);
+            Sleep(500);
+            HBITMAP picture = capture(program.window());
+            const bool saved = savePng(picture, argv[2]);
+            DeleteObject(picture);
+            PostMessageW(program.window(), WM_CLOSE, 0, 0);
+            program.waitForExit();
+            if (!saved) {
+                std::fputs("tagwright-screenshot: cannot write the picture\n", stderr);
+                return 1;
+            }
         }
         if (argc == 4 && !takeProgress(argv[1], argv[3])) {
             std::fputs("tagwright-screenshot: no picture of the progress window\n", stderr);
