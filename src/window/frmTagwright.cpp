@@ -5,6 +5,7 @@
 #include "labels/AddLabels.h"
 #include "maintenance/Locate.h"
 #include "maintenance/RemoveLabels.h"
+#include "window/Version.h"
 
 #include <exception>
 #include <new>
@@ -265,7 +266,7 @@ void frmTagwright::cmdLocateNet_Click() {
 void frmTagwright::cmdHelp_Click() {
     if (running())
         return;
-    showMessage(std::u16string(u"版本：1.0       ") + u"\r\n\r\n" +
+    showMessage(std::u16string(u"版本：" TAGWRIGHT_VERSION_TEXT u"       ") + u"\r\n\r\n" +
                     u"运行错误或改进建议请联系：  " + u"\r\n\r\n" + contactAddress,
                 labels::applicationTitle);
 }
