@@ -37,8 +37,9 @@ TEST_F(ProgramFile, CarriesItsManifestIconsAndVersion) {
     const std::string ownVersion = std::to_string(TAGWRIGHT_VERSION_MAJOR) + "." +
                                    std::to_string(TAGWRIGHT_VERSION_MINOR) + "." +
                                    std::to_string(TAGWRIGHT_VERSION_PATCH) + ".0";
-    for (const std::string part : {"Microsoft.Windows.Common-Controls", "6.0.0.0", "PerMonitorV2",
-                                   "name=\"Tagwright\" version=\"" + ownVersion + "\""})
+    for (const std::string& part :
+         {std::string("Microsoft.Windows.Common-Controls"), std::string("6.0.0.0"),
+          std::string("PerMonitorV2"), "name=\"Tagwright\" version=\"" + ownVersion + "\""})
         EXPECT_NE(manifest.find(part), std::string::npos) << part;
 
     for (const int size : {32, 16}) {
