@@ -40,6 +40,10 @@ ObjectRef HostCollection::item(const std::u16string& name) const {
     return get(u"Item", {name}).toObject();
 }
 
+std::int32_t HostCollection::count() const {
+    return get(u"Count").toInt32();
+}
+
 void HostCollection::forEach(const std::function<void(const ObjectRef&)>& visit) const {
     if (isNothing()) {
         throw Failure::objectNotSet();

@@ -37,6 +37,7 @@ class HostCollection : public HostRole {
     // that range travel as 32-bit so large designs stay reachable.
     ObjectRef item(std::int32_t position) const;
     ObjectRef item(const std::u16string& name) const;
+    std::int32_t count() const;
     // Visits every member once, in the host's order.
     void forEach(const std::function<void(const ObjectRef&)>& visit) const;
     // The same, but stops before the next member once `visit` returns false.

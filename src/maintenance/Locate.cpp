@@ -10,28 +10,28 @@ namespace {
 
 bool pastTheEnd(const host::HostCollection& collection, std::size_t position) {
     try {
-        return position > static_cast<std::size_t>(std::max(collection.get(u"Count").toInt32(), 0));
+        return position > static_cast<std::size_t>(std::max(collection.count(), 0));
     } catch (const host::Failure&) {
         return false; // no count to compare with: the failure of Item stands
     }
 }
 
-} // namespace
-
-void locate(const host::HostDocument& document, LocateTarget target,
-            const std::vector<labels::ListEntry>& list, const labels::ShowMessage& showMessage,
-            labels::RunProgress* progress) {
+// Components and nets answer the same two calls a pass needs: their name and their selection.
+template <class Member>
+void selectListed(const host::HostDocument& document,
+                  host::HostCollection (host::HostDocument::*members)() const,
+                  const std::vector<labels::ListEntry>& list,
+                  const labels::ShowMessage& showMessage, labels::RunProgress* progress) {
     auto stale = [&] { showMessage(staleListMessage, labels::applicationTitle); };
     for (std::size_t p = 0; p < list.size(); ++p) {
         if (progress && !progress->proceed(labels::RunStage::Locating, p, list.size())) {
             return;
         }
         bool chosen = list[p].selected;
-        host::HostCollection collection =
-            target == LocateTarget::Components ? document.components() : document.nets();
-        host::HostRole member;
+        host::HostCollection collection = (document.*members)();
+        Member member;
         try {
-            member = host::HostRole(collection.item(static_cast<std::int32_t>(p + 1)));
+            member = Member(collection.item(static_cast<std::int32_t>(p + 1)));
         } catch (const host::Failure&) {
             // Only a position past the end means the list is behind the design; the editor
             // gone or a refused call is reported as the failure it is.
@@ -42,12 +42,26 @@ void locate(const host::HostDocument& document, LocateTarget target,
         }
         // Positions tie the list to the design only until the design changes; the name check
         // keeps a changed design from getting the wrong objects selected.
-        if (member.isNothing() || member.get(u"Name").toString() != list[p].text) {
+        if (member.isNothing() || member.name() != list[p].text) {
             return stale();
         }
-        member.put(u"Selected", chosen);
+        member.setSelected(chosen);
     }
     document.view().showSelection();
+}
+
+} // namespace
+
+void locate(const host::HostDocument& document, LocateTarget target,
+            const std::vector<labels::ListEntry>& list, const labels::ShowMessage& showMessage,
+            labels::RunProgress* progress) {
+    if (target == LocateTarget::Components) {
+        selectListed<host::HostComponent>(document, &host::HostDocument::components, list,
+                                          showMessage, progress);
+    } else {
+        selectListed<host::HostNet>(document, &host::HostDocument::nets, list, showMessage,
+                                    progress);
+    }
 }
 
 } // namespace tagwright::maintenance

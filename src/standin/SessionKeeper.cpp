@@ -20,7 +20,6 @@ namespace tagwright::standin {
 
 namespace {
 
-constexpr std::int32_t pathFileAccessError = 75;
 // Often enough that a stand-in whose bus went away ends about as fast as a person notices.
 constexpr int busWatchMs = 250;
 
@@ -113,8 +112,7 @@ void SessionKeeper::saveAs(const std::filesystem::path& file) {
     try {
         host::memory::saveDesign(*design_, file);
     } catch (const host::memory::DesignFileError& error) {
-        throw host::Failure(pathFileAccessError,
-                            u"路径/文件访问错误: " + host::fromUtf8(error.what()));
+        throw host::Failure::fileAccessError(host::fromUtf8(error.what()));
     }
     file_ = file;
     savedRevision_ = design_->revision;

@@ -13,7 +13,7 @@ host::Value StandinApplication::invoke(std::u16string_view member, host::CallKin
     const bool asMethod = kind == host::CallKind::Method || kind == host::CallKind::Get;
     if (asMethod && (member == u"Save" || member == u"Quit")) {
         if (!args.empty()) {
-            throw host::Failure(450, u"错误的参数个数: " + std::u16string(member));
+            throw host::Failure::wrongArgumentCount(member);
         }
         (member == u"Save" ? save_ : quit_)();
         return {};

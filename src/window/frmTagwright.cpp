@@ -5,6 +5,7 @@
 #include "labels/AddLabels.h"
 #include "maintenance/Locate.h"
 #include "maintenance/RemoveLabels.h"
+#include "window/Version.h"
 
 #include <exception>
 #include <new>
@@ -19,12 +20,6 @@ const std::u16string attachFailureText = u"请先打开一个PCB设计文件!";
 const std::u16string attachFailureTitle = u"提示";
 const std::u16string refreshCancelledText = u"已取消读取列表，列表为空。请点击“更新列表”重新读取。";
 const std::u16string contactAddress = u"support@tagwright.invalid";
-
-// What an empty list answers when its first entry is picked.
-constexpr std::int32_t invalidPropertyValue = 380;
-// Anything thrown that is not a host failure.
-constexpr std::int32_t internalError = 51;
-constexpr std::int32_t outOfMemory = 7;
 
 // The page in front for each label type, by option index.
 constexpr int pageOfType[] = {netsPage, componentsPage, netClassesPage};
@@ -182,8 +177,9 @@ bool frmTagwright::attachAndFill(labels::RunProgress& progress) {
     const std::int32_t layers = hostDocument_.layerCount();
     for (std::int32_t layer = 1; layer <= layers; ++layer)
         controls_.layerAppend(hostDocument_.layerName(layer));
+    // What an empty list answers when its first entry is picked.
     if (controls_.layerCount() == 0)
-        throw host::Failure(invalidPropertyValue, u"无效的属性值");
+        throw host::Failure::invalidPropertyValue();
     controls_.setLayerIndex(0);
     return true;
 }
@@ -270,7 +266,7 @@ void frmTagwright::cmdLocateNet_Click() {
 void frmTagwright::cmdHelp_Click() {
     if (running())
         return;
-    showMessage(std::u16string(u"版本：1.0       ") + u"\r\n\r\n" +
+    showMessage(std::u16string(u"版本：" TAGWRIGHT_VERSION_TEXT u"       ") + u"\r\n\r\n" +
                     u"运行错误或改进建议请联系：  " + u"\r\n\r\n" + contactAddress,
                 labels::applicationTitle);
 }
@@ -323,7 +319,7 @@ void frmTagwright::guarded(const std::function<void(labels::RunProgress&)>& body
         }
         frmTagwright& form;
     } busy(*this);
-    std::optional<std::pair<std::int32_t, std::u16string>> failure;
+    std::optional<host::Failure> failure;
     {
         RunMonitor monitor(controls_, true);
         const RunningScope running(run_, monitor);
@@ -333,18 +329,18 @@ void frmTagwright::guarded(const std::function<void(labels::RunProgress&)>& body
             // The user cancelled while a call waited for the editor, which fails that call: a
             // cancelled run says nothing, and a later call on the dead link tells of it.
             if (!monitor.cancelled() || hostFailure.number() != host::Failure::EditorUnavailable)
-                failure.emplace(hostFailure.number(), hostFailure.description());
+                failure = hostFailure;
         } catch (const std::bad_alloc&) {
-            failure.emplace(outOfMemory, u"内存溢出");
+            failure = host::Failure::outOfMemory();
         } catch (const std::exception& other) {
-            failure.emplace(internalError, u"内部错误: " + host::fromUtf8(other.what()));
+            failure = host::Failure::internalError(host::fromUtf8(other.what()));
         } catch (...) {
-            failure.emplace(internalError, u"内部错误");
+            failure = host::Failure::internalError();
         }
     }
     // Reported once the progress window has gone, so the message is what the user sees last.
     if (failure)
-        reportFailure(failure->first, failure->second);
+        reportFailure(failure->number(), failure->description());
 }
 
 void frmTagwright::reportFailure(std::int32_t number, const std::u16string& description) {

@@ -2,6 +2,7 @@
 // controls 6 and per-monitor dpi, its icon in both sizes, and its version.
 #include "ProgramDriver.h"
 
+#include "window/Version.h"
 #include "window/win32/Resources.h"
 
 #include <gtest/gtest.h>
@@ -33,7 +34,12 @@ struct ProgramFile : testing::Test {
 TEST_F(ProgramFile, CarriesItsManifestIconsAndVersion) {
     constexpr WORD manifestType = 24, versionType = 16; // RT_MANIFEST, RT_VERSION
     const std::string manifest = resource(MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(manifestType));
-    for (const char* part : {"Microsoft.Windows.Common-Controls", "6.0.0.0", "PerMonitorV2"})
+    const std::string ownVersion = std::to_string(TAGWRIGHT_VERSION_MAJOR) + "." +
+                                   std::to_string(TAGWRIGHT_VERSION_MINOR) + "." +
+                                   std::to_string(TAGWRIGHT_VERSION_PATCH) + ".0";
+    for (const std::string& part :
+         {std::string("Microsoft.Windows.Common-Controls"), std::string("6.0.0.0"),
+          std::string("PerMonitorV2"), "name=\"Tagwright\" version=\"" + ownVersion + "\""})
         EXPECT_NE(manifest.find(part), std::string::npos) << part;
 
     for (const int size : {32, 16}) {
@@ -57,7 +63,9 @@ TEST_F(ProgramFile, CarriesItsManifestIconsAndVersion) {
     ASSERT_NE(found, std::string::npos);
     VS_FIXEDFILEINFO fixed{};
     version.copy(reinterpret_cast<char*>(&fixed), sizeof fixed, found);
-    EXPECT_EQ(fixed.dwFileVersionMS, 0x00010000u); // 1.0
+    EXPECT_EQ(fixed.dwFileVersionMS,
+              DWORD{TAGWRIGHT_VERSION_MAJOR << 16 | TAGWRIGHT_VERSION_MINOR});
+    EXPECT_EQ(fixed.dwFileVersionLS, DWORD{TAGWRIGHT_VERSION_PATCH << 16});
     EXPECT_EQ(fixed.dwFileType, static_cast<DWORD>(VFT_APP));
 }
 

@@ -8,6 +8,7 @@
 #include "host/memory/DesignFile.h"
 #include "host/memory/MemoryHost.h"
 #include "labels/AddLabels.h"
+#include "window/Version.h"
 #include "window/win32/ControlIds.h"
 
 #include <gtest/gtest.h>
@@ -166,9 +167,11 @@ TEST_F(Session, LocateSelectsTheChosenObjectsInTheEditor) {
 
 TEST_F(Session, ABadNumberIsReportedAndNothingIsAdded) {
     start();
-    EXPECT_EQ(program->click(ControlId::cmdHelp),
-              std::vector{fromWindow(L"版本：1.0       \r\n\r\n运行错误或改进建议请联系：  \r\n\r\n"
-                                     L"support@tagwright.invalid")});
+    EXPECT_EQ(
+        program->click(ControlId::cmdHelp),
+        std::vector{fromWindow(
+            L"版本：" TAGWRIGHT_VERSION_TEXT L"       \r\n\r\n运行错误或改进建议请联系：  \r\n\r\n"
+            L"support@tagwright.invalid")});
     program->setText(ControlId::txtLabelFontH, L"1.2.3");
     EXPECT_EQ(program->click(ControlId::cmdAddLabel),
               std::vector{fromWindow(L"运行时错误 '13':\n类型不匹配")});

@@ -3,6 +3,7 @@
 #include "host/Failure.h"
 #include "maintenance/Locate.h"
 #include "support/TestDesign.h"
+#include "window/Version.h"
 #include "window/frmTagwright.h"
 #include "window/support/FakeControls.h"
 
@@ -182,8 +183,9 @@ TEST(Form, AboutAndClose) {
     s.log->calls.clear();
     s.form.cmdHelp_Click();
     s.form.cmdHelp_Click();
-    const test::FormMessage about{u"版本：1.0       \r\n\r\n运行错误或改进建议请联系：  "
-                                  u"\r\n\r\nsupport@tagwright.invalid"};
+    const test::FormMessage about{
+        u"版本：" TAGWRIGHT_VERSION_TEXT u"       \r\n\r\n运行错误或改进建议请联系：  "
+        u"\r\n\r\nsupport@tagwright.invalid"};
     EXPECT_EQ(s.takeMessages(), Messages({about, about}));
     EXPECT_TRUE(s.log->calls.empty());
     EXPECT_EQ(s.controls.trace, std::vector<std::string>({"message", "message"}));

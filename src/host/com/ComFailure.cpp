@@ -11,11 +11,6 @@ namespace tagwright::host::com {
 
 namespace {
 
-constexpr std::int32_t invalidProcedureCall = 5;
-constexpr std::int32_t objectRequired = 424;
-constexpr std::int32_t automationError = 440;
-constexpr std::int32_t wrongArgumentCount = 450;
-
 // Scripting runtimes carry their error numbers as HRESULTs of this facility.
 constexpr HRESULT controlFacilityError(std::int32_t number) {
     return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, static_cast<unsigned>(number));
@@ -34,7 +29,7 @@ std::int32_t numberOf(HRESULT hr) {
         return Failure::SubscriptOutOfRange;
     case DISP_E_BADPARAMCOUNT:
     case DISP_E_PARAMNOTOPTIONAL:
-        return wrongArgumentCount;
+        return Failure::WrongArgumentCount;
     default:
         break;
     }
@@ -45,43 +40,13 @@ std::int32_t numberOf(HRESULT hr) {
     return static_cast<std::int32_t>(hr);
 }
 
-// The scripting runtime's own text for the numbers the editor's users meet, in the wording
-// of the program's other failures.
-std::optional<std::u16string> scriptingText(std::int32_t number, std::u16string_view member) {
-    switch (number) {
-    case invalidProcedureCall:
-        return u"无效的过程调用或参数";
-    case Failure::Overflow:
-        return Failure::overflow().description();
-    case Failure::SubscriptOutOfRange:
-        return Failure::subscriptOutOfRange().description();
-    case Failure::TypeMismatch:
-        return Failure::typeMismatch().description();
-    case Failure::ObjectNotSet:
-        return Failure::objectNotSet().description();
-    case objectRequired:
-        return u"要求对象";
-    case Failure::MemberNotSupported:
-        return Failure::memberNotSupported(member).description();
-    case automationError:
-        return u"自动化错误";
-    case wrongArgumentCount:
-        return u"错误的参数个数或无效的属性赋值";
-    default:
-        return std::nullopt;
-    }
-}
-
-// What to show for `number` when the server said nothing: a scripting error's text, the
-// system's text of an HRESULT, a generic text for any other error number.
+// What to show for `number` when the server said nothing: the system's text of an HRESULT,
+// else the scripting runtime's text for the number.
 std::u16string textFor(std::int32_t number, HRESULT hr, std::u16string_view member) {
-    if (auto text = scriptingText(number, member)) {
-        return *text;
-    }
     if (number == static_cast<std::int32_t>(hr)) {
         return systemMessage(hr);
     }
-    return u"应用程序定义或对象定义的错误";
+    return Failure::describe(number, member);
 }
 
 std::u16string formatMessage(DWORD code) {
@@ -112,17 +77,17 @@ std::u16string systemMessage(HRESULT hr) {
     if (text.empty()) {
         char hex[16];
         std::snprintf(hex, sizeof hex, "0x%08lX", static_cast<unsigned long>(hr));
-        text = u"自动化错误 ";
+        text = Failure::describe(Failure::AutomationError) + u" ";
         text.append(hex, hex + std::char_traits<char>::length(hex));
     }
     return text;
 }
 
 bool isEditorGone(HRESULT hr) {
-    for (HRESULT gone : {HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE),
-                         HRESULT_FROM_WIN32(RPC_S_CALL_FAILED),
-                         HRESULT_FROM_WIN32(RPC_S_CALL_FAILED_DNE), RPC_E_DISCONNECTED,
-                         RPC_E_SERVER_DIED, RPC_E_SERVER_DIED_DNE, CO_E_OBJNOTCONNECTED}) {
+    for (HRESULT gone :
+         {HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE), HRESULT_FROM_WIN32(RPC_S_CALL_FAILED),
+          HRESULT_FROM_WIN32(RPC_S_CALL_FAILED_DNE), RPC_E_DISCONNECTED, RPC_E_SERVER_DIED,
+          RPC_E_SERVER_DIED_DNE, CO_E_OBJNOTCONNECTED}) {
         if (hr == gone) {
             return true;
         }
@@ -132,8 +97,8 @@ bool isEditorGone(HRESULT hr) {
 
 Failure failureFromHresult(HRESULT hr, std::u16string_view member) {
     std::int32_t number = numberOf(hr);
-    Failure failure = isEditorGone(hr) ? Failure::editorGone({})
-                                       : Failure(number, textFor(number, hr, member));
+    Failure failure =
+        isEditorGone(hr) ? Failure::editorGone({}) : Failure(number, textFor(number, hr, member));
     failure.setHresult(hr);
     return failure;
 }

@@ -29,10 +29,6 @@ constexpr quint32 enumerationBatch = 64;
 // Released ids kept back for the next call; a client that only walks still frees them.
 constexpr qsizetype maxPendingReleases = 256;
 
-constexpr std::int32_t cannotCreateObject = 429;
-constexpr std::int32_t invalidProcedureCall = 5;
-constexpr std::int32_t automationError = 440;
-
 bool isTimeout(const QString& name) {
     return name == QLatin1String("org.freedesktop.DBus.Error.NoReply") ||
            name == QLatin1String("org.freedesktop.DBus.Error.Timeout") ||
@@ -76,13 +72,13 @@ Failure failureFrom(const QDBusMessage& reply) {
         return Failure::editorGone(detail);
     }
     if (isRefusedCall(name)) {
-        return Failure(invalidProcedureCall, u"无效的过程调用或参数: " + detail);
+        return Failure::invalidProcedureCall(detail);
     }
-    return Failure(automationError, u"自动化错误: " + toU16(name) + u": " + detail);
+    return Failure::automationError(toU16(name) + u": " + detail);
 }
 
 Failure malformedReply(const QString& reason) {
-    return Failure(automationError, u"自动化错误: " + toU16(reason));
+    return Failure::automationError(toU16(reason));
 }
 
 // How often a run that watches hears that a call still waits.
@@ -351,8 +347,7 @@ ObjectRef connectToEditor(const QDBusConnection& connection, const QString& serv
                           std::chrono::milliseconds callTimeout) {
     registerTypes();
     if (!connection.isConnected()) {
-        throw Failure(cannotCreateObject,
-                      u"ActiveX 部件不能创建对象: " + toU16(connection.lastError().message()));
+        throw Failure::cannotCreateObject(toU16(connection.lastError().message()));
     }
     // Peer.Ping is answered by the bus library of whoever owns the name, so this fails at once
     // when no editor runs, and never asks the bus to start one. A stopped or wedged editor
@@ -371,8 +366,7 @@ ObjectRef connectToEditor(const QDBusConnection& connection, const QString& serv
         throw Failure::editorNotAnswering(callTimeout);
     }
     if (reply.type() != QDBusMessage::ReplyMessage) {
-        throw Failure(cannotCreateObject,
-                      u"ActiveX 部件不能创建对象: " + toU16(reply.errorMessage()));
+        throw Failure::cannotCreateObject(toU16(reply.errorMessage()));
     }
     return std::make_shared<BusLink>(connection, service, callTimeout)->objectFor(applicationId);
 }

@@ -21,8 +21,13 @@ namespace {
 constexpr std::size_t maxBytesPerClient = std::size_t{64} << 20;
 constexpr std::size_t bytesPerObject = 128;
 constexpr quint32 maxBatch = 1024;
-constexpr int automationError = 440;
-constexpr std::int32_t editorGone = 462;
+
+QDBusMessage failed(const QDBusMessage& message, const Failure& failure) {
+    QDBusMessage reply =
+        message.createErrorReply(QLatin1String(failureError), toQString(failure.description()));
+    reply << static_cast<int>(failure.number());
+    return reply;
+}
 
 struct InvalidCall {
     QString reason;
@@ -160,27 +165,21 @@ QDBusMessage BusServer::answer(const QDBusMessage& message, const QDBusConnectio
     QDBusMessage reply;
     try {
         if (!serving_) {
-            throw Failure(editorGone, u"远程服务器机器不存在或不可用: 编辑器正在退出");
+            throw Failure::editorGone(u"编辑器正在退出");
         }
         std::lock_guard lock(mutex_);
         reply = dispatch(message, connection);
     } catch (const Failure& failure) {
-        reply =
-            message.createErrorReply(QLatin1String(failureError), toQString(failure.description()));
-        reply << static_cast<int>(failure.number());
+        reply = failed(message, failure);
     } catch (const InvalidCall& invalid) {
         reply = message.createErrorReply(QLatin1String(invalidCallError), invalid.reason);
     } catch (const MalformedValue& malformed) {
         reply = message.createErrorReply(QLatin1String(invalidCallError), malformed.reason);
     } catch (const std::exception& error) {
         // The host object's own fault, not the caller's: an automation error.
-        reply = message.createErrorReply(QLatin1String(failureError),
-                                         QStringLiteral("自动化错误: ") +
-                                             QString::fromUtf8(error.what()));
-        reply << automationError;
+        reply = failed(message, Failure::automationError(toU16(QString::fromUtf8(error.what()))));
     } catch (...) {
-        reply = message.createErrorReply(QLatin1String(failureError), QStringLiteral("自动化错误"));
-        reply << automationError;
+        reply = failed(message, Failure::automationError({}));
     }
     return reply;
 }

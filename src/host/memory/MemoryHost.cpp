@@ -12,15 +12,6 @@ namespace tagwright::host::memory {
 
 namespace {
 
-// Errors the in-memory editor raises itself, as an automation server would (number 440,
-// "automation error", with a description that says what was wrong).
-constexpr std::int32_t automationError = 440;
-constexpr std::int32_t wrongArguments = 450;
-
-Failure hostError(std::u16string description) {
-    return {automationError, std::move(description)};
-}
-
 std::u16string number(double value) {
     char buffer[32];
     auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
@@ -44,7 +35,7 @@ void tell(Design& design, DesignChange change) {
 
 void checkOpen(const Design& design) {
     if (design.closed) {
-        throw hostError(u"设计已关闭");
+        throw Failure::editorError(u"设计已关闭");
     }
 }
 
@@ -75,7 +66,7 @@ class MemberCall {
   private:
     void checkCount(std::size_t expected) const {
         if (args_.size() != expected) {
-            throw Failure(wrongArguments, u"错误的参数个数: " + std::u16string(member_));
+            throw Failure::wrongArgumentCount(member_);
         }
     }
 
@@ -226,7 +217,7 @@ class TextObject : public HostObject {
     Value invoke(std::u16string_view member, CallKind kind, std::span<const Value> args) override {
         MemberCall call(member, kind, args);
         if (text_->deleted) {
-            throw hostError(u"文本已被删除");
+            throw Failure::editorError(u"文本已被删除");
         }
         if (call.is(u"TextString", 0)) {
             return text_->text;
@@ -317,7 +308,7 @@ class CollectionObject : public HostObject, public std::enable_shared_from_this<
                 }
             }
         }
-        throw hostError(u"找不到对象: " + name);
+        throw Failure::editorError(u"找不到对象: " + name);
     }
 
     // Vias have no name and are never found by one.
@@ -499,14 +490,14 @@ class DocumentObject : public HostObject {
     static double finite(const Value& argument, std::u16string_view name) {
         double value = argument.toDouble();
         if (!std::isfinite(value)) {
-            throw hostError(u"参数不是有限的数: " + std::u16string(name));
+            throw Failure::editorError(u"参数不是有限的数: " + std::u16string(name));
         }
         return value;
     }
 
     void checkLayer(std::int32_t layer) const {
         if (layer < 1 || static_cast<std::size_t>(layer) > design_->layers.size()) {
-            throw hostError(u"无效的层号: " + fromUtf8(std::to_string(layer)));
+            throw Failure::editorError(u"无效的层号: " + fromUtf8(std::to_string(layer)));
         }
     }
 
@@ -515,7 +506,7 @@ class DocumentObject : public HostObject {
         text->text = call.arg(0).toString();
         // What the design file cannot hold would make the next save fail, so it never gets in.
         if (text->text.find(u'\0') != std::u16string::npos) {
-            throw hostError(u"文本不能包含空字符");
+            throw Failure::editorError(u"文本不能包含空字符");
         }
         text->layer = call.arg(1).toInt32();
         checkLayer(text->layer);
@@ -545,7 +536,7 @@ class ApplicationObject : public HostObject {
         MemberCall call(member, kind, args);
         if (call.is(u"ActiveDocument", 0)) {
             if (!design_) {
-                throw hostError(u"没有打开的设计");
+                throw Failure::editorError(u"没有打开的设计");
             }
             return std::make_shared<DocumentObject>(design_);
         }
