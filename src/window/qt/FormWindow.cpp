@@ -77,10 +77,6 @@ QString objectNameOf(const char* name) {
     return QString::fromLatin1(name).replace(QLatin1Char('('), QLatin1Char('_')).remove(')');
 }
 
-bool takesFocus(ControlKind kind) {
-    return kind != ControlKind::Frame && kind != ControlKind::Caption;
-}
-
 ControlId controlOf(Container container) {
     switch (container) {
     case Container::Frame1:
@@ -128,16 +124,9 @@ void FormWindow::build() {
     setObjectName(QStringLiteral("frmTagwright"));
     setWindowTitle(toQt(windowCaption));
     setFont(faceOf(QStringList{QStringLiteral("Times New Roman")} + chineseFamilies));
-    QWidget* previousStop = nullptr;
-    for (const ControlDescription& described : windowDescription()) {
-        QWidget* widget = create(described);
-        controls_.push_back(widget);
-        if (takesFocus(described.kind)) {
-            if (previousStop != nullptr)
-                setTabOrder(previousStop, widget);
-            previousStop = widget;
-        }
-    }
+    // Created in tab index order, which is the order the Tab key follows.
+    for (const ControlDescription& described : windowDescription())
+        controls_.push_back(create(described));
     // As designed, the nets page is in front until the form chooses.
     tabs()->setCurrentIndex(netsPage);
     // The page stack is what the tab control moves below its strip.
