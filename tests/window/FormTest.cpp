@@ -348,6 +348,10 @@ TEST(Form, UncaughtFailuresAreReportedAndTheProgramLivesOn) {
             {"the host fails",
              atSecondLabel([] { throw host::Failure(1004, u"应用程序定义或对象定义错误"); }),
              u"运行时错误 '1004':\n应用程序定义或对象定义错误", 1},
+            // Said once, by the run that met it; only a cancelled run keeps quiet about it.
+            {"the editor is gone",
+             atSecondLabel([] { throw host::Failure::editorGone(u"进程已结束"); }),
+             u"运行时错误 '462':\n" + host::Failure::editorGone(u"进程已结束").description(), 1},
             {"an internal error", atSecondLabel([] { throw std::logic_error("步骤 2"); }),
              u"运行时错误 '51':\n内部错误: 步骤 2", 1},
             {"out of memory", atSecondLabel([] { throw std::bad_alloc(); }),
