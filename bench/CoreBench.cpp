@@ -42,6 +42,8 @@ class QuietControls : public window::ProgressControls {
     void showProgress(bool) override {}
     void setProgress(const std::u16string&, int, int) override {}
     void closeProgress() override {}
+    void setBusy(bool) override {}
+    void showMessage(const std::u16string&, const std::u16string&) override {}
 };
 
 labels::WindowSnapshot windowFor(const host::memory::Design& design, std::int16_t type) {

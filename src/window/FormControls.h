@@ -77,10 +77,6 @@ class FormControls : public ProgressControls {
     virtual void setCurrentPage(int page) = 0;
     virtual void setPageAvailable(int page, bool available) = 0;
 
-    // A modal message box, OK only, no icon, owned by the window; returns once dismissed.
-    virtual void showMessage(const std::u16string& text, const std::u16string& title) = 0;
-    // The busy cursor over the window while a run works.
-    virtual void setBusy(bool busy) = 0;
     // Ends the program: closes the window and leaves the event loop (or, before the window
     // was shown, makes the start-up return without showing it).
     virtual void endProgram() = 0;

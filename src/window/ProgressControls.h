@@ -6,8 +6,9 @@
 namespace tagwright::window {
 
 // What a long run asks of a toolkit so that the window keeps answering while it works: a
-// clock, a turn of the event loop now and then, and a small progress window. The form drives
-// them (RunMonitor); each front end implements them natively.
+// clock, a turn of the event loop now and then, a small progress window, the busy cursor, and
+// the messages the run shows. The form drives them through its run monitor (RunMonitor), which
+// alone knows that a run is going; each front end implements them natively.
 class ProgressControls {
   public:
     using Clock = std::chrono::steady_clock;
@@ -32,6 +33,12 @@ class ProgressControls {
     // `maximum` is 0.
     virtual void setProgress(const std::u16string& text, int value, int maximum) = 0;
     virtual void closeProgress() = 0;
+
+    // The busy cursor over the window while a run works; set once and cleared once, with the
+    // ordinary cursor between while a message is up.
+    virtual void setBusy(bool busy) = 0;
+    // A modal message box, OK only, no icon, owned by the window; returns once dismissed.
+    virtual void showMessage(const std::u16string& text, const std::u16string& title) = 0;
 };
 
 } // namespace tagwright::window

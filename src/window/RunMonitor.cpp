@@ -32,9 +32,11 @@ bool isListStage(RunStage stage) {
 
 } // namespace
 
-RunMonitor::RunMonitor(ProgressControls& controls, bool cancellable)
-    : controls_(controls), cancellable_(cancellable) {
+RunMonitor::RunMonitor(ProgressControls& controls, bool cancellable, Cursor cursor)
+    : controls_(controls), cancellable_(cancellable), cursor_(cursor) {
     controls_.blockInput(true);
+    if (cursor_ == Cursor::Busy)
+        controls_.setBusy(true);
     started_ = lastTurn_ = lastReading_ = controls_.now();
 }
 
@@ -44,6 +46,18 @@ RunMonitor::~RunMonitor() {
     controls_.blockInput(false);
     if (shown_)
         controls_.closeProgress();
+    if (cursor_ == Cursor::Busy)
+        controls_.setBusy(false);
+}
+
+void RunMonitor::showMessage(const std::u16string& text, const std::u16string& title) {
+    if (cursor_ == Cursor::Busy)
+        controls_.setBusy(false);
+    controls_.showMessage(text, title);
+    if (cursor_ == Cursor::Busy)
+        controls_.setBusy(true);
+    // The box ran the event loop while the user read it.
+    eventsHandled();
 }
 
 bool RunMonitor::proceed(RunStage stage, std::size_t done, std::size_t total) {

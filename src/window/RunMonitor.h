@@ -12,10 +12,12 @@
 
 namespace tagwright::window {
 
-// Keeps the window answering through one long run. From its start to its end the window's
-// input is blocked; every little while the toolkit gets a turn of its event loop, and once the
-// run has taken long enough a progress window shows what it is doing and, where the run can
-// be stopped, lets the user cancel it.
+// Keeps the window answering through one long run, and is the one record that a run is going:
+// it lives as long as the run. From its start to its end the window's input is blocked (and,
+// for a handler's run, the busy cursor is up); every little while the toolkit gets a turn of
+// its event loop, and once the run has taken long enough a progress window shows what it is
+// doing and, where the run can be stopped, lets the user cancel it. A message the run shows
+// goes through it, under the ordinary cursor.
 //
 // Reading the clock can cost as much as a tenth of a fast step, so it is read only every so
 // many steps: as many as take about a millisecond at the pace of the steps just before, at
@@ -34,8 +36,12 @@ class RunMonitor final : public labels::RunProgress, public host::EditorWaitWatc
     // far within the seconds after which a system calls a window not responding.
     static constexpr std::chrono::milliseconds eventInterval{25};
 
-    RunMonitor(ProgressControls& controls, bool cancellable);
-    // Closes the progress window and gives the window its input back.
+    // Whether the busy cursor is up while the run works: a handler's run has it; the lists'
+    // fill, at start-up and at a refresh, keeps the ordinary cursor.
+    enum class Cursor { Ordinary, Busy };
+
+    RunMonitor(ProgressControls& controls, bool cancellable, Cursor cursor = Cursor::Ordinary);
+    // Gives the window its input back, closes the progress window and the busy cursor.
     ~RunMonitor() override;
     RunMonitor(const RunMonitor&) = delete;
     RunMonitor& operator=(const RunMonitor&) = delete;
@@ -48,9 +54,9 @@ class RunMonitor final : public labels::RunProgress, public host::EditorWaitWatc
     // editor meanwhile gives up at once. Ignored by a run that cannot be cancelled.
     void cancel();
     bool cancelled() const { return cancelled_; }
-    // The toolkit ran its event loop elsewhere (a message box was up): the next turn is due
-    // only an interval from now.
-    void eventsHandled();
+    // A modal message while the run works: the user is asked to read and click, so the
+    // ordinary cursor while it is up.
+    void showMessage(const std::u16string& text, const std::u16string& title);
 
   private:
     struct Step {
@@ -59,12 +65,16 @@ class RunMonitor final : public labels::RunProgress, public host::EditorWaitWatc
     };
 
     bool atReading();
+    // The toolkit ran its event loop elsewhere (a message box was up): the next turn is due
+    // only an interval from now.
+    void eventsHandled();
     void showWhenDue(ProgressControls::Clock::time_point now);
     void show();
     std::u16string describe(const Step& step) const;
 
     ProgressControls& controls_;
     const bool cancellable_;
+    const Cursor cursor_;
     bool cancelled_ = false;
     bool shown_ = false;
     ProgressControls::Clock::time_point started_;

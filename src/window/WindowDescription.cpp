@@ -12,6 +12,7 @@ namespace {
 
 using enum ControlKind;
 using enum Container;
+using enum Face;
 
 template <void (frmTagwright::*handler)()> void clicked(frmTagwright& form) {
     (form.*handler)();
@@ -28,7 +29,8 @@ void pressed(frmTagwright& form, std::int16_t& keyAscii) {
 
 // The window as designed. Captions are literal; the spaces inside them belong to them.
 constexpr ControlDescription controls[] = {
-    {ControlId::Frame1, "Frame1", Frame, u"标注类型", Window, -1, 120, 120, 5055, 660, 0},
+    {ControlId::Frame1, "Frame1", Frame, u"标注类型", Window, -1, 120, 120, 5055, 660, 0, nullptr,
+     nullptr, SimSun},
     {ControlId::optLabelType_0, "optLabelType(0)", Option, u"网络名称", Frame1, -1, 240, 280, 1095,
      255, 1, chose<0>},
     {ControlId::optLabelType_1, "optLabelType(1)", Option, u"管脚号", Frame1, -1, 1920, 280, 855,
@@ -36,10 +38,13 @@ constexpr ControlDescription controls[] = {
     {ControlId::optLabelType_2, "optLabelType(2)", Option, u"网络类型", Frame1, -1, 3480, 280, 1095,
      255, 3, chose<2>},
     {ControlId::cboLabelLayer, "cboLabelLayer", DropDownList, u"", Window, -1, 3240, 1755, 1935,
-     300, 4},
-    {ControlId::Label1, "Label1", Caption, u"标注层", Window, -1, 3240, 1515, 615, 255, 5},
-    {ControlId::Label3, "Label3", Caption, u"旋 转", Window, -1, 3240, 1155, 615, 255, 6},
-    {ControlId::Frame2, "Frame2", Frame, u"距焊盘偏移量", Window, -1, 120, 960, 1335, 1095, 7},
+     300, 4, nullptr, nullptr, SimSun},
+    {ControlId::Label1, "Label1", Caption, u"标注层", Window, -1, 3240, 1515, 615, 255, 5, nullptr,
+     nullptr, SimSun},
+    {ControlId::Label3, "Label3", Caption, u"旋 转", Window, -1, 3240, 1155, 615, 255, 6, nullptr,
+     nullptr, SimSun},
+    {ControlId::Frame2, "Frame2", Frame, u"距焊盘偏移量", Window, -1, 120, 960, 1335, 1095, 7,
+     nullptr, nullptr, SimSun},
     {ControlId::Label4_0, "Label4(0)", Caption, u"X", Frame2, -1, 180, 405, 135, 255, 8},
     {ControlId::Label4_1, "Label4(1)", Caption, u"Y", Frame2, -1, 180, 765, 135, 255, 9},
     {ControlId::txtLabelOffsetX, "txtLabelOffsetX", TextBox, u"", Frame2, -1, 400, 360, 495, 270,
@@ -49,14 +54,15 @@ constexpr ControlDescription controls[] = {
     {ControlId::Label5_0, "Label5(0)", Caption, u"mil", Frame2, -1, 980, 360, 255, 255, 12},
     {ControlId::Label5_1, "Label5(1)", Caption, u"mil", Frame2, -1, 980, 720, 255, 255, 13},
     {ControlId::cmdAddLabel, "cmdAddLabel", Button, u"标  注", Window, -1, 4080, 2280, 1095, 375,
-     14, clicked<&frmTagwright::cmdAddLabel_Click>},
+     14, clicked<&frmTagwright::cmdAddLabel_Click>, nullptr, SimSun},
     {ControlId::cmdDeleteLabel, "cmdDeleteLabel", Button, u"删  除", Window, -1, 4080, 2700, 1095,
-     375, 15, clicked<&frmTagwright::cmdDeleteLabel_Click>},
+     375, 15, clicked<&frmTagwright::cmdDeleteLabel_Click>, nullptr, SimSun},
     {ControlId::cmdHelp, "cmdHelp", Button, u"帮  助", Window, -1, 4080, 3540, 1095, 375, 16,
-     clicked<&frmTagwright::cmdHelp_Click>},
+     clicked<&frmTagwright::cmdHelp_Click>, nullptr, SimSun},
     {ControlId::cboLabelRotation, "cboLabelRotation", EditableCombo, u"", Window, -1, 3840, 1080,
      975, 345, 17, nullptr, pressed<&frmTagwright::cboLabelRotation_KeyPress>},
-    {ControlId::Frame4, "Frame4", Frame, u"标注字体", Window, -1, 1640, 960, 1455, 1095, 18},
+    {ControlId::Frame4, "Frame4", Frame, u"标注字体", Window, -1, 1640, 960, 1455, 1095, 18,
+     nullptr, nullptr, SimSun},
     {ControlId::txtLabelFontW, "txtLabelFontW", TextBox, u"1", Frame4, -1, 600, 720, 380, 270, 19,
      nullptr, pressed<&frmTagwright::txtLabelFontW_KeyPress>},
     {ControlId::txtLabelFontH, "txtLabelFontH", TextBox, u"15", Frame4, -1, 600, 360, 380, 270, 20,
@@ -66,7 +72,7 @@ constexpr ControlDescription controls[] = {
     {ControlId::Label4_2, "Label4(2)", Caption, u"线宽", Frame4, -1, 140, 765, 375, 180, 23},
     {ControlId::Label4_3, "Label4(3)", Caption, u"高度", Frame4, -1, 140, 400, 375, 255, 24},
     {ControlId::cmdUpdateList, "cmdUpdateList", Button, u"更新列表", Window, -1, 4080, 3120, 1095,
-     375, 25, clicked<&frmTagwright::cmdUpdateList_Click>},
+     375, 25, clicked<&frmTagwright::cmdUpdateList_Click>, nullptr, SimSun},
     {ControlId::tabObjList, "tabObjList", TabControl, u"", Window, -1, 120, 2160, 3615, 2415, 26},
     {ControlId::lstNetList, "lstNetList", ListBox, u"", TabObjList, 1, 80, 480, 1455, 1860, 27},
     {ControlId::chkSelectedNets, "chkSelectedNets", CheckBox, u"标注选中网络", TabObjList, 1, 1800,
@@ -81,7 +87,7 @@ constexpr ControlDescription controls[] = {
     {ControlId::chkUnUsedPins, "chkUnUsedPins", CheckBox, u"无网络管脚", TabObjList, 0, 1800, 960,
      1455, 375, 33},
     {ControlId::cmdClose, "cmdClose", Button, u"关  闭", Window, -1, 4080, 3960, 1095, 375, 34,
-     clicked<&frmTagwright::cmdClose_Click>},
+     clicked<&frmTagwright::cmdClose_Click>, nullptr, SimSun},
     {ControlId::chkVias, "chkVias", CheckBox, u"过孔", TabObjList, 0, 1800, 1320, 1095, 375, 35},
     {ControlId::cmdLocateComp, "cmdLocateComp", Button, u"定 位", TabObjList, 0, 1800, 1800, 735,
      255, 36, clicked<&frmTagwright::cmdLocateComp_Click>},

@@ -68,6 +68,11 @@ enum class ControlId : int {
 // What a control's position is relative to.
 enum class Container { Window, Frame1, Frame2, Frame4, TabObjList };
 
+// The face a control's text is drawn in, as designed: the one it inherits from its container
+// (the window's is Times New Roman), or SimSun, set on the control itself and inherited by the
+// controls inside it.
+enum class Face { Inherited, SimSun };
+
 // The handlers a control raises, bound here so that both front ends dispatch the same way.
 using ClickHandler = void (*)(frmTagwright&);
 using KeyPressHandler = void (*)(frmTagwright&, std::int16_t& keyAscii);
@@ -86,12 +91,15 @@ struct ControlDescription {
     int tabIndex;
     ClickHandler click = nullptr;
     KeyPressHandler keyPress = nullptr;
+    Face face = Face::Inherited;
 };
 
 // Every control, in increasing tab index (and ControlId order).
 std::span<const ControlDescription> windowDescription();
 const ControlDescription& describedControl(ControlId id);
 
+// The window's caption; the space after the name is part of it.
+inline constexpr const char16_t* windowCaption = u"Tagwright ";
 // The window's client area in twips.
 inline constexpr int clientWidthTwips = 5295;
 inline constexpr int clientHeightTwips = 4650;

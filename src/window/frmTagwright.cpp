@@ -24,18 +24,6 @@ const std::u16string contactAddress = u"support@tagwright.invalid";
 // The page in front for each label type, by option index.
 constexpr int pageOfType[] = {netsPage, componentsPage, netClassesPage};
 
-// Marks a run as working for as long as it lives.
-class RunningScope {
-  public:
-    RunningScope(RunMonitor*& current, RunMonitor& run) : current_(current) { current_ = &run; }
-    ~RunningScope() { current_ = nullptr; }
-    RunningScope(const RunningScope&) = delete;
-    RunningScope& operator=(const RunningScope&) = delete;
-
-  private:
-    RunMonitor*& current_;
-};
-
 // A list being filled, from its first append to the last, or to the failure that stops it.
 class ListFill {
   public:
@@ -130,16 +118,33 @@ void frmTagwright::clearLists() {
 }
 
 frmTagwright::FillOutcome frmTagwright::fillLists(std::optional<host::Failure>& failure) {
-    RunMonitor monitor(controls_, true);
-    const RunningScope running(run_, monitor);
+    bool filled = false;
+    const RunEnd end = watched(RunMonitor::Cursor::Ordinary,
+                               [&](RunMonitor& monitor) { filled = attachAndFill(monitor); });
+    if (!end.thrown)
+        return filled ? FillOutcome::Filled : FillOutcome::Cancelled;
     try {
-        return attachAndFill(monitor) ? FillOutcome::Filled : FillOutcome::Cancelled;
+        std::rethrow_exception(end.thrown);
     } catch (const host::Failure& hostFailure) {
         failure = hostFailure;
     } catch (...) {
     }
     // A call that waited for the editor when the user cancelled fails; the user asked to stop.
-    return monitor.cancelled() ? FillOutcome::Cancelled : FillOutcome::Failed;
+    return end.cancelled ? FillOutcome::Cancelled : FillOutcome::Failed;
+}
+
+frmTagwright::RunEnd frmTagwright::watched(RunMonitor::Cursor cursor,
+                                           const std::function<void(RunMonitor&)>& body) {
+    RunMonitor& monitor = run_.emplace(controls_, true, cursor);
+    RunEnd end;
+    try {
+        body(monitor);
+    } catch (...) {
+        end.thrown = std::current_exception();
+    }
+    end.cancelled = monitor.cancelled();
+    run_.reset();
+    return end;
 }
 
 bool frmTagwright::attachAndFill(labels::RunProgress& progress) {
@@ -310,35 +315,25 @@ void frmTagwright::cboLabelRotation_KeyPress(std::int16_t& keyAscii) {
 void frmTagwright::guarded(const std::function<void(labels::RunProgress&)>& body) {
     if (running())
         return;
-    struct Busy {
-        explicit Busy(frmTagwright& form) : form(form) { set(true); }
-        ~Busy() { set(false); }
-        void set(bool busy) {
-            form.busy_ = busy;
-            form.controls_.setBusy(busy);
-        }
-        frmTagwright& form;
-    } busy(*this);
+    const RunEnd end = watched(RunMonitor::Cursor::Busy, body);
+    if (!end.thrown)
+        return;
     std::optional<host::Failure> failure;
-    {
-        RunMonitor monitor(controls_, true);
-        const RunningScope running(run_, monitor);
-        try {
-            body(monitor);
-        } catch (const host::Failure& hostFailure) {
-            // The user cancelled while a call waited for the editor, which fails that call: a
-            // cancelled run says nothing, and a later call on the dead link tells of it.
-            if (!monitor.cancelled() || hostFailure.number() != host::Failure::EditorUnavailable)
-                failure = hostFailure;
-        } catch (const std::bad_alloc&) {
-            failure = host::Failure::outOfMemory();
-        } catch (const std::exception& other) {
-            failure = host::Failure::internalError(host::fromUtf8(other.what()));
-        } catch (...) {
-            failure = host::Failure::internalError();
-        }
+    try {
+        std::rethrow_exception(end.thrown);
+    } catch (const host::Failure& hostFailure) {
+        // The user cancelled while a call waited for the editor, which fails that call: a
+        // cancelled run says nothing, and a later call on the dead link tells of it.
+        if (!end.cancelled || hostFailure.number() != host::Failure::EditorUnavailable)
+            failure = hostFailure;
+    } catch (const std::bad_alloc&) {
+        failure = host::Failure::outOfMemory();
+    } catch (const std::exception& other) {
+        failure = host::Failure::internalError(host::fromUtf8(other.what()));
+    } catch (...) {
+        failure = host::Failure::internalError();
     }
-    // Reported once the progress window has gone, so the message is what the user sees last.
+    // Reported once the run has ended, so the message is what the user sees last.
     if (failure)
         reportFailure(failure->number(), failure->description());
 }
@@ -349,16 +344,10 @@ void frmTagwright::reportFailure(std::int32_t number, const std::u16string& desc
 }
 
 void frmTagwright::showMessage(const std::u16string& text, const std::u16string& title) {
-    // The user is asked to read and click: the ordinary cursor while the box is up.
-    const bool wasBusy = busy_;
-    if (wasBusy)
-        controls_.setBusy(false);
-    controls_.showMessage(text, title);
-    if (wasBusy)
-        controls_.setBusy(true);
-    // The box ran the event loop while the user read it.
     if (run_)
-        run_->eventsHandled();
+        run_->showMessage(text, title);
+    else
+        controls_.showMessage(text, title);
 }
 
 labels::ShowMessage frmTagwright::messageCallback() {

@@ -8,6 +8,7 @@
 #include "window/RunMonitor.h"
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <optional>
 #include <string>
@@ -30,7 +31,7 @@ class frmTagwright {
     std::int16_t labelTypeIndex() const { return labelTypeIndex_; }
     // True while a handler's run works: the window takes no input, and a handler raised
     // nonetheless does nothing.
-    bool running() const { return run_ != nullptr; }
+    bool running() const { return run_.has_value(); }
 
     // The event handlers, named after control and event.
     void cmdUpdateList_Click();
@@ -67,9 +68,15 @@ class frmTagwright {
     void clearLists();
     // Chooses an option from code, which behaves like the user's click on it.
     void chooseLabelType(std::int16_t index);
-    // Runs one handler body under the busy cursor, watched by a RunMonitor that the user can
-    // cancel; a failure it does not catch is reported once the run has ended, and the window
-    // goes on.
+    // How a run ended: what it threw, if anything, and whether the user had cancelled it.
+    struct RunEnd {
+        std::exception_ptr thrown;
+        bool cancelled = false;
+    };
+    // Runs `body` watched by the run monitor, which the user can cancel; over when this returns.
+    RunEnd watched(RunMonitor::Cursor cursor, const std::function<void(RunMonitor&)>& body);
+    // Runs one handler body under the busy cursor; a failure it does not catch is reported once
+    // the run has ended, and the window goes on.
     void guarded(const std::function<void(labels::RunProgress&)>& body);
     void reportFailure(std::int32_t number, const std::u16string& description);
     void showMessage(const std::u16string& text, const std::u16string& title);
@@ -83,8 +90,8 @@ class frmTagwright {
     host::HostDocument hostDocument_;
     std::int16_t labelTypeIndex_ = labels::NetNameLabel;
     labels::ComponentMask componentMask_;
-    bool busy_ = false;
-    RunMonitor* run_ = nullptr;
+    // The run that is going, if any.
+    std::optional<RunMonitor> run_;
 };
 
 // Typed characters for the size and offset fields: digits, "-", ".", Backspace, Ctrl+A.

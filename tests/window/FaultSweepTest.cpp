@@ -68,23 +68,11 @@ std::shared_ptr<host::memory::Design> copyOf(const host::memory::Design& design)
     return copy;
 }
 
-// The form over fake controls, loaded with a design through a call recorder.
-struct Session {
-    std::shared_ptr<host::memory::Design> design;
-    std::shared_ptr<host::CallLog> log = std::make_shared<host::CallLog>();
-    test::FakeControls controls;
-    window::frmTagwright form{controls, [this] {
-                                  return host::HostApplication(host::recordCalls(
-                                      host::memory::makeApplication(design), log));
-                              }};
-
-    explicit Session(std::shared_ptr<host::memory::Design> d) : design(std::move(d)) {
+// The form over fake controls, loaded with a design, its calls forgotten.
+struct Session : test::FormSession {
+    explicit Session(std::shared_ptr<host::memory::Design> d) : FormSession(std::move(d)) {
         EXPECT_TRUE(form.Form_Load());
         log->clear();
-    }
-    void choose(std::int16_t option) {
-        controls.chooseOption(option);
-        form.optLabelType_Click(option);
     }
     DesignState state() const { return stateOf(*design); }
 };
@@ -225,46 +213,5 @@ TEST_P(FaultSweep, EveryHostCallOfTheRunFailedInTurn) {
 
 INSTANTIATE_TEST_SUITE_P(Handlers, FaultSweep, ::testing::ValuesIn(handlers),
                          [](const auto& info) { return std::string(info.param.name); });
-
-// A refresh that fails anywhere ends the program with the attach notice, as a failed attach at
-// start-up does; a refresh after it fills the lists again.
-TEST(FaultSweepOfRefresh, EveryHostCallFailedInTurn) {
-    Session clean(sampleDesign());
-    clean.form.cmdUpdateList_Click();
-    const std::size_t calls = clean.log->calls.size();
-    const auto lists = clean.controls.lists;
-    ASSERT_GT(calls, 5u);
-    std::printf("refresh: %zu host calls, each failed in turn\n", calls);
-    for (std::size_t k = 1; k <= calls; ++k) {
-        SCOPED_TRACE(testing::Message() << "call " << k << " of " << calls << " fails");
-        std::weak_ptr<host::memory::Design> design;
-        {
-            Session s(sampleDesign());
-            design = s.design;
-            const DesignState before = s.state();
-            s.log->beforeCall = [&](const host::RecordedCall&) {
-                if (s.log->calls.size() == k)
-                    throw host::Failure(static_cast<std::int32_t>(70'000 + k), u"injected");
-            };
-            s.form.cmdUpdateList_Click();
-            ASSERT_EQ(s.controls.messages, Messages({{u"请先打开一个PCB设计文件!", u"提示"}}));
-            ASSERT_EQ(s.controls.programEnds, 1);
-            ASSERT_TRUE(s.state() == before);
-            ASSERT_EQ(s.controls.filling, (std::array<bool, 3>{})) << "a list left undrawn";
-
-            s.log->beforeCall = nullptr;
-            s.controls.messages.clear();
-            s.form.cmdUpdateList_Click();
-            ASSERT_TRUE(s.controls.messages.empty());
-            ASSERT_EQ(s.controls.appendsOutsideFill, 0);
-            for (std::size_t list = 0; list < lists.size(); ++list) {
-                ASSERT_EQ(s.controls.lists[list].size(), lists[list].size());
-                for (std::size_t i = 0; i < lists[list].size(); ++i)
-                    ASSERT_EQ(s.controls.lists[list][i].text, lists[list][i].text);
-            }
-        }
-        ASSERT_TRUE(design.expired()) << "a host object outlived the window";
-    }
-}
 
 } // namespace

@@ -21,32 +21,18 @@ using window::ListBox;
 using window::TextBox;
 using Messages = std::vector<test::FormMessage>;
 using Texts = std::vector<std::u16string>;
+using namespace std::chrono_literals;
 
 namespace {
 
-// The form over fake controls, attached to the small board through a call recorder.
-struct Session {
-    std::shared_ptr<host::memory::Design> design =
-        std::make_shared<host::memory::Design>(host::memory::parseDesign(test::smallBoard, "test"));
-    std::shared_ptr<host::CallLog> log = std::make_shared<host::CallLog>();
-    bool designOpen = true;
-    std::function<void()> onAttach; // runs at each attach, before the editor is reached
-    test::FakeControls controls;
-    window::frmTagwright form{
-        controls, [this] {
-            if (onAttach)
-                onAttach();
-            return host::HostApplication(host::recordCalls(
-                host::memory::makeApplication(designOpen ? design : nullptr), log));
-        }};
+// The form over fake controls, attached to the small board.
+struct Session : test::FormSession {
     bool loaded = false;
 
-    explicit Session(bool load = true) { loaded = load && form.Form_Load(); }
-
-    // What a user does: the toolkit changes the control, then raises the event.
-    void choose(std::int16_t option) {
-        controls.chooseOption(option);
-        form.optLabelType_Click(option);
+    explicit Session(bool load = true)
+        : FormSession(std::make_shared<host::memory::Design>(
+              host::memory::parseDesign(test::smallBoard, "test"))) {
+        loaded = load && form.Form_Load();
     }
     void tick(CheckBox box) { controls.box(box).ticked = true; }
     void select(ListBox list, int row) { controls.list(list).at(row).selected = true; }
@@ -75,6 +61,7 @@ TEST(Form, LoadSetsTheStartStateAndRefreshKeepsIt) {
         EXPECT_EQ(s.controls.listTexts(list), expected);
     EXPECT_EQ(s.controls.layers, Texts({u"Top", u"Bottom", u"Silkscreen Top"}));
     EXPECT_EQ(s.log->count(u"Name"), 7u) << "one name read per member, nothing cached";
+    EXPECT_EQ(s.controls.appendsOutsideFill, 0);
     // Label type, page in front, pages 1 and 2, layer, rotation, offset, a tick, the two
     // check boxes that follow the type.
     const auto state = [&c = s.controls, &s] {
@@ -104,79 +91,80 @@ TEST(Form, LoadSetsTheStartStateAndRefreshKeepsIt) {
     EXPECT_TRUE(s.takeMessages().empty());
 }
 
-// Every way the attachment can fail ends alike: the notice, then the end of the program,
-// before the window was ever shown, or with the lists already emptied at a refresh.
-TEST(Form, FailedAttachShowsTheNoticeAndEnds) {
-    const std::pair<const char*, std::function<void(Session&)>> cases[] = {
-        {"no editor running",
-         [](Session& s) {
-             s.onAttach = [&c = s.controls] {
-                 for (const auto& list : c.lists)
-                     EXPECT_TRUE(list.empty());
-                 EXPECT_TRUE(c.layers.empty());
-                 throw std::runtime_error("no bus");
-             };
-         }},
-        {"no design open", [](Session& s) { s.designOpen = false; }},
-        {"no layers", [](Session& s) { s.design->layers.clear(); }},
-        {"a host call fails",
-         [](Session& s) {
-             s.log->beforeCall = [](const host::RecordedCall& call) {
-                 if (call.member == u"NetClasses")
-                     throw host::Failure(-2147418113, u"灾难性故障");
-             };
-         }},
+struct AttachFailure {
+    const char* name;
+    std::function<void(Session&)> arrange;
+    // The notice's words: the attach notice, or the failure's own for an editor that keeps
+    // refusing calls, does not answer or is gone.
+    std::u16string notice = u"请先打开一个PCB设计文件!";
+    // A busy editor is there all along: at a refresh the window stays.
+    bool editorBusy = false;
+    friend void PrintTo(const AttachFailure& failure, std::ostream* out) { *out << failure.name; }
+};
+
+auto failingAt(const char16_t* member, const host::Failure& failure) {
+    return [member, failure](Session& s) {
+        s.log->beforeCall = [=](const host::RecordedCall& call) {
+            if (call.member == member)
+                throw failure;
+        };
     };
-    for (const bool atRefresh : {false, true}) {
-        for (const auto& [what, arrange] : cases) {
-            SCOPED_TRACE(testing::Message() << what << (atRefresh ? " at refresh" : " at load"));
-            Session s(atRefresh);
-            arrange(s);
-            if (atRefresh)
-                s.form.cmdUpdateList_Click();
-            else
-                EXPECT_FALSE(s.form.Form_Load());
-            EXPECT_EQ(s.takeMessages(), Messages({{u"请先打开一个PCB设计文件!", u"提示"}}));
-            EXPECT_EQ(s.controls.programEnds, 1);
-        }
+}
+
+const AttachFailure attachFailures[] = {
+    {"NoEditorRunning",
+     [](Session& s) {
+         s.onAttach = [&c = s.controls] {
+             for (const auto& list : c.lists)
+                 EXPECT_TRUE(list.empty());
+             EXPECT_TRUE(c.layers.empty());
+             throw std::runtime_error("no bus");
+         };
+     }},
+    {"NoDesignOpen", [](Session& s) { s.designOpen = false; }},
+    {"NoLayers", [](Session& s) { s.design->layers.clear(); }},
+    {"HostCallFails", failingAt(u"NetClasses", host::Failure(-2147418113, u"灾难性故障"))},
+    {"EditorBusy", failingAt(u"Nets", host::Failure::editorBusy(-2147418111)),
+     host::Failure::editorBusy(-2147418111).description(), true},
+    {"EditorNotAnswering", failingAt(u"Nets", host::Failure::editorNotAnswering(25000ms)),
+     host::Failure::editorNotAnswering(25000ms).description()},
+    {"EditorGone", failingAt(u"Nets", host::Failure::editorGone(u"进程已结束")),
+     host::Failure::editorGone(u"进程已结束").description()},
+};
+
+class FailedAttach : public testing::TestWithParam<std::tuple<AttachFailure, bool>> {};
+
+// Every way the attachment can fail ends alike, before the window was ever shown or with the
+// lists already emptied at a refresh: the notice, then the end of the program, with no list left
+// half drawn. At a refresh a busy editor leaves the window, with no half-filled list, and the next
+// refresh fills the lists.
+TEST_P(FailedAttach, ShowsTheNoticeAndEnds) {
+    const auto& [failure, atRefresh] = GetParam();
+    Session s(atRefresh);
+    failure.arrange(s);
+    if (atRefresh)
+        s.form.cmdUpdateList_Click();
+    else
+        EXPECT_FALSE(s.form.Form_Load());
+    EXPECT_EQ(s.takeMessages(), Messages({{failure.notice, u"提示"}}));
+    EXPECT_EQ(s.controls.filling, (std::array<bool, 3>{})) << "a list left undrawn";
+    const bool windowStays = atRefresh && failure.editorBusy;
+    EXPECT_EQ(s.controls.programEnds, windowStays ? 0 : 1);
+    if (windowStays) {
+        EXPECT_TRUE(s.controls.listTexts(ListBox::lstCompList).empty());
+        s.log->beforeCall = nullptr;
+        s.form.cmdUpdateList_Click();
+        EXPECT_EQ(s.controls.listTexts(ListBox::lstCompList), Texts({u"U1", u"R1"}));
+        EXPECT_TRUE(s.takeMessages().empty());
     }
 }
 
-// An editor that keeps refusing calls, does not answer or is gone is named in the failure's
-// own words, not as a missing design. A busy one is open all along: at a refresh the window
-// stays, with no half-filled list.
-TEST(Form, EditorBusyOrUnavailableIsNamed) {
-    using namespace std::chrono_literals;
-    const std::pair<const char*, host::Failure> failures[] = {
-        {"busy", host::Failure::editorBusy(-2147418111)},
-        {"not answering", host::Failure::editorNotAnswering(25000ms)},
-        {"gone", host::Failure::editorGone(u"进程已结束")},
-    };
-    for (const auto& [what, failure] : failures) {
-        for (const bool atRefresh : {false, true}) {
-            SCOPED_TRACE(testing::Message() << what << (atRefresh ? " at refresh" : " at load"));
-            Session s(atRefresh);
-            s.log->beforeCall = [&failure](const host::RecordedCall& call) {
-                if (call.member == u"Nets")
-                    throw failure;
-            };
-            if (atRefresh)
-                s.form.cmdUpdateList_Click();
-            else
-                EXPECT_FALSE(s.form.Form_Load());
-            EXPECT_EQ(s.takeMessages(), Messages({{failure.description(), u"提示"}}));
-            const bool windowStays = atRefresh && failure.isEditorBusy();
-            EXPECT_EQ(s.controls.programEnds, windowStays ? 0 : 1);
-            if (windowStays) {
-                EXPECT_TRUE(s.controls.listTexts(ListBox::lstCompList).empty());
-                s.log->beforeCall = nullptr;
-                s.form.cmdUpdateList_Click();
-                EXPECT_EQ(s.controls.listTexts(ListBox::lstCompList), Texts({u"U1", u"R1"}));
-                EXPECT_TRUE(s.takeMessages().empty());
-            }
-        }
-    }
-}
+INSTANTIATE_TEST_SUITE_P(Ways, FailedAttach,
+                         testing::Combine(testing::ValuesIn(attachFailures), testing::Bool()),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param).name) +
+                                    (std::get<1>(info.param) ? "AtRefresh" : "AtLoad");
+                         });
 
 TEST(Form, AboutAndClose) {
     Session s;
@@ -296,6 +284,11 @@ TEST(Form, AddLabelsFromWhatTheWindowShows) {
         s.form.cmdAddLabel_Click();
         EXPECT_EQ(s.addedTexts(), added);
         EXPECT_EQ(s.takeMessages(), messages);
+        // A message during the run is read under the ordinary cursor, and the run goes on busy.
+        EXPECT_EQ(s.controls.trace,
+                  messages.empty()
+                      ? std::vector<std::string>({"busy", "idle"})
+                      : std::vector<std::string>({"busy", "idle", "message", "busy", "idle"}));
     }
 
     Session s;
@@ -357,6 +350,10 @@ TEST(Form, UncaughtFailuresAreReportedAndTheProgramLivesOn) {
             {"the host fails",
              atSecondLabel([] { throw host::Failure(1004, u"应用程序定义或对象定义错误"); }),
              u"运行时错误 '1004':\n应用程序定义或对象定义错误", 1},
+            // Said once, by the run that met it; only a cancelled run keeps quiet about it.
+            {"the editor is gone",
+             atSecondLabel([] { throw host::Failure::editorGone(u"进程已结束"); }),
+             u"运行时错误 '462':\n" + host::Failure::editorGone(u"进程已结束").description(), 1},
             {"an internal error", atSecondLabel([] { throw std::logic_error("步骤 2"); }),
              u"运行时错误 '51':\n内部错误: 步骤 2", 1},
             {"out of memory", atSecondLabel([] { throw std::bad_alloc(); }),
@@ -368,8 +365,7 @@ TEST(Form, UncaughtFailuresAreReportedAndTheProgramLivesOn) {
         arrange(s);
         s.form.cmdAddLabel_Click();
         EXPECT_EQ(s.takeMessages(), Messages({{report}}));
-        EXPECT_EQ(s.controls.trace,
-                  std::vector<std::string>({"busy", "idle", "message", "busy", "idle"}));
+        EXPECT_EQ(s.controls.trace, std::vector<std::string>({"busy", "idle", "message"}));
         EXPECT_EQ(s.addedTexts().size(), labelsLeft);
         EXPECT_EQ(s.controls.programEnds, 0);
 

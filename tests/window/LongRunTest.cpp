@@ -27,23 +27,17 @@ using Form = window::frmTagwright;
 namespace {
 
 // 60 components of 4 pins, 130 nets, 40 vias, 200 labels; every host call takes `perCall`.
-struct SlowSession {
-    std::shared_ptr<host::memory::Design> design =
-        std::make_shared<host::memory::Design>(host::memory::generateBoard({.components = 60,
-                                                                            .pinsPerComponent = 4,
-                                                                            .nets = 130,
-                                                                            .netClasses = 3,
-                                                                            .vias = 40,
-                                                                            .texts = 200}));
-    std::shared_ptr<host::CallLog> log = std::make_shared<host::CallLog>();
-    test::FakeControls controls;
-    Form form{controls, [this] {
-                  return host::HostApplication(
-                      host::recordCalls(host::memory::makeApplication(design), log));
-              }};
+struct SlowSession : test::FormSession {
     Clock::duration perCall = 0ms;
 
-    explicit SlowSession(bool load = true) {
+    explicit SlowSession(bool load = true)
+        : FormSession(std::make_shared<host::memory::Design>(
+              host::memory::generateBoard({.components = 60,
+                                           .pinsPerComponent = 4,
+                                           .nets = 130,
+                                           .netClasses = 3,
+                                           .vias = 40,
+                                           .texts = 200}))) {
         log->beforeCall = [this](const host::RecordedCall&) { controls.clock += perCall; };
         if (load) {
             EXPECT_TRUE(form.Form_Load());
@@ -51,14 +45,8 @@ struct SlowSession {
         perCall = 2ms;
     }
     void chooseNetNamesWithVias() {
-        controls.chooseOption(0);
-        form.optLabelType_Click(0);
+        choose(0);
         controls.box(CheckBox::chkVias).ticked = true;
-    }
-    std::size_t liveTexts() const { return design->liveTextCount(); }
-    std::size_t selectedNets() const {
-        return static_cast<std::size_t>(std::ranges::count_if(
-            design->nets, [](const host::memory::NetData& net) { return net.selected; }));
     }
 };
 
@@ -218,43 +206,114 @@ TEST_P(LongRuns, AWaitForTheEditorKeepsTheWindowAnsweringAndSaysWhy) {
 
 INSTANTIATE_TEST_SUITE_P(Runs, LongRuns, testing::ValuesIn(runCases));
 
-// Cancelled at its third turn with the window up, a run leaves the design exactly as it was
-// at that moment, says nothing, and the next run goes to its end.
-TEST(LongRun, CancelStopsBetweenTwoStepsKeepingWhatWasDone) {
-    using Count = std::size_t (SlowSession::*)() const;
-    const std::tuple<const char*, void (Form::*)(), Count> runs[] = {
-        {"add", &Form::cmdAddLabel_Click, &SlowSession::liveTexts},
-        {"delete", &Form::cmdDeleteLabel_Click, &SlowSession::liveTexts},
-        {"locate", &Form::cmdLocateNet_Click, &SlowSession::selectedNets},
-    };
-    for (const auto& [what, handler, count] : runs) {
-        SCOPED_TRACE(what);
-        SlowSession s;
-        s.chooseNetNamesWithVias();
-        for (auto& entry : s.controls.list(ListBox::lstNetList))
-            entry.selected = true;
-        std::size_t atCancel = 0;
-        int turnsShown = 0;
-        s.controls.onEvents = [&] {
-            if (s.controls.progress.shown && ++turnsShown == 3) {
-                atCancel = (s.*count)();
-                s.form.cmdCancelRun_Click();
-            }
-        };
-        const std::size_t before = (s.*count)();
-        (s.form.*handler)();
-        ASSERT_EQ(turnsShown, 3);
-        EXPECT_NE(atCancel, before) << "the run had done something";
-        EXPECT_EQ((s.*count)(), atCancel);
-        EXPECT_TRUE(s.controls.messages.empty());
-        EXPECT_FALSE(s.controls.busy || s.controls.inputBlocked || s.controls.progress.shown);
+enum class Run { Load, Refresh, Add, Delete, LocateNets };
 
-        s.controls.onEvents = nullptr;
-        const auto calls = s.log->calls.size();
-        (s.form.*handler)();
-        EXPECT_GT(s.log->calls.size() - calls, 100u) << "the next run is not cancelled";
+void start(SlowSession& s, Run run) {
+    switch (run) {
+    case Run::Load:
+        EXPECT_FALSE(s.form.Form_Load());
+        break;
+    case Run::Refresh:
+        s.form.cmdUpdateList_Click();
+        break;
+    case Run::Add:
+        s.form.cmdAddLabel_Click();
+        break;
+    case Run::Delete:
+        s.form.cmdDeleteLabel_Click();
+        break;
+    case Run::LocateNets:
+        s.form.cmdLocateNet_Click();
+        break;
     }
 }
+
+struct CancelCase {
+    const char* name;
+    Run run;
+    bool duringWait;
+    friend void PrintTo(const CancelCase& c, std::ostream* out) { *out << c.name; }
+};
+
+const CancelCase cancelCases[] = {
+    {"AddBetweenTwoSteps", Run::Add, false},
+    {"DeleteBetweenTwoSteps", Run::Delete, false},
+    {"LocateBetweenTwoSteps", Run::LocateNets, false},
+    {"LoadBetweenTwoSteps", Run::Load, false},
+    {"RefreshBetweenTwoSteps", Run::Refresh, false},
+    {"AddDuringAWait", Run::Add, true},
+    {"LoadDuringAWait", Run::Load, true},
+    {"RefreshDuringAWait", Run::Refresh, true},
+};
+
+class CancelledRun : public testing::TestWithParam<CancelCase> {};
+
+// Cancelled between two steps (at its third turn with the progress window up), or while a call
+// waits for an editor that does not answer, a run stops at once: not one call more, nor more
+// waiting, and what was done stays done. It says nothing, but for a refresh, which leaves no
+// half-filled list behind and tells the user so once; at start-up the program ends. The next run
+// goes to its end.
+TEST_P(CancelledRun, StopsAtOnceKeepingWhatWasDone) {
+    const auto& [name, run, duringWait] = GetParam();
+    SlowSession s(run != Run::Load);
+    s.perCall = 5ms;
+    if (run >= Run::Add)
+        s.chooseNetNamesWithVias();
+    for (auto& entry : s.controls.list(ListBox::lstNetList))
+        entry.selected = true;
+    const std::u16string waitingCall = run == Run::Add ? u"AddText" : u"Nets";
+    std::chrono::milliseconds waited{};
+    s.log->beforeCall = [&, stalled = false](const host::RecordedCall& call) mutable {
+        s.controls.clock += s.perCall;
+        if (duringWait && call.member == waitingCall && !std::exchange(stalled, true))
+            test::stallEditor(s.controls.clock, host::EditorWaitReason::NotAnswering,
+                              host::unansweredCallLimit, waited);
+    };
+    const std::size_t callsBefore = s.log->calls.size();
+    std::optional<Clock::time_point> cancelledAt;
+    std::size_t callsAtCancel = 0;
+    int turnsShown = 0;
+    s.controls.onEvents = [&] {
+        const bool now = duringWait ? s.controls.progress.text.starts_with(u"编辑器没有响应")
+                                    : s.controls.progress.shown && ++turnsShown == 3;
+        if (now && !cancelledAt) {
+            cancelledAt = s.controls.clock;
+            callsAtCancel = s.log->calls.size();
+            s.form.cmdCancelRun_Click();
+        }
+    };
+    start(s, run);
+    ASSERT_TRUE(cancelledAt);
+    EXPECT_EQ(s.controls.clock, *cancelledAt) << "not one call more, nor more waiting";
+    EXPECT_GT(callsAtCancel, callsBefore) << "the run had done something";
+    if (duringWait) {
+        EXPECT_EQ(waited, host::notAnsweringNotice);
+    }
+    EXPECT_FALSE(s.controls.busy || s.controls.inputBlocked || s.controls.progress.shown);
+    EXPECT_EQ(s.controls.programEnds, run == Run::Load ? 1 : 0);
+    EXPECT_EQ(s.controls.filling, (std::array<bool, 3>{})) << "a list left undrawn";
+    const std::vector<test::FormMessage> refreshCancelled = {
+        {u"已取消读取列表，列表为空。请点击“更新列表”重新读取。", u"提示"}};
+    EXPECT_EQ(s.controls.messages,
+              run == Run::Refresh ? refreshCancelled : std::vector<test::FormMessage>{});
+    if (run == Run::Refresh) {
+        for (const auto& list : s.controls.lists)
+            EXPECT_TRUE(list.empty());
+        EXPECT_TRUE(s.controls.layers.empty());
+    }
+    if (run == Run::Load)
+        return;
+
+    s.controls.onEvents = nullptr;
+    s.log->beforeCall = nullptr;
+    const auto calls = s.log->calls.size();
+    start(s, run);
+    EXPECT_GT(s.log->calls.size() - calls, 100u) << "the next run is not cancelled";
+    EXPECT_EQ(s.controls.messages.size(), run == Run::Refresh ? 1u : 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, CancelledRun, testing::ValuesIn(cancelCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Whatever reaches the form while a run works starts nothing: no host call, no message, no
 // end of the program; a click on an option puts the choice back.
@@ -297,79 +356,6 @@ TEST(LongRun, NoHandlerStartsInsideAnother) {
         EXPECT_EQ(s.form.labelTypeIndex(), 1);
         EXPECT_EQ(s.controls.progressWindows, 1);
         EXPECT_EQ(s.controls.list(ListBox::lstCompList).size(), 60u);
-    }
-}
-
-// Cancelled between two steps, or while a call waits for an editor that does not answer, the
-// list fill stops at once and leaves no half-filled list behind: at start-up the program ends
-// without a word, at a refresh the lists stay empty and the user is told so once. Another run
-// whose wait is cancelled stops without a word, as when cancelled between two steps.
-TEST(LongRun, CancelledListFillOrWaitStopsAtOnce) {
-    enum class Run { Load, Refresh, Add };
-    const std::tuple<const char*, Run, bool> cases[] = {
-        {"start-up, between two steps", Run::Load, false},
-        {"start-up, during a wait", Run::Load, true},
-        {"refresh, between two steps", Run::Refresh, false},
-        {"refresh, during a wait", Run::Refresh, true},
-        {"add, during a wait", Run::Add, true},
-    };
-    for (const auto& [what, run, duringWait] : cases) {
-        SCOPED_TRACE(what);
-        SlowSession s(run != Run::Load);
-        s.perCall = 5ms;
-        const std::u16string waitingCall = run == Run::Add ? u"AddText" : u"Nets";
-        std::chrono::milliseconds waited{};
-        s.log->beforeCall = [&, stalled = false](const host::RecordedCall& call) mutable {
-            s.controls.clock += s.perCall;
-            if (duringWait && call.member == waitingCall && !std::exchange(stalled, true))
-                test::stallEditor(s.controls.clock, host::EditorWaitReason::NotAnswering,
-                                  host::unansweredCallLimit, waited);
-        };
-        std::optional<Clock::time_point> cancelledAt;
-        int turnsShown = 0;
-        s.controls.onEvents = [&] {
-            const bool now = duringWait ? s.controls.progress.text.starts_with(u"编辑器没有响应")
-                                        : s.controls.progress.shown && ++turnsShown == 3;
-            if (now && !cancelledAt) {
-                cancelledAt = s.controls.clock;
-                s.form.cmdCancelRun_Click();
-            }
-        };
-        switch (run) {
-        case Run::Load:
-            EXPECT_FALSE(s.form.Form_Load());
-            break;
-        case Run::Refresh:
-            s.form.cmdUpdateList_Click();
-            break;
-        case Run::Add:
-            s.form.cmdAddLabel_Click();
-            break;
-        }
-        ASSERT_TRUE(cancelledAt);
-        EXPECT_EQ(s.controls.clock, *cancelledAt) << "not one call more, nor more waiting";
-        if (duringWait) {
-            EXPECT_EQ(waited, host::notAnsweringNotice);
-        }
-        EXPECT_FALSE(s.controls.busy || s.controls.inputBlocked || s.controls.progress.shown);
-        EXPECT_EQ(s.controls.programEnds, run == Run::Load ? 1 : 0);
-        EXPECT_EQ(s.controls.filling, (std::array<bool, 3>{})) << "a list left undrawn";
-        if (run != Run::Refresh) {
-            EXPECT_TRUE(s.controls.messages.empty());
-            continue;
-        }
-        EXPECT_EQ(s.controls.messages,
-                  std::vector<test::FormMessage>(
-                      {{u"已取消读取列表，列表为空。请点击“更新列表”重新读取。", u"提示"}}));
-        for (const auto& list : s.controls.lists)
-            EXPECT_TRUE(list.empty());
-        EXPECT_TRUE(s.controls.layers.empty());
-
-        s.controls.onEvents = nullptr;
-        s.log->beforeCall = nullptr;
-        s.form.cmdUpdateList_Click();
-        EXPECT_EQ(s.controls.list(ListBox::lstCompList).size(), 60u);
-        EXPECT_EQ(s.controls.messages.size(), 1u);
     }
 }
 

@@ -1,17 +1,25 @@
 #include "window/qt/FormWindow.h"
 
-#include "ui_frmTagwright.h"
 #include "window/qt/EntryFilter.h"
 #include "window/qt/TaskbarHint.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
 
 #include <algorithm>
+#include <iterator>
+#include <stdexcept>
 #include <utility>
-#include <vector>
 
 // The icon lives in this static library's resources, which the linker would otherwise drop.
 static void initWindowResources() {
@@ -27,126 +35,218 @@ namespace {
 const QStringList chineseFamilies = {
     QStringLiteral("SimSun"), QStringLiteral("宋体"), QStringLiteral("Noto Sans CJK SC"),
     QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("AR PL UMing CN")};
+constexpr int pointSize = 9;
+
+// The controls FormControls names, by the value of its enumerators.
+constexpr ControlId listIds[] = {ControlId::lstCompList, ControlId::lstNetList,
+                                 ControlId::lstNetClassList};
+constexpr ControlId boxIds[] = {ControlId::chkSelectedComp, ControlId::chkUnUsedPins,
+                                ControlId::chkVias, ControlId::chkSelectedNets,
+                                ControlId::chkSelectedNetClasses};
+constexpr ControlId fieldIds[] = {ControlId::txtLabelOffsetX, ControlId::txtLabelOffsetY,
+                                  ControlId::txtLabelFontH, ControlId::txtLabelFontW};
+constexpr ControlId optionIds[] = {ControlId::optLabelType_0, ControlId::optLabelType_1,
+                                   ControlId::optLabelType_2};
+
+template <class Enum, std::size_t count> ControlId idOf(const ControlId (&ids)[count], Enum value) {
+    return ids[static_cast<std::size_t>(value)];
+}
 
 QString toQt(const std::u16string& text) {
     return QString::fromStdU16String(text);
 }
 
-// Keeps the page controls where the window description puts them, in the tab control's
-// coordinates, whatever height the style and font give the tab strip.
-class PagePlacement : public QObject {
-  public:
-    explicit PagePlacement(QTabWidget* tabs) : QObject(tabs), tabs_(tabs) {
-        for (int page = 0; page < tabs->count(); ++page) {
-            for (QWidget* control :
-                 tabs->widget(page)->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-                designed_.push_back({control, control->pos()});
-        }
-        // The page stack is what the tab control moves below its strip.
-        tabs->widget(0)->parentWidget()->installEventFilter(this);
-    }
+QString toQt(const char16_t* text) {
+    return QString::fromUtf16(text);
+}
 
-  protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Move || event->type() == QEvent::Resize)
-            place();
-        return false;
-    }
+// At 96 dpi, as designed.
+int pixels(int twips) {
+    return qRound(twips / 15.0);
+}
 
-  private:
-    void place() {
-        for (const auto& [control, position] : designed_) {
-            const QPoint inPage = position - control->parentWidget()->mapTo(tabs_, QPoint());
-            control->move(std::max(0, inPage.x()), std::max(0, inPage.y()));
-        }
-    }
+QFont faceOf(QStringList families) {
+    QFont font;
+    font.setFamilies(families);
+    font.setPointSize(pointSize);
+    return font;
+}
 
-    QTabWidget* tabs_;
-    std::vector<std::pair<QWidget*, QPoint>> designed_;
-};
+// Object names cannot hold parentheses: optLabelType(0) is optLabelType_0.
+QString objectNameOf(const char* name) {
+    return QString::fromLatin1(name).replace(QLatin1Char('('), QLatin1Char('_')).remove(')');
+}
+
+ControlId controlOf(Container container) {
+    switch (container) {
+    case Container::Frame1:
+        return ControlId::Frame1;
+    case Container::Frame2:
+        return ControlId::Frame2;
+    case Container::Frame4:
+        return ControlId::Frame4;
+    case Container::TabObjList:
+    case Container::Window:
+        break;
+    }
+    return ControlId::tabObjList;
+}
 
 } // namespace
 
 FormWindow::FormWindow(host::AttachFunction attach, QWidget* parent)
-    : QWidget(parent), ui_(std::make_unique<Ui::frmTagwright>()),
-      messages_(std::make_unique<MessageBoxes>(this)), endProgram_([this] {
+    : QWidget(parent), messages_(std::make_unique<MessageBoxes>(this)), endProgram_([this] {
           hide();
           QCoreApplication::exit(0);
       }),
       form_(*this, std::move(attach)) {
     initWindowResources();
-    ui_->setupUi(this);
+    build();
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(353, 310);
+    setFixedSize(pixels(clientWidthTwips), pixels(clientHeightTwips));
     QIcon icon(QStringLiteral(":/tagwright/tagwright.png"));
     icon.addFile(QStringLiteral(":/tagwright/tagwright-16.png"));
     setWindowIcon(icon);
-    applyFonts();
-    new PagePlacement(ui_->tabObjList);
 
     // Typed rotations are read from the field; they never become list items.
-    ui_->cboLabelRotation->setCompleter(nullptr);
-    ui_->cboLabelRotation->setCurrentIndex(-1);
-    ui_->cboLabelRotation->clearEditText();
+    rotation()->setCompleter(nullptr);
+    rotation()->setCurrentIndex(-1);
+    rotation()->clearEditText();
 
-    connectHandlers();
+    dispatchEvents();
 }
 
-FormWindow::~FormWindow() {
-    if (busy_)
-        QApplication::restoreOverrideCursor();
+FormWindow::~FormWindow() = default;
+
+void FormWindow::build() {
+    setObjectName(QStringLiteral("frmTagwright"));
+    setWindowTitle(toQt(windowCaption));
+    setFont(faceOf(QStringList{QStringLiteral("Times New Roman")} + chineseFamilies));
+    // Created in tab index order, which is the order the Tab key follows.
+    for (const ControlDescription& described : windowDescription())
+        controls_.push_back(create(described));
+    // As designed, the nets page is in front until the form chooses.
+    tabs()->setCurrentIndex(netsPage);
+    // The page stack is what the tab control moves below its strip.
+    tabs()->widget(0)->parentWidget()->installEventFilter(this);
 }
 
-void FormWindow::applyFonts() {
-    QFont base = font();
-    base.setFamilies(QStringList{QStringLiteral("Times New Roman")} + chineseFamilies);
-    setFont(base);
-    for (QWidget* child : findChildren<QWidget*>()) {
-        if (child->testAttribute(Qt::WA_SetFont) &&
-            child->font().family() == QLatin1String("SimSun")) {
-            QFont own = child->font();
-            own.setFamilies(chineseFamilies);
-            child->setFont(own);
+QWidget* FormWindow::create(const ControlDescription& described) {
+    if (static_cast<std::size_t>(described.id) != controls_.size())
+        throw std::logic_error("the window description is out of order");
+    QWidget* parent = this;
+    if (described.container == Container::TabObjList)
+        parent = tabs()->widget(described.page);
+    else if (described.container != Container::Window)
+        parent = control(controlOf(described.container));
+    const QString text = toQt(described.text);
+    QWidget* widget = nullptr;
+    switch (described.kind) {
+    case ControlKind::Frame:
+        widget = new QGroupBox(text, parent);
+        break;
+    case ControlKind::Caption:
+        widget = new QLabel(text, parent);
+        // A caption lies beneath the controls it touches: cboLabelLayer's top row is Label1's
+        // last.
+        widget->lower();
+        break;
+    case ControlKind::Option:
+        widget = new QRadioButton(text, parent);
+        break;
+    case ControlKind::CheckBox:
+        widget = new QCheckBox(text, parent);
+        break;
+    case ControlKind::Button:
+        widget = new QPushButton(text, parent);
+        break;
+    case ControlKind::TextBox:
+        widget = new QLineEdit(text, parent);
+        break;
+    case ControlKind::EditableCombo: {
+        auto* combo = new QComboBox(parent);
+        for (const char16_t* item : rotationItems)
+            combo->addItem(toQt(item));
+        combo->setEditable(true);
+        combo->setInsertPolicy(QComboBox::NoInsert);
+        widget = combo;
+        break;
+    }
+    case ControlKind::DropDownList:
+        widget = new QComboBox(parent);
+        break;
+    case ControlKind::ListBox: {
+        auto* list = new QListWidget(parent);
+        list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        widget = list;
+        break;
+    }
+    case ControlKind::TabControl: {
+        auto* tabs = new QTabWidget(parent);
+        for (const char16_t* caption : pageCaptions) {
+            auto* page = new QWidget;
+            page->setObjectName(
+                QStringLiteral("%1Page_%2").arg(objectNameOf(described.name)).arg(tabs->count()));
+            tabs->addTab(page, toQt(caption));
+        }
+        widget = tabs;
+        break;
+    }
+    }
+    widget->setObjectName(objectNameOf(described.name));
+    widget->setGeometry(pixels(described.left), pixels(described.top), pixels(described.width),
+                        pixels(described.height));
+    if (described.face == Face::SimSun)
+        widget->setFont(faceOf(chineseFamilies));
+    return widget;
+}
+
+void FormWindow::dispatchEvents() {
+    for (const ControlDescription& described : windowDescription()) {
+        QWidget* widget = control(described.id);
+        if (described.click != nullptr) {
+            connect(static_cast<QAbstractButton*>(widget), &QAbstractButton::clicked, this,
+                    [this, click = described.click] { click(form_); });
+        }
+        // The arrow keys move the choice within the group without a click.
+        if (described.kind == ControlKind::Option) {
+            connect(static_cast<QAbstractButton*>(widget), &QAbstractButton::toggled, this,
+                    [this] { keepChosenOptionTabStop(); });
+        }
+        if (described.keyPress == nullptr)
+            continue;
+        // Keys reach a combo box or, when it has the focus itself, its edit field.
+        auto* combo = qobject_cast<QComboBox*>(widget);
+        for (QWidget* target :
+             {widget, combo != nullptr ? static_cast<QWidget*>(combo->lineEdit()) : nullptr}) {
+            if (target == nullptr)
+                continue;
+            // Numbers only: an input method would only compose characters that get dropped.
+            target->setAttribute(Qt::WA_InputMethodEnabled, false);
+            installKeyPress(target, [this, press = described.keyPress](std::int16_t& keyAscii) {
+                press(form_, keyAscii);
+            });
         }
     }
 }
 
-void FormWindow::connectHandlers() {
-    const auto onClick = [this](QPushButton* button, void (frmTagwright::*handler)()) {
-        connect(button, &QPushButton::clicked, this, [this, handler] { (form_.*handler)(); });
-    };
-    onClick(ui_->cmdAddLabel, &frmTagwright::cmdAddLabel_Click);
-    onClick(ui_->cmdDeleteLabel, &frmTagwright::cmdDeleteLabel_Click);
-    onClick(ui_->cmdUpdateList, &frmTagwright::cmdUpdateList_Click);
-    onClick(ui_->cmdHelp, &frmTagwright::cmdHelp_Click);
-    onClick(ui_->cmdClose, &frmTagwright::cmdClose_Click);
-    onClick(ui_->cmdLocateComp, &frmTagwright::cmdLocateComp_Click);
-    onClick(ui_->cmdLocateNet, &frmTagwright::cmdLocateNet_Click);
+bool FormWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Move || event->type() == QEvent::Resize)
+        placePageControls();
+    return QWidget::eventFilter(watched, event);
+}
 
-    for (std::int16_t index = 0; index < 3; ++index) {
-        connect(option(index), &QRadioButton::clicked, this, [this, index] {
-            keepChosenOptionTabStop();
-            form_.optLabelType_Click(index);
-        });
-        // The arrow keys move the choice within the group without a click.
-        connect(option(index), &QRadioButton::toggled, this, [this] { keepChosenOptionTabStop(); });
+void FormWindow::placePageControls() {
+    for (const ControlDescription& described : windowDescription()) {
+        if (described.container != Container::TabObjList)
+            continue;
+        QWidget* widget = control(described.id);
+        const QPoint inPage = QPoint(pixels(described.left), pixels(described.top)) -
+                              widget->parentWidget()->mapTo(tabs(), QPoint());
+        widget->move(std::max(0, inPage.x()), std::max(0, inPage.y()));
     }
-
-    const auto onKeyPress = [this](QWidget* edit, void (frmTagwright::*handler)(std::int16_t&)) {
-        // Numbers only: an input method would only compose characters that get dropped.
-        edit->setAttribute(Qt::WA_InputMethodEnabled, false);
-        installKeyPress(edit,
-                        [this, handler](std::int16_t& keyAscii) { (form_.*handler)(keyAscii); });
-    };
-    onKeyPress(ui_->txtLabelFontH, &frmTagwright::txtLabelFontH_KeyPress);
-    onKeyPress(ui_->txtLabelFontW, &frmTagwright::txtLabelFontW_KeyPress);
-    onKeyPress(ui_->txtLabelOffsetX, &frmTagwright::txtLabelOffsetX_KeyPress);
-    onKeyPress(ui_->txtLabelOffsetY, &frmTagwright::txtLabelOffsetY_KeyPress);
-    // Keys reach the combo box or, when it has the focus itself, its edit field.
-    onKeyPress(ui_->cboLabelRotation, &frmTagwright::cboLabelRotation_KeyPress);
-    onKeyPress(ui_->cboLabelRotation->lineEdit(), &frmTagwright::cboLabelRotation_KeyPress);
 }
 
 void FormWindow::keepChosenOptionTabStop() {
@@ -160,50 +260,31 @@ void FormWindow::keepChosenOptionTabStop() {
 }
 
 QListWidget* FormWindow::list(ListBox list) const {
-    switch (list) {
-    case ListBox::lstCompList:
-        return ui_->lstCompList;
-    case ListBox::lstNetList:
-        return ui_->lstNetList;
-    case ListBox::lstNetClassList:
-        break;
-    }
-    return ui_->lstNetClassList;
+    return control<QListWidget>(idOf(listIds, list));
 }
 
 QCheckBox* FormWindow::box(CheckBox box) const {
-    switch (box) {
-    case CheckBox::chkSelectedComp:
-        return ui_->chkSelectedComp;
-    case CheckBox::chkUnUsedPins:
-        return ui_->chkUnUsedPins;
-    case CheckBox::chkVias:
-        return ui_->chkVias;
-    case CheckBox::chkSelectedNets:
-        return ui_->chkSelectedNets;
-    case CheckBox::chkSelectedNetClasses:
-        break;
-    }
-    return ui_->chkSelectedNetClasses;
+    return control<QCheckBox>(idOf(boxIds, box));
 }
 
 QLineEdit* FormWindow::field(TextBox box) const {
-    switch (box) {
-    case TextBox::txtLabelOffsetX:
-        return ui_->txtLabelOffsetX;
-    case TextBox::txtLabelOffsetY:
-        return ui_->txtLabelOffsetY;
-    case TextBox::txtLabelFontH:
-        return ui_->txtLabelFontH;
-    case TextBox::txtLabelFontW:
-        break;
-    }
-    return ui_->txtLabelFontW;
+    return control<QLineEdit>(idOf(fieldIds, box));
 }
 
 QRadioButton* FormWindow::option(int index) const {
-    QRadioButton* const options[] = {ui_->optLabelType_0, ui_->optLabelType_1, ui_->optLabelType_2};
-    return options[index];
+    return control<QRadioButton>(idOf(optionIds, index));
+}
+
+QComboBox* FormWindow::layers() const {
+    return control<QComboBox>(ControlId::cboLabelLayer);
+}
+
+QComboBox* FormWindow::rotation() const {
+    return control<QComboBox>(ControlId::cboLabelRotation);
+}
+
+QTabWidget* FormWindow::tabs() const {
+    return control<QTabWidget>(ControlId::tabObjList);
 }
 
 void FormWindow::listClear(ListBox which) {
@@ -227,31 +308,31 @@ bool FormWindow::listSelected(ListBox which, int index) const {
 }
 
 void FormWindow::layerClear() {
-    ui_->cboLabelLayer->clear();
+    layers()->clear();
 }
 
 void FormWindow::layerAppend(const std::u16string& text) {
-    ui_->cboLabelLayer->addItem(toQt(text));
+    layers()->addItem(toQt(text));
 }
 
 int FormWindow::layerCount() const {
-    return ui_->cboLabelLayer->count();
+    return layers()->count();
 }
 
 int FormWindow::layerIndex() const {
-    return ui_->cboLabelLayer->currentIndex();
+    return layers()->currentIndex();
 }
 
 void FormWindow::setLayerIndex(int index) {
-    ui_->cboLabelLayer->setCurrentIndex(index);
+    layers()->setCurrentIndex(index);
 }
 
 std::u16string FormWindow::rotationText() const {
-    return ui_->cboLabelRotation->currentText().toStdU16String();
+    return rotation()->currentText().toStdU16String();
 }
 
 void FormWindow::setRotationIndex(int index) {
-    ui_->cboLabelRotation->setCurrentIndex(index);
+    rotation()->setCurrentIndex(index);
 }
 
 bool FormWindow::checked(CheckBox which) const {
@@ -284,15 +365,15 @@ void FormWindow::focusChosenOption() {
 }
 
 int FormWindow::currentPage() const {
-    return ui_->tabObjList->currentIndex();
+    return tabs()->currentIndex();
 }
 
 void FormWindow::setCurrentPage(int page) {
-    ui_->tabObjList->setCurrentIndex(page);
+    tabs()->setCurrentIndex(page);
 }
 
 void FormWindow::setPageAvailable(int page, bool available) {
-    ui_->tabObjList->setTabEnabled(page, available);
+    tabs()->setTabEnabled(page, available);
 }
 
 void FormWindow::showMessage(const std::u16string& text, const std::u16string& title) {
@@ -300,9 +381,6 @@ void FormWindow::showMessage(const std::u16string& text, const std::u16string& t
 }
 
 void FormWindow::setBusy(bool busy) {
-    if (busy == busy_)
-        return;
-    busy_ = busy;
     if (busy)
         QApplication::setOverrideCursor(progress_ ? Qt::BusyCursor : Qt::WaitCursor);
     else
@@ -329,7 +407,7 @@ void FormWindow::showProgress(bool cancellable) {
                                                  [this] { form_.cmdCancelRun_Click(); });
     progress_->show();
     // The arrow beside the hourglass: the cancel button still takes a click.
-    if (busy_)
+    if (QApplication::overrideCursor() != nullptr)
         QApplication::changeOverrideCursor(Qt::BusyCursor);
 }
 
@@ -340,7 +418,7 @@ void FormWindow::setProgress(const std::u16string& text, int value, int maximum)
 
 void FormWindow::closeProgress() {
     progress_.reset();
-    if (busy_)
+    if (QApplication::overrideCursor() != nullptr)
         QApplication::changeOverrideCursor(Qt::WaitCursor);
 }
 

@@ -2,6 +2,7 @@
 
 #include "host/Attach.h"
 #include "window/FormControls.h"
+#include "window/WindowDescription.h"
 #include "window/frmTagwright.h"
 #include "window/qt/InputBlocker.h"
 #include "window/qt/Messages.h"
@@ -11,29 +12,30 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QCheckBox;
+class QComboBox;
 class QLineEdit;
 class QListWidget;
 class QRadioButton;
-
-namespace Ui {
-class frmTagwright;
-}
+class QTabWidget;
 
 namespace tagwright::window::qt {
 
-// The window in Qt Widgets: builds the controls from the Designer form and gives them to the
-// neutral form as FormControls; every Qt event that the window description handles is passed
-// on to the form's handler. Controls carry the names of the window description as object
-// names; an indexed group member name(i) is named name_i (optLabelType_0 .. optLabelType_2,
-// Label4_0 .. Label4_3, Label5_0 .. Label5_3), and the tab pages are tabObjListPage_0 .. _2.
+// The window in Qt Widgets: builds every control from the window description and gives them to
+// the neutral form as FormControls; the clicks and key presses of a control reach the handler the
+// description binds to it. Controls carry the names of the description as object names; an
+// indexed group member name(i) is named name_i (optLabelType_0 .. optLabelType_2, Label4_0 ..
+// Label4_3, Label5_0 .. Label5_3), and the tab pages are tabObjListPage_0 .. _2.
 class FormWindow : public QWidget, public FormControls {
   public:
     explicit FormWindow(host::AttachFunction attach, QWidget* parent = nullptr);
     ~FormWindow() override;
 
     frmTagwright& form() { return form_; }
+    // The widget built for a control of the description.
+    QWidget* control(ControlId id) const { return controls_.at(static_cast<std::size_t>(id)); }
 
     // What ends the program; the default closes the window and leaves the event loop. Tests
     // observe it instead, and read the messages instead of dismissing boxes.
@@ -77,21 +79,32 @@ class FormWindow : public QWidget, public FormControls {
   protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void applyFonts();
-    void connectHandlers();
+    void build();
+    QWidget* create(const ControlDescription& control);
+    void dispatchEvents();
+    // Page controls stand where the description puts them in the tab control's coordinates,
+    // whatever height the style and font give the tab strip.
+    void placePageControls();
     // Only the chosen option is a Tab stop: the Tab cycle enters the group there.
     void keepChosenOptionTabStop();
+    template <class Widget> Widget* control(ControlId id) const {
+        return static_cast<Widget*>(control(id));
+    }
     QListWidget* list(ListBox list) const;
     QCheckBox* box(CheckBox box) const;
     QLineEdit* field(TextBox box) const;
     QRadioButton* option(int index) const;
+    QComboBox* layers() const;
+    QComboBox* rotation() const;
+    QTabWidget* tabs() const;
 
-    std::unique_ptr<Ui::frmTagwright> ui_;
+    // By ControlId.
+    std::vector<QWidget*> controls_;
     std::unique_ptr<Messages> messages_;
     std::function<void()> endProgram_;
-    bool busy_ = false;
     std::unique_ptr<InputBlocker> inputBlocker_;
     std::unique_ptr<ProgressWindow> progress_;
     frmTagwright form_;

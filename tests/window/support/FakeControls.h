@@ -1,10 +1,14 @@
 #pragma once
 
+#include "host/CallRecorder.h"
 #include "host/Text.h"
+#include "host/memory/MemoryHost.h"
 #include "window/FormControls.h"
+#include "window/frmTagwright.h"
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <ostream>
 #include <stdexcept>
 #include <string>
@@ -185,6 +189,29 @@ class FakeControls : public window::FormControls {
         if (!progress.shown)
             throw std::logic_error("closing a progress window that is not shown");
         progress.shown = false;
+    }
+};
+
+// The form over fake controls, attached to an in-memory design through a call recorder.
+struct FormSession {
+    std::shared_ptr<host::memory::Design> design;
+    std::shared_ptr<host::CallLog> log = std::make_shared<host::CallLog>();
+    bool designOpen = true;
+    std::function<void()> onAttach; // runs at each attach, before the editor is reached
+    FakeControls controls;
+    window::frmTagwright form{
+        controls, [this] {
+            if (onAttach)
+                onAttach();
+            return host::HostApplication(host::recordCalls(
+                host::memory::makeApplication(designOpen ? design : nullptr), log));
+        }};
+
+    explicit FormSession(std::shared_ptr<host::memory::Design> d) : design(std::move(d)) {}
+    // What a user does: the toolkit changes the control, then raises the event.
+    void choose(std::int16_t option) {
+        controls.chooseOption(option);
+        form.optLabelType_Click(option);
     }
 };
 
