@@ -6,7 +6,6 @@
 #include "ProgramDriver.h"
 
 #include "host/memory/BoardGenerator.h"
-#include "window/win32/ControlIds.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +16,7 @@
 
 using namespace tagwright;
 using namespace std::chrono_literals;
-using window::win32::ControlId;
+using window::ControlId;
 
 namespace {
 
@@ -62,7 +61,7 @@ TEST(LongRunSession, ClicksDuringARunStartNothingAndCancelKeepsThePlacedLabels) 
             shownAt = Clock::now();
             windowDisabled = !IsWindowEnabled(program.window());
             EXPECT_EQ(GetWindow(progress, GW_OWNER), program.window());
-            for (const int button :
+            for (const ControlId button :
                  {ControlId::cmdAddLabel, ControlId::cmdDeleteLabel, ControlId::cmdUpdateList,
                   ControlId::cmdHelp, ControlId::cmdClose, ControlId::optLabelType_0})
                 PostMessageW(program.control(button), BM_CLICK, 0, 0);

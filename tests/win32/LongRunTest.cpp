@@ -20,7 +20,7 @@
 using namespace tagwright;
 using namespace std::chrono_literals;
 using test::textOf;
-using window::win32::ControlId;
+using window::ControlId;
 
 namespace {
 

@@ -13,7 +13,6 @@
 
 #include "host/com/ComApartment.h"
 #include "host/memory/DesignFile.h"
-#include "window/win32/ControlIds.h"
 #include "window/win32/ProgressWindow.h"
 
 #include <windows.h>
@@ -101,7 +100,7 @@ bool takeProgress(const wchar_t* designPath, const wchar_t* out) {
         return false;
     std::atomic<bool> done = false;
     std::thread clicker([&] {
-        program.click(window::win32::ControlId::cmdAddLabel);
+        program.click(window::ControlId::cmdAddLabel);
         done = true;
     });
     HWND progress = nullptr;

@@ -8,7 +8,6 @@
 #include "host/memory/DesignFile.h"
 #include "host/memory/MemoryHost.h"
 #include "labels/AddLabels.h"
-#include "window/win32/ControlIds.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +21,7 @@
 using namespace tagwright;
 using host::memory::Design;
 using test::ShownMessage;
-using window::win32::ControlId;
+using window::ControlId;
 
 namespace {
 
@@ -97,7 +96,7 @@ TEST_F(Session, EachLabelTypeLandsInTheSavedDesign) {
     for (std::int16_t type = 0; type < 3; ++type) {
         SCOPED_TRACE(testing::Message() << "label type " << type);
         start();
-        program->click(ControlId::optLabelType_0 + type);
+        program->click(static_cast<ControlId>(static_cast<int>(ControlId::optLabelType_0) + type));
         if (IsWindowEnabled(program->control(ControlId::chkVias)))
             program->click(ControlId::chkVias);
         program->setText(ControlId::txtLabelOffsetX, L"10");
@@ -196,7 +195,7 @@ TEST_F(Session, AnEditorKilledMidSessionIsReportedAndTheWindowStays) {
 // once, the window stays, and a refresh reaches the editor that comes after it.
 struct HungRun {
     const char* name;
-    int button;
+    ControlId button;
     // Calls the editor answers in the run before the one it keeps.
     long long answeredInRun;
     // The user gives up the wait from the progress window instead of waiting it out.

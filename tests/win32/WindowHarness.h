@@ -62,7 +62,7 @@ struct NativeWindow {
     }
 
     // A click of the user on a control.
-    void click(window::win32::ControlId id) const {
+    void click(window::ControlId id) const {
         SendMessageW(controls.control(id), BM_CLICK, 0, 0);
         pump();
     }
