@@ -194,13 +194,6 @@ void ProgramUnderTest::setText(window::ControlId id, const std::wstring& text) {
     SendMessageW(control(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
-std::wstring ProgramUnderTest::text(window::ControlId id) const {
-    // WM_GETTEXT: GetWindowTextW does not ask a control of another process.
-    wchar_t text[256] = {};
-    SendMessageW(control(id), WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text));
-    return text;
-}
-
 void ProgramUnderTest::pick(window::ControlId combo, int index) {
     SendMessageW(control(combo), CB_SETCURSEL, index, 0);
 }

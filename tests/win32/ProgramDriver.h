@@ -44,7 +44,6 @@ class ProgramUnderTest {
     // Selects entry `index` of a list box, as a Ctrl+click would.
     void select(window::ControlId list, int index);
     void setText(window::ControlId id, const std::wstring& text);
-    std::wstring text(window::ControlId id) const;
     // Picks entry `index` of a combo box.
     void pick(window::ControlId combo, int index);
 

@@ -26,8 +26,11 @@ constexpr int controlId(ControlId id) {
 
 // The window as a native Win32 dialog: every control of the window description as a child
 // window at its twip position scaled to the monitor's dpi, in tab index order (which is the
-// z-order the dialog manager tabs through). It implements the form's widget operations and
-// hands the controls' events to the form's handlers.
+// z-order the dialog manager tabs through). It implements the form's widget operations, and
+// a control's event raises the form's handler that the description binds to it.
+//
+// While a run works the window is disabled and its class cursor is the hourglass: what the
+// system keeps for the window is the whole state, with no flag of its own beside it.
 //
 // Created hidden, without a taskbar button (an owner window that is never shown keeps it
 // off the taskbar). The program's one thread runs it.

@@ -7,7 +7,7 @@
 
 #include <commctrl.h>
 
-#include <algorithm>
+#include <cstddef>
 
 namespace tagwright::window::win32 {
 
@@ -16,7 +16,7 @@ namespace {
 // The control of the description that has the child window id `id`, null for none.
 const ControlDescription* describedAt(int id) {
     const auto described = windowDescription();
-    const auto index = static_cast<std::size_t>(id - controlId(ControlId{}));
+    const auto index = static_cast<std::size_t>(id - controlId(ControlId::Frame1));
     return index < described.size() ? &described[index] : nullptr;
 }
 
