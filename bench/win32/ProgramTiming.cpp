@@ -11,7 +11,7 @@
 #include "host/com/ComApartment.h"
 #include "host/memory/DesignFile.h"
 #include "host/memory/MemoryHost.h"
-#include "window/win32/ControlIds.h"
+#include "window/WindowDescription.h"
 
 #include <algorithm>
 #include <chrono>
@@ -22,7 +22,7 @@
 
 using namespace tagwright;
 using Clock = std::chrono::steady_clock;
-using window::win32::ControlId;
+using window::ControlId;
 
 namespace {
 

@@ -2,8 +2,8 @@
 // here): tagwright.exe started against a served board of 2,000 and of 20,000 nets, timed from
 // the start to its filled window, with the calls the server served per list entry and the
 // processor time of both programs as Wine accounts it (which leaves out much of what the
-// system does for them: measure from outside for that); then a net-name run on the small board, in calls per label
-// against the host calls the same run makes.
+// system does for them: measure from outside for that); then a net-name run on the small board, in
+// calls per label against the host calls the same run makes.
 //
 //   tagwright_startup_scale [--untyped-returns] [NETS...]    (2000 20000 by default)
 //
@@ -17,7 +17,7 @@
 #include "host/com/ComApartment.h"
 #include "host/com/server/ServerProcess.h"
 #include "host/memory/BoardGenerator.h"
-#include "window/win32/ControlIds.h"
+#include "window/WindowDescription.h"
 
 #include <chrono>
 #include <cstdio>
@@ -29,7 +29,7 @@
 
 using namespace tagwright;
 using Clock = std::chrono::steady_clock;
-using window::win32::ControlId;
+using window::ControlId;
 
 namespace {
 
@@ -127,9 +127,9 @@ int wmain(int argc, wchar_t** argv) {
         const std::size_t entries =
             board.components.size() + board.nets.size() + board.netClasses.size();
         const Startup startup = measureStartup(board);
-        std::printf("%8d %8zu %10.2f %12.3f %14.2f %14.2f   (%s)\n", nets, entries,
-                    startup.seconds, static_cast<double>(startup.calls) / entries,
-                    startup.programCpu, startup.serverCpu, startup.served.c_str());
+        std::printf("%8d %8zu %10.2f %12.3f %14.2f %14.2f   (%s)\n", nets, entries, startup.seconds,
+                    static_cast<double>(startup.calls) / entries, startup.programCpu,
+                    startup.serverCpu, startup.served.c_str());
     }
 
     // A net-name run with vias, on a board small enough for the run to end within the time a

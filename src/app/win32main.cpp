@@ -4,6 +4,7 @@
 #include "host/Attach.h"
 #include "host/com/ComApartment.h"
 #include "window/frmTagwright.h"
+#include "window/win32/Handles.h"
 #include "window/win32/Win32Window.h"
 
 #include <windows.h>
@@ -20,13 +21,13 @@ namespace {
 // a shortcut's target with "--trace" reaches here as typed.
 std::vector<std::filesystem::path> commandLineArguments() {
     int count = 0;
-    wchar_t** split = CommandLineToArgvW(GetCommandLineW(), &count);
+    const tagwright::window::win32::UniqueLocal<wchar_t*> split(
+        CommandLineToArgvW(GetCommandLineW(), &count));
     if (!split) {
         return {};
     }
-    std::vector<std::filesystem::path> arguments(split + std::min(count, 1), split + count);
-    LocalFree(split);
-    return arguments;
+    return std::vector<std::filesystem::path>(split.get() + std::min(count, 1),
+                                              split.get() + count);
 }
 
 } // namespace

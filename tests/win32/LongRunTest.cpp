@@ -4,8 +4,6 @@
 // form's, tested there.
 #include "WindowHarness.h"
 
-#include "host/CallDelay.h"
-#include "host/CallRecorder.h"
 #include "host/memory/BoardGenerator.h"
 #include "window/win32/ProgressWindow.h"
 
@@ -14,31 +12,20 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <functional>
 #include <string>
 
 using namespace tagwright;
 using namespace std::chrono_literals;
 using test::textOf;
-using window::win32::ControlId;
+using window::ControlId;
 
 namespace {
 
-// The window over a generated board whose host waits `delay` at each call; `during` runs at
-// every host call, inside the handler, as the run goes.
-struct SlowWindow {
+// The window over a generated board whose host waits `delay` at each call; its clicks are sent
+// as the user's are, and what they post meanwhile stays in the queue.
+struct SlowWindow : test::NativeWindow {
     SlowWindow(std::chrono::microseconds delay, host::memory::BoardShape shape)
-        : design(std::make_shared<host::memory::Design>(host::memory::generateBoard(shape))),
-          form(controls, [this, delay] {
-              return host::HostApplication(host::recordCalls(
-                  host::delayCalls(host::memory::makeApplication(design), delay), log));
-          }) {
-        controls.connect(form);
-        log->beforeCall = [this](const host::RecordedCall&) {
-            if (during)
-                during();
-        };
-    }
+        : NativeWindow(host::memory::generateBoard(shape), delay) {}
     bool loadAndShow() {
         if (!form.Form_Load())
             return false;
@@ -47,12 +34,6 @@ struct SlowWindow {
     }
     void click(ControlId id) const { SendMessageW(controls.control(id), BM_CLICK, 0, 0); }
     HWND progress() const { return FindWindowW(window::win32::progressClassName, L"Tagwright"); }
-
-    std::shared_ptr<host::memory::Design> design;
-    std::shared_ptr<host::CallLog> log = std::make_shared<host::CallLog>();
-    std::function<void()> during;
-    window::win32::Win32Window controls;
-    window::frmTagwright form;
 };
 
 // Net names with vias over 60 components of 2 pins and 100 vias, a millisecond a call: both

@@ -1,7 +1,7 @@
 #include "ProgramDriver.h"
 
-#include "window/win32/ControlIds.h"
 #include "window/win32/ProgressWindow.h"
+#include "window/win32/Win32Window.h"
 
 #include <atomic>
 #include <filesystem>
@@ -139,7 +139,11 @@ bool ProgramUnderTest::dismissMessage(std::vector<ShownMessage>& into) {
     return true;
 }
 
-std::vector<ShownMessage> ProgramUnderTest::click(int id,
+HWND ProgramUnderTest::control(window::ControlId id) const {
+    return GetDlgItem(window_, window::win32::controlId(id));
+}
+
+std::vector<ShownMessage> ProgramUnderTest::click(window::ControlId id,
                                                   const std::wstring& cancelWhenProgressSays) {
     std::vector<ShownMessage> shown;
     HWND button = control(id);
@@ -182,23 +186,16 @@ void ProgramUnderTest::cancelProgress() const {
     PostMessageW(GetDlgItem(progressWindow(), IDCANCEL), BM_CLICK, 0, 0);
 }
 
-void ProgramUnderTest::select(int listId, int index) {
-    SendMessageW(control(listId), LB_SETSEL, TRUE, index);
+void ProgramUnderTest::select(window::ControlId list, int index) {
+    SendMessageW(control(list), LB_SETSEL, TRUE, index);
 }
 
-void ProgramUnderTest::setText(int id, const std::wstring& text) {
+void ProgramUnderTest::setText(window::ControlId id, const std::wstring& text) {
     SendMessageW(control(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
-std::wstring ProgramUnderTest::text(int id) const {
-    // WM_GETTEXT: GetWindowTextW does not ask a control of another process.
-    wchar_t text[256] = {};
-    SendMessageW(control(id), WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text));
-    return text;
-}
-
-void ProgramUnderTest::pick(int comboId, int index) {
-    SendMessageW(control(comboId), CB_SETCURSEL, index, 0);
+void ProgramUnderTest::pick(window::ControlId combo, int index) {
+    SendMessageW(control(combo), CB_SETCURSEL, index, 0);
 }
 
 std::vector<ShownMessage> ProgramUnderTest::takeMessages() {

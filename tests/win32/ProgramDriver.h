@@ -1,5 +1,7 @@
 #pragma once
 
+#include "window/WindowDescription.h"
+
 #include <windows.h>
 
 #include <string>
@@ -31,19 +33,19 @@ class ProgramUnderTest {
     // in time). Message boxes shown meanwhile are read and dismissed (see takeMessages).
     bool waitForWindow(DWORD timeoutMs = 20000);
     HWND window() const { return window_; }
-    HWND control(int id) const { return GetDlgItem(window_, id); }
+    HWND control(window::ControlId id) const;
     bool windowShown() const { return IsWindow(window_) && IsWindowVisible(window_); }
 
     // A click on a button, option or check box. Returns once its handler has returned, with
     // the message boxes it showed, each dismissed with OK. With `cancelWhenProgressSays`, the
     // run's progress window is cancelled once its text holds those words.
-    std::vector<ShownMessage> click(int id, const std::wstring& cancelWhenProgressSays = {});
+    std::vector<ShownMessage> click(window::ControlId id,
+                                    const std::wstring& cancelWhenProgressSays = {});
     // Selects entry `index` of a list box, as a Ctrl+click would.
-    void select(int listId, int index);
-    void setText(int id, const std::wstring& text);
-    std::wstring text(int id) const;
+    void select(window::ControlId list, int index);
+    void setText(window::ControlId id, const std::wstring& text);
     // Picks entry `index` of a combo box.
-    void pick(int comboId, int index);
+    void pick(window::ControlId combo, int index);
 
     // The progress window of a run or of the start-up, null while none is up.
     HWND progressWindow() const;

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -32,7 +34,8 @@ struct ProgramFile : testing::Test {
 };
 
 TEST_F(ProgramFile, CarriesItsManifestIconsAndVersion) {
-    constexpr WORD manifestType = 24, versionType = 16; // RT_MANIFEST, RT_VERSION
+    // RT_MANIFEST, RT_VERSION, RT_GROUP_ICON, RT_ICON
+    constexpr WORD manifestType = 24, versionType = 16, groupIconType = 14, iconType = 3;
     const std::string manifest = resource(MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(manifestType));
     const std::string ownVersion = std::to_string(TAGWRIGHT_VERSION_MAJOR) + "." +
                                    std::to_string(TAGWRIGHT_VERSION_MINOR) + "." +
@@ -42,19 +45,30 @@ TEST_F(ProgramFile, CarriesItsManifestIconsAndVersion) {
           std::string("PerMonitorV2"), "name=\"Tagwright\" version=\"" + ownVersion + "\""})
         EXPECT_NE(manifest.find(part), std::string::npos) << part;
 
-    for (const int size : {32, 16}) {
-        HICON icon = static_cast<HICON>(
-            LoadImageW(module, MAKEINTRESOURCEW(TAGWRIGHT_ICON), IMAGE_ICON, size, size, 0));
-        ASSERT_NE(icon, nullptr) << size;
-        ICONINFO info{};
-        GetIconInfo(icon, &info);
-        BITMAP bitmap{};
-        GetObjectW(info.hbmMask, sizeof bitmap, &bitmap);
-        EXPECT_EQ(bitmap.bmWidth, size);
-        DeleteObject(info.hbmMask);
-        DeleteObject(info.hbmColor);
-        DestroyIcon(icon);
+    // The icon directory as the resource compiler wrote it (GRPICONDIR): one entry for each
+    // size, each naming the image (RT_ICON) of that size; Windows picks among them by size.
+    const std::string directory =
+        resource(MAKEINTRESOURCEW(TAGWRIGHT_ICON), MAKEINTRESOURCEW(groupIconType));
+    ASSERT_GE(directory.size(), 6u);
+    const auto word = [](const std::string& data, std::size_t at) {
+        return static_cast<unsigned>(static_cast<unsigned char>(data.at(at)) |
+                                     static_cast<unsigned char>(data.at(at + 1)) << 8);
+    };
+    std::vector<std::pair<unsigned, unsigned>> sizes;
+    for (unsigned entry = 0; entry < word(directory, 4); ++entry) {
+        const std::size_t at = 6 + 14 * entry;
+        sizes.emplace_back(static_cast<unsigned char>(directory.at(at)),
+                           static_cast<unsigned char>(directory.at(at + 1)));
+        // The image itself: a bitmap header of that width, twice the height (colour and mask).
+        const std::string image =
+            resource(MAKEINTRESOURCEW(word(directory, at + 12)), MAKEINTRESOURCEW(iconType));
+        ASSERT_GE(image.size(), sizeof(BITMAPINFOHEADER)) << entry;
+        BITMAPINFOHEADER header{};
+        image.copy(reinterpret_cast<char*>(&header), sizeof header);
+        EXPECT_EQ(std::pair(header.biWidth, header.biHeight),
+                  std::pair(LONG(sizes.back().first), LONG(2 * sizes.back().second)));
     }
+    EXPECT_EQ(sizes, (std::vector<std::pair<unsigned, unsigned>>{{32, 32}, {16, 16}}));
 
     const std::string version =
         resource(MAKEINTRESOURCEW(VS_VERSION_INFO), MAKEINTRESOURCEW(versionType));

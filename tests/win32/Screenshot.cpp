@@ -12,8 +12,9 @@
 #include "ProgramDriver.h"
 
 #include "host/com/ComApartment.h"
+#include "host/com/ComHandles.h"
 #include "host/memory/DesignFile.h"
-#include "window/win32/ControlIds.h"
+#include "window/win32/Handles.h"
 #include "window/win32/ProgressWindow.h"
 
 #include <windows.h>
@@ -31,22 +32,13 @@ using namespace tagwright;
 
 namespace {
 
-template <typename T> struct Released {
-    T* p = nullptr;
-    ~Released() {
-        if (p)
-            p->Release();
-    }
-    T** put() { return &p; }
-    T* operator->() const { return p; }
-};
-
 bool savePng(HBITMAP bitmap, const wchar_t* path) {
-    Released<IWICImagingFactory> factory;
-    Released<IWICBitmap> image;
-    Released<IWICStream> stream;
-    Released<IWICBitmapEncoder> encoder;
-    Released<IWICBitmapFrameEncode> frame;
+    using host::com::ComPtr;
+    ComPtr<IWICImagingFactory> factory;
+    ComPtr<IWICBitmap> image;
+    ComPtr<IWICStream> stream;
+    ComPtr<IWICBitmapEncoder> encoder;
+    ComPtr<IWICBitmapFrameEncode> frame;
     if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
                                 IID_PPV_ARGS(factory.put()))) ||
         FAILED(
@@ -54,14 +46,14 @@ bool savePng(HBITMAP bitmap, const wchar_t* path) {
         FAILED(factory->CreateStream(stream.put())) ||
         FAILED(stream->InitializeFromFilename(path, GENERIC_WRITE)) ||
         FAILED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.put())) ||
-        FAILED(encoder->Initialize(stream.p, WICBitmapEncoderNoCache)) ||
+        FAILED(encoder->Initialize(stream.get(), WICBitmapEncoderNoCache)) ||
         FAILED(encoder->CreateNewFrame(frame.put(), nullptr)) || FAILED(frame->Initialize(nullptr)))
         return false;
     UINT width = 0, height = 0;
     image->GetSize(&width, &height);
     WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
     return SUCCEEDED(frame->SetSize(width, height)) && SUCCEEDED(frame->SetPixelFormat(&format)) &&
-           SUCCEEDED(frame->WriteSource(image.p, nullptr)) && SUCCEEDED(frame->Commit()) &&
+           SUCCEEDED(frame->WriteSource(image.get(), nullptr)) && SUCCEEDED(frame->Commit()) &&
            SUCCEEDED(encoder->Commit());
 }
 
@@ -72,23 +64,18 @@ RECT clientOnScreen(HWND window) {
     return area;
 }
 
-// What the screen shows in `area`.
-HBITMAP capture(const RECT& area) {
+// Saves what the screen shows in `area`.
+bool savePng(const RECT& area, const wchar_t* path) {
+    using namespace window::win32;
     const int width = area.right - area.left, height = area.bottom - area.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ previous = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
-    SelectObject(memory, previous);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return bitmap;
-}
-
-// The window's client area as the screen shows it.
-HBITMAP capture(HWND window) {
-    return capture(clientOnScreen(window));
+    const WindowDc screen(nullptr);
+    const UniqueMemoryDc memory(CreateCompatibleDC(screen.get()));
+    const UniqueBitmap bitmap(CreateCompatibleBitmap(screen.get(), width, height));
+    {
+        const SelectedObject selected(memory.get(), bitmap.get());
+        BitBlt(memory.get(), 0, 0, width, height, screen.get(), area.left, area.top, SRCCOPY);
+    }
+    return savePng(bitmap.get(), path);
 }
 
 // The window with the progress window of an add-labels run over it.
@@ -101,7 +88,7 @@ bool takeProgress(const wchar_t* designPath, const wchar_t* out) {
         return false;
     std::atomic<bool> done = false;
     std::thread clicker([&] {
-        program.click(window::win32::ControlId::cmdAddLabel);
+        program.click(window::ControlId::cmdAddLabel);
         done = true;
     });
     HWND progress = nullptr;
@@ -115,9 +102,7 @@ bool takeProgress(const wchar_t* designPath, const wchar_t* out) {
         RECT area = clientOnScreen(program.window()), around;
         GetWindowRect(progress, &around);
         UnionRect(&area, &area, &around);
-        HBITMAP picture = capture(area);
-        saved = savePng(picture, out);
-        DeleteObject(picture);
+        saved = savePng(area, out);
         PostMessageW(GetDlgItem(progress, IDCANCEL), BM_CLICK, 0, 0);
     }
     clicker.join();
@@ -148,9 +133,7 @@ int wmain(int argc, wchar_t** argv) {
             DWORD_PTR answer = 0;
             SendMessageTimeoutW(program.window(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer);
             Sleep(500);
-            HBITMAP picture = capture(program.window());
-            const bool saved = savePng(picture, argv[2]);
-            DeleteObject(picture);
+            const bool saved = savePng(clientOnScreen(program.window()), argv[2]);
             PostMessageW(program.window(), WM_CLOSE, 0, 0);
             program.waitForExit();
             if (!saved) {

@@ -5,25 +5,28 @@
 #include "ProgramDriver.h"
 
 #include "host/HostRoles.h"
+#include "host/memory/BoardGenerator.h"
 #include "host/memory/DesignFile.h"
 #include "host/memory/MemoryHost.h"
 #include "labels/AddLabels.h"
 #include "window/Version.h"
-#include "window/win32/ControlIds.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
 using namespace tagwright;
 using host::memory::Design;
 using test::ShownMessage;
-using window::win32::ControlId;
+using window::ControlId;
 
 namespace {
 
@@ -71,7 +74,7 @@ class Session : public SessionTestBase {
     void start(const Design& design = demoBoard(), test::EditorBehaviour behaviour = {}) {
         editor.emplace(design, behaviour);
         program.emplace();
-        ASSERT_TRUE(program->waitForWindow());
+        ASSERT_TRUE(program->waitForWindow(60000));
         EXPECT_TRUE(program->takeMessages().empty());
     }
     // The title bar's close box, or the close button, ends the program; the editor then saves
@@ -98,7 +101,7 @@ TEST_F(Session, EachLabelTypeLandsInTheSavedDesign) {
     for (std::int16_t type = 0; type < 3; ++type) {
         SCOPED_TRACE(testing::Message() << "label type " << type);
         start();
-        program->click(ControlId::optLabelType_0 + type);
+        program->click(static_cast<ControlId>(static_cast<int>(ControlId::optLabelType_0) + type));
         if (IsWindowEnabled(program->control(ControlId::chkVias)))
             program->click(ControlId::chkVias);
         program->setText(ControlId::txtLabelOffsetX, L"10");
@@ -195,11 +198,76 @@ TEST_F(Session, AnEditorKilledMidSessionIsReportedAndTheWindowStays) {
     EXPECT_EQ(program->waitForExit(), 0);
 }
 
+// Over an editor that takes its time over every call the program waits in COM's own loop most
+// of the run, and neither that loop nor its own lets a click on the window start anything.
+// Cancelled from the progress window, the run leaves the labels it placed in the design.
+TEST_F(Session, ClicksDuringARunStartNothingAndCancelKeepsThePlacedLabels) {
+    using namespace std::chrono_literals;
+    using Clock = std::chrono::steady_clock;
+    // 60 components of 4 pins: 228 pin-number labels in a run that goes to its end.
+    start(host::memory::generateBoard({.components = 60, .pinsPerComponent = 4, .nets = 40}),
+          {.callDelay = 2000us});
+
+    std::atomic<bool> done = false;
+    const Clock::time_point sent = Clock::now();
+    std::thread clicker([&] {
+        program->click(ControlId::cmdAddLabel);
+        done = true;
+    });
+    HWND progress = nullptr;
+    Clock::time_point shownAt{}, cancelledAt{};
+    Clock::duration slowestAnswer{};
+    bool windowDisabled = false;
+    while (!done) {
+        // The window answers all along, whether the program waits in COM's loop or in its own.
+        const Clock::time_point asked = Clock::now();
+        DWORD_PTR result = 0;
+        EXPECT_NE(
+            SendMessageTimeoutW(program->window(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result),
+            0);
+        slowestAnswer = std::max(slowestAnswer, Clock::now() - asked);
+        if (!progress && (progress = program->progressWindow()) != nullptr) {
+            shownAt = Clock::now();
+            windowDisabled = !IsWindowEnabled(program->window());
+            EXPECT_EQ(GetWindow(progress, GW_OWNER), program->window());
+            for (const ControlId button :
+                 {ControlId::cmdAddLabel, ControlId::cmdDeleteLabel, ControlId::cmdUpdateList,
+                  ControlId::cmdHelp, ControlId::cmdClose, ControlId::optLabelType_0})
+                PostMessageW(program->control(button), BM_CLICK, 0, 0);
+            PostMessageW(program->window(), WM_CLOSE, 0, 0);
+        }
+        if (progress && cancelledAt == Clock::time_point{} && Clock::now() - shownAt > 1s) {
+            cancelledAt = Clock::now();
+            PostMessageW(GetDlgItem(progress, IDCANCEL), BM_CLICK, 0, 0);
+        }
+        Sleep(10);
+    }
+    clicker.join();
+    const Clock::time_point ended = Clock::now();
+    EXPECT_TRUE(program->takeMessages().empty());
+    ASSERT_NE(progress, nullptr);
+    EXPECT_GE(shownAt - sent, 500ms);
+    EXPECT_TRUE(windowDisabled);
+    EXPECT_TRUE(program->windowShown()) << "the close during the run was refused";
+    EXPECT_EQ(SendMessageW(program->control(ControlId::optLabelType_1), BM_GETCHECK, 0, 0),
+              BST_CHECKED)
+        << "the option clicked during the run was put back";
+    std::printf("progress window after %lld ms; cancelled run ended %lld ms after the click; "
+                "slowest answer to a message during the run %lld ms\n",
+                static_cast<long long>((shownAt - sent) / 1ms),
+                static_cast<long long>((ended - cancelledAt) / 1ms),
+                static_cast<long long>(slowestAnswer / 1ms));
+
+    const std::size_t placed = marked(end()).size();
+    EXPECT_GT(placed, 0u);
+    EXPECT_LT(placed, 228u) << "cancelled before the end, and no second run started";
+}
+
 // An editor that takes a call in the middle of a run and never answers it: the run reports it
 // once, the window stays, and a refresh reaches the editor that comes after it.
 struct HungRun {
     const char* name;
-    int button;
+    ControlId button;
     // Calls the editor answers in the run before the one it keeps.
     long long answeredInRun;
     // The user gives up the wait from the progress window instead of waiting it out.

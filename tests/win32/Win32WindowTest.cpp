@@ -1,9 +1,10 @@
-// The native window's widgets: what each control is and where, the Tab order, the tab control
-// that refuses unavailable pages, the key filters, the fonts and the frame. Behaviour behind
-// the events belongs to the form and is tested there.
+// The native window's widgets: the window built from its description, the Tab order, the tab
+// control that refuses unavailable pages, the key filters, the fonts and the frame. Behaviour
+// behind the events belongs to the form and is tested there.
 #include "WindowHarness.h"
 
 #include "window/win32/DialogFont.h"
+#include "window/win32/Handles.h"
 
 #include <commctrl.h>
 
@@ -14,7 +15,9 @@
 #include <vector>
 
 using namespace tagwright;
-using window::win32::ControlId;
+using window::ControlDescription;
+using window::ControlId;
+using window::ControlKind;
 
 namespace {
 
@@ -23,74 +26,6 @@ struct Window : testing::Test {
     HWND control(ControlId id) const { return w.controls.control(id); }
     int page() const { return w.controls.currentPage(); }
     test::NativeWindow w;
-};
-
-// The window as designed: twips relative to the container, 15 to a pixel at 96 dpi.
-struct Designed {
-    ControlId id;
-    const wchar_t* className;
-    LONG kindStyle; // the style bits that make the kind
-    const wchar_t* caption;
-    ControlId container; // 0: the window
-    int left, top, width, height;
-};
-constexpr ControlId onWindow = ControlId(0);
-const Designed description[] = {
-    {ControlId::Frame1, L"Button", BS_GROUPBOX, L"标注类型", onWindow, 120, 120, 5055, 660},
-    {ControlId::Frame2, L"Button", BS_GROUPBOX, L"距焊盘偏移量", onWindow, 120, 960, 1335, 1095},
-    {ControlId::Frame4, L"Button", BS_GROUPBOX, L"标注字体", onWindow, 1640, 960, 1455, 1095},
-    {ControlId::Label3, L"Static", SS_LEFT, L"旋 转", onWindow, 3240, 1155, 615, 255},
-    {ControlId::cboLabelRotation, L"ComboBox", CBS_DROPDOWN, L"00", onWindow, 3840, 1080, 975, 345},
-    {ControlId::Label1, L"Static", SS_LEFT, L"标注层", onWindow, 3240, 1515, 615, 255},
-    {ControlId::cboLabelLayer, L"ComboBox", CBS_DROPDOWNLIST, L"Top", onWindow, 3240, 1755, 1935,
-     300},
-    {ControlId::tabObjList, L"SysTabControl32", TCS_OWNERDRAWFIXED, L"", onWindow, 120, 2160, 3615,
-     2415},
-    {ControlId::cmdAddLabel, L"Button", BS_PUSHBUTTON, L"标  注", onWindow, 4080, 2280, 1095, 375},
-    {ControlId::cmdDeleteLabel, L"Button", BS_PUSHBUTTON, L"删  除", onWindow, 4080, 2700, 1095,
-     375},
-    {ControlId::cmdUpdateList, L"Button", BS_PUSHBUTTON, L"更新列表", onWindow, 4080, 3120, 1095,
-     375},
-    {ControlId::cmdHelp, L"Button", BS_PUSHBUTTON, L"帮  助", onWindow, 4080, 3540, 1095, 375},
-    {ControlId::cmdClose, L"Button", BS_PUSHBUTTON, L"关  闭", onWindow, 4080, 3960, 1095, 375},
-    {ControlId::optLabelType_0, L"Button", BS_AUTORADIOBUTTON, L"网络名称", ControlId::Frame1, 240,
-     280, 1095, 255},
-    {ControlId::optLabelType_1, L"Button", BS_AUTORADIOBUTTON, L"管脚号", ControlId::Frame1, 1920,
-     280, 855, 255},
-    {ControlId::optLabelType_2, L"Button", BS_AUTORADIOBUTTON, L"网络类型", ControlId::Frame1, 3480,
-     280, 1095, 255},
-    {ControlId::Label4_0, L"Static", SS_LEFT, L"X", ControlId::Frame2, 180, 405, 135, 255},
-    {ControlId::txtLabelOffsetX, L"Edit", ES_LEFT, L"", ControlId::Frame2, 400, 360, 495, 270},
-    {ControlId::Label5_0, L"Static", SS_LEFT, L"mil", ControlId::Frame2, 980, 360, 255, 255},
-    {ControlId::Label4_1, L"Static", SS_LEFT, L"Y", ControlId::Frame2, 180, 765, 135, 255},
-    {ControlId::txtLabelOffsetY, L"Edit", ES_LEFT, L"", ControlId::Frame2, 400, 720, 495, 270},
-    {ControlId::Label5_1, L"Static", SS_LEFT, L"mil", ControlId::Frame2, 980, 720, 255, 255},
-    {ControlId::Label4_3, L"Static", SS_LEFT, L"高度", ControlId::Frame4, 140, 400, 375, 255},
-    {ControlId::txtLabelFontH, L"Edit", ES_LEFT, L"15", ControlId::Frame4, 600, 360, 380, 270},
-    {ControlId::Label5_3, L"Static", SS_LEFT, L"mil", ControlId::Frame4, 1020, 375, 255, 255},
-    {ControlId::Label4_2, L"Static", SS_LEFT, L"线宽", ControlId::Frame4, 140, 765, 375, 180},
-    {ControlId::txtLabelFontW, L"Edit", ES_LEFT, L"1", ControlId::Frame4, 600, 720, 380, 270},
-    {ControlId::Label5_2, L"Static", SS_LEFT, L"mil", ControlId::Frame4, 1020, 735, 255, 255},
-    {ControlId::lstCompList, L"ListBox", LBS_EXTENDEDSEL, L"", ControlId::tabObjList, 80, 480, 1455,
-     1860},
-    {ControlId::chkSelectedComp, L"Button", BS_AUTOCHECKBOX, L"标注选中器件", ControlId::tabObjList,
-     1800, 600, 1455, 375},
-    {ControlId::chkUnUsedPins, L"Button", BS_AUTOCHECKBOX, L"无网络管脚", ControlId::tabObjList,
-     1800, 960, 1455, 375},
-    {ControlId::chkVias, L"Button", BS_AUTOCHECKBOX, L"过孔", ControlId::tabObjList, 1800, 1320,
-     1095, 375},
-    {ControlId::cmdLocateComp, L"Button", BS_PUSHBUTTON, L"定 位", ControlId::tabObjList, 1800,
-     1800, 735, 255},
-    {ControlId::lstNetList, L"ListBox", LBS_EXTENDEDSEL, L"", ControlId::tabObjList, 80, 480, 1455,
-     1860},
-    {ControlId::chkSelectedNets, L"Button", BS_AUTOCHECKBOX, L"标注选中网络", ControlId::tabObjList,
-     1800, 600, 1455, 375},
-    {ControlId::cmdLocateNet, L"Button", BS_PUSHBUTTON, L"定 位", ControlId::tabObjList, 1800, 1080,
-     735, 255},
-    {ControlId::lstNetClassList, L"ListBox", LBS_EXTENDEDSEL, L"", ControlId::tabObjList, 80, 480,
-     1455, 1860},
-    {ControlId::chkSelectedNetClasses, L"Button", BS_AUTOCHECKBOX, L"标注选中类型",
-     ControlId::tabObjList, 1800, 600, 1455, 375},
 };
 
 RECT inClient(HWND window, HWND control) {
@@ -104,67 +39,74 @@ int px(int twips) {
     return MulDiv(twips, 96, 1440);
 }
 
-TEST_F(Window, EveryControlHasItsKindCaptionAndPlace) {
+// What each kind of control is natively: its class, and the style bits that make the kind
+// under a mask (lists and combo boxes keep the order they are given: no sort bit).
+struct Native {
+    const wchar_t* className;
+    LONG mask, style;
+};
+constexpr Native natives[] = {
+    // In ControlKind order.
+    {L"Button", BS_TYPEMASK, BS_GROUPBOX},
+    {L"Static", SS_TYPEMASK, SS_LEFT},
+    {L"Button", BS_TYPEMASK, BS_AUTORADIOBUTTON},
+    {L"Button", BS_TYPEMASK, BS_AUTOCHECKBOX},
+    {L"Button", BS_TYPEMASK, BS_PUSHBUTTON},
+    {L"Edit", ES_MULTILINE | ES_CENTER | ES_RIGHT, ES_LEFT},
+    {L"ComboBox", 3 | CBS_SORT, CBS_DROPDOWN},
+    {L"ComboBox", 3 | CBS_SORT, CBS_DROPDOWNLIST},
+    {L"ListBox", LBS_EXTENDEDSEL | LBS_SORT, LBS_EXTENDEDSEL},
+    {L"SysTabControl32", TCS_OWNERDRAWFIXED, TCS_OWNERDRAWFIXED},
+};
+
+bool takesFocus(const ControlDescription& d) {
+    return d.kind != ControlKind::Frame && d.kind != ControlKind::Caption;
+}
+
+// Every control of the description, and nothing else, in its order (the z-order the dialog
+// manager tabs through): its kind, caption and place, and shown when it is on no page or on
+// the page in front.
+TEST_F(Window, IsBuiltAsDescribed) {
     const int line = w.controls.font().lineHeight();
-    std::vector<HWND> seen;
-    for (const Designed& d : description) {
-        SCOPED_TRACE(testing::Message() << "control " << d.id);
+    std::vector<HWND> expected, children;
+    for (const ControlDescription& d : window::windowDescription()) {
+        SCOPED_TRACE(d.name);
         HWND c = control(d.id);
         ASSERT_NE(c, nullptr);
-        seen.push_back(c);
+        expected.push_back(c);
+        const Native& native = natives[static_cast<int>(d.kind)];
         wchar_t className[64] = {};
         GetClassNameW(c, className, 64);
-        EXPECT_STREQ(className, d.className);
-        const LONG style = GetWindowLongW(c, GWL_STYLE);
-        const LONG kindMask = d.className == std::wstring(L"Button")     ? BS_TYPEMASK
-                              : d.className == std::wstring(L"ComboBox") ? 3
-                                                                         : d.kindStyle;
-        EXPECT_EQ(style & kindMask, d.kindStyle);
-        EXPECT_EQ(test::textOf(c), d.caption);
-
-        int left = d.left, top = d.top;
-        if (d.container != onWindow) {
-            const Designed& box = *std::ranges::find(description, d.container, &Designed::id);
-            left += box.left;
-            top += box.top;
+        EXPECT_STREQ(className, native.className);
+        EXPECT_EQ(GetWindowLongW(c, GWL_STYLE) & native.mask, native.style);
+        const bool combo = native.className == std::wstring(L"ComboBox");
+        // A combo box's text is what the form picked.
+        if (!combo) {
+            EXPECT_EQ(test::textOf(c), reinterpret_cast<const wchar_t*>(d.text));
         }
+        EXPECT_EQ(IsWindowVisible(c) != FALSE, d.page < 0 || d.page == page());
+
+        const window::TwipRect twips = window::clientTwips(d);
         const RECT r = inClient(w.controls.handle(), c);
-        EXPECT_EQ(r.left, px(left));
-        EXPECT_EQ(r.top, px(top));
-        EXPECT_EQ(r.right - r.left, px(d.width));
+        EXPECT_EQ(r.left, px(twips.left));
+        EXPECT_EQ(r.top, px(twips.top));
+        EXPECT_EQ(r.right - r.left, px(twips.width));
         const int height = r.bottom - r.top;
-        const std::wstring kind = className;
-        if (kind == L"Static" || kind == L"Edit" || kind == L"ComboBox") {
+        if (d.kind == ControlKind::Caption || d.kind == ControlKind::TextBox || combo) {
             // As designed where the face leaves room for a line, else just tall enough.
             RECT room;
             GetClientRect(c, &room);
-            const int textRoom = kind == L"ComboBox"
-                                     ? static_cast<int>(SendMessageW(c, CB_GETITEMHEIGHT, -1, 0))
-                                     : room.bottom;
-            EXPECT_GE(height, px(d.height));
-            EXPECT_GE(textRoom, line);
-            EXPECT_LE(height, std::max(px(d.height), line + 8));
+            EXPECT_GE(combo ? SendMessageW(c, CB_GETITEMHEIGHT, -1, 0) : room.bottom, line);
+            EXPECT_GE(height, px(twips.height));
+            EXPECT_LE(height, std::max(px(twips.height), line + 8));
         } else {
-            EXPECT_EQ(height, px(d.height));
+            EXPECT_EQ(height, px(twips.height));
         }
     }
-    // Nothing else: every child is in the description.
-    int children = 0;
     for (HWND c = GetWindow(w.controls.handle(), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
-        ++children;
-    EXPECT_EQ(children, static_cast<int>(seen.size()));
-}
+        children.push_back(c);
+    EXPECT_EQ(children, expected);
 
-TEST_F(Window, ListsAndCombosKeepTheOrderTheyAreGiven) {
-    for (const ControlId list :
-         {ControlId::lstCompList, ControlId::lstNetList, ControlId::lstNetClassList}) {
-        const LONG style = GetWindowLongW(control(list), GWL_STYLE);
-        EXPECT_EQ(style & LBS_SORT, 0);
-        EXPECT_NE(style & LBS_EXTENDEDSEL, 0);
-    }
-    EXPECT_EQ(GetWindowLongW(control(ControlId::cboLabelLayer), GWL_STYLE) & CBS_SORT, 0);
-    EXPECT_EQ(w.controls.listText(window::ListBox::lstCompList, 0), u"U1");
-    EXPECT_EQ(w.controls.listText(window::ListBox::lstCompList, 1), u"R1");
     HWND rotation = control(ControlId::cboLabelRotation);
     std::vector<std::wstring> items;
     for (int i = 0; i < SendMessageW(rotation, CB_GETCOUNT, 0, 0); ++i) {
@@ -178,19 +120,6 @@ TEST_F(Window, ListsAndCombosKeepTheOrderTheyAreGiven) {
 // The Tab key in increasing tab index over what can take the focus: the chosen option only,
 // and only the controls of the page in front.
 TEST_F(Window, TabKeyFollowsTheTabIndexes) {
-    const ControlId byTabIndex[] = {ControlId::optLabelType_0,  ControlId::optLabelType_1,
-                                    ControlId::optLabelType_2,  ControlId::cboLabelLayer,
-                                    ControlId::txtLabelOffsetX, ControlId::txtLabelOffsetY,
-                                    ControlId::cmdAddLabel,     ControlId::cmdDeleteLabel,
-                                    ControlId::cmdHelp,         ControlId::cboLabelRotation,
-                                    ControlId::txtLabelFontW,   ControlId::txtLabelFontH,
-                                    ControlId::cmdUpdateList,   ControlId::tabObjList,
-                                    ControlId::lstNetList,      ControlId::chkSelectedNets,
-                                    ControlId::lstCompList,     ControlId::chkSelectedComp,
-                                    ControlId::lstNetClassList, ControlId::chkSelectedNetClasses,
-                                    ControlId::chkUnUsedPins,   ControlId::cmdClose,
-                                    ControlId::chkVias,         ControlId::cmdLocateComp,
-                                    ControlId::cmdLocateNet};
     // The window opens with the focus on the chosen option, the cycle's first stop.
     EXPECT_EQ(GetFocus(), control(ControlId::optLabelType_1));
     struct Case {
@@ -199,26 +128,22 @@ TEST_F(Window, TabKeyFollowsTheTabIndexes) {
     };
     for (const Case c : {Case{ControlId::optLabelType_1, 0}, Case{ControlId::optLabelType_0, 1},
                          Case{ControlId::optLabelType_2, 2}, Case{ControlId::optLabelType_0, 0}}) {
-        SCOPED_TRACE(testing::Message() << "option " << c.option << ", page " << c.page);
+        SCOPED_TRACE(testing::Message()
+                     << "option " << static_cast<int>(c.option) << ", page " << c.page);
         w.click(c.option);
         w.controls.setCurrentPage(c.page);
         SetFocus(control(c.option));
-        std::vector<int> expected;
-        for (const ControlId id : byTabIndex) {
-            HWND h = control(id);
-            const bool option = id == ControlId::optLabelType_0 ||
-                                id == ControlId::optLabelType_1 || id == ControlId::optLabelType_2;
-            const bool chosenOrNoOption = !option || id == c.option;
-            if (IsWindowVisible(h) && IsWindowEnabled(h) && chosenOrNoOption)
-                expected.push_back(id);
+        std::vector<HWND> expected, visited;
+        for (const ControlDescription& d : window::windowDescription()) {
+            HWND h = control(d.id);
+            const bool otherOption = window::optionIndex(d.id) >= 0 && d.id != c.option;
+            if (takesFocus(d) && IsWindowVisible(h) && IsWindowEnabled(h) && !otherOption)
+                expected.push_back(h);
         }
-        std::vector<int> visited;
         for (std::size_t i = 0; i < expected.size(); ++i) {
             HWND focus = GetFocus();
             // A combo box's focus lies in its edit field.
-            if (GetParent(focus) != w.controls.handle())
-                focus = GetParent(focus);
-            visited.push_back(GetDlgCtrlID(focus));
+            visited.push_back(GetParent(focus) == w.controls.handle() ? focus : GetParent(focus));
             w.press(VK_TAB);
         }
         EXPECT_EQ(visited, expected);
@@ -247,21 +172,17 @@ TEST_F(Window, TheUserCannotBringAnUnavailablePageToTheFront) {
         PostMessageW(tabs, WM_LBUTTONUP, 0, at);
         w.pump();
     };
-    const auto arrow = [&](WPARAM key) {
+    const auto arrowRight = [&] {
         SetFocus(tabs);
-        w.press(key);
+        w.press(VK_RIGHT);
     };
     ASSERT_EQ(page(), window::componentsPage);
     clickTab(1);
-    EXPECT_EQ(page(), window::componentsPage);
     clickTab(2);
-    EXPECT_EQ(page(), window::componentsPage);
     SendMessageW(tabs, TCM_SETCURFOCUS, 2, 0);
-    EXPECT_EQ(page(), window::componentsPage);
-    arrow(VK_RIGHT);
+    arrowRight();
     EXPECT_EQ(page(), window::componentsPage);
     EXPECT_TRUE(IsWindowVisible(control(ControlId::lstCompList)));
-    EXPECT_FALSE(IsWindowVisible(control(ControlId::lstNetList)));
 
     w.click(ControlId::optLabelType_2);
     ASSERT_EQ(page(), window::netClassesPage);
@@ -269,7 +190,7 @@ TEST_F(Window, TheUserCannotBringAnUnavailablePageToTheFront) {
     EXPECT_EQ(page(), window::componentsPage);
     clickTab(1);
     EXPECT_EQ(page(), window::componentsPage);
-    arrow(VK_RIGHT); // past the unavailable nets page
+    arrowRight(); // past the unavailable nets page
     EXPECT_EQ(page(), window::netClassesPage);
     EXPECT_TRUE(IsWindowVisible(control(ControlId::lstNetClassList)));
     EXPECT_FALSE(IsWindowVisible(control(ControlId::lstCompList)));
@@ -277,22 +198,21 @@ TEST_F(Window, TheUserCannotBringAnUnavailablePageToTheFront) {
     // The program itself brings any page to the front.
     w.controls.setCurrentPage(window::netsPage);
     EXPECT_EQ(page(), window::netsPage);
-    EXPECT_TRUE(IsWindowVisible(control(ControlId::lstNetList)));
     EXPECT_TRUE(IsWindowVisible(control(ControlId::cmdLocateNet)));
     EXPECT_FALSE(IsWindowVisible(control(ControlId::lstNetClassList)));
 }
 
 // The darkest pixel of each tab's caption: an unavailable one is drawn lighter.
 TEST_F(Window, AnUnavailablePageCaptionIsGreyed) {
+    using namespace window::win32;
     HWND tabs = control(ControlId::tabObjList);
     RECT area;
     GetClientRect(tabs, &area);
-    HDC screen = GetDC(tabs);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, area.right, area.bottom);
-    ReleaseDC(tabs, screen);
-    HGDIOBJ previous = SelectObject(memory, bitmap);
-    SendMessageW(tabs, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory),
+    const WindowDc screen(tabs);
+    const UniqueMemoryDc memory(CreateCompatibleDC(screen.get()));
+    const UniqueBitmap bitmap(CreateCompatibleBitmap(screen.get(), area.right, area.bottom));
+    const SelectedObject selected(memory.get(), bitmap.get());
+    SendMessageW(tabs, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory.get()),
                  PRF_CLIENT | PRF_ERASEBKGND);
     int darkest[3] = {};
     for (int tab = 0; tab < 3; ++tab) {
@@ -301,14 +221,11 @@ TEST_F(Window, AnUnavailablePageCaptionIsGreyed) {
         darkest[tab] = 255 * 3;
         for (int y = item.top + 2; y < item.bottom - 2; ++y) {
             for (int x = item.left + 2; x < item.right - 2; ++x) {
-                const COLORREF c = GetPixel(memory, x, y);
+                const COLORREF c = GetPixel(memory.get(), x, y);
                 darkest[tab] = std::min(darkest[tab], GetRValue(c) + GetGValue(c) + GetBValue(c));
             }
         }
     }
-    SelectObject(memory, previous);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
     EXPECT_LT(darkest[0] + 150, darkest[1]);
     EXPECT_LT(darkest[0] + 150, darkest[2]);
 }
@@ -358,10 +275,6 @@ TEST_F(Window, AFixedDialogWithoutTaskbarButton) {
     HWND owner = GetWindow(window, GW_OWNER);
     ASSERT_NE(owner, nullptr) << "an owned window has no taskbar button";
     EXPECT_FALSE(IsWindowVisible(owner));
-    RECT client;
-    GetClientRect(window, &client);
-    EXPECT_EQ(client.right, 353);
-    EXPECT_EQ(client.bottom, 310);
     EXPECT_NE(SendMessageW(window, WM_GETICON, ICON_BIG, 0), 0);
     EXPECT_NE(SendMessageW(window, WM_GETICON, ICON_SMALL, 0), 0);
 }
@@ -380,34 +293,35 @@ TEST_F(Window, EveryControlUsesAFaceThatDrawsChinese) {
     const LOGFONTW chosen = window::win32::DialogFont::chosenFace();
     EXPECT_STREQ(face.lfFaceName, chosen.lfFaceName);
 
-    HDC dc = GetDC(nullptr);
-    HGDIOBJ previous = SelectObject(dc, font);
+    const window::win32::WindowDc dc(nullptr);
+    const window::win32::SelectedObject selected(dc.get(), font);
     const std::wstring chinese =
         L"标注类型距焊盘偏移量旋转层元器件网络管脚号删除更新列表帮助关闭定位过孔";
     std::vector<WORD> glyphs(chinese.size());
-    GetGlyphIndicesW(dc, chinese.c_str(), static_cast<int>(chinese.size()), glyphs.data(),
+    GetGlyphIndicesW(dc.get(), chinese.c_str(), static_cast<int>(chinese.size()), glyphs.data(),
                      GGI_MARK_NONEXISTING_GLYPHS);
-    SelectObject(dc, previous);
-    ReleaseDC(nullptr, dc);
     EXPECT_EQ(std::ranges::count(glyphs, WORD(0xFFFF)), 0)
         << "face "
         << std::string(chosen.lfFaceName, chosen.lfFaceName + wcslen(chosen.lfFaceName)).c_str();
 }
 
-// A monitor of 144 dpi: places, sizes and the font scale by 1.5.
+// The client area as designed at 96 dpi, and a monitor of 144 dpi: places, sizes and the font
+// scale by 1.5.
 TEST_F(Window, ScalesWithTheMonitorDpi) {
     HWND window = w.controls.handle();
-    const auto moveTo = [&](UINT dpi) {
+    const auto clientAt = [&](UINT dpi) {
         RECT suggested;
         GetWindowRect(window, &suggested);
         SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
                      reinterpret_cast<LPARAM>(&suggested));
+        RECT client;
+        GetClientRect(window, &client);
+        return std::pair(client.right, client.bottom);
     };
-    moveTo(144);
     RECT client;
     GetClientRect(window, &client);
-    EXPECT_EQ(client.right, 530);
-    EXPECT_EQ(client.bottom, 465);
+    EXPECT_EQ(std::pair(client.right, client.bottom), std::pair(353L, 310L));
+    EXPECT_EQ(clientAt(144), std::pair(530L, 465L));
     const RECT add = inClient(window, control(ControlId::cmdAddLabel));
     EXPECT_EQ(add.left, 408);
     EXPECT_EQ(add.top, 228);
@@ -418,10 +332,7 @@ TEST_F(Window, ScalesWithTheMonitorDpi) {
         reinterpret_cast<HFONT>(SendMessageW(control(ControlId::cmdAddLabel), WM_GETFONT, 0, 0)),
         sizeof face, &face);
     EXPECT_EQ(face.lfHeight, -18);
-
-    moveTo(96);
-    GetClientRect(window, &client);
-    EXPECT_EQ(client.right, 353);
+    EXPECT_EQ(clientAt(96), std::pair(353L, 310L));
 }
 
 TEST_F(Window, BusyCursorWhileARunWorks) {
@@ -437,6 +348,17 @@ TEST_F(Window, BusyCursorWhileARunWorks) {
     EXPECT_EQ(cursorOver(window), LoadCursorW(nullptr, IDC_WAIT));
     w.controls.setBusy(false);
     EXPECT_EQ(cursorOver(window), LoadCursorW(nullptr, IDC_ARROW));
+}
+
+// Destroyed from outside (its owner goes first), the window leaves the object nothing to
+// reach or to destroy again.
+TEST(Win32WindowHandles, AWindowDestroyedFromOutsideIsLetGo) {
+    window::win32::Win32Window controls;
+    HWND window = controls.handle();
+    DestroyWindow(GetWindow(window, GW_OWNER));
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(controls.handle(), nullptr);
+    EXPECT_EQ(controls.control(ControlId::cmdAddLabel), nullptr);
 }
 
 } // namespace

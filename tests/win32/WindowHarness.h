@@ -1,5 +1,7 @@
 #pragma once
 
+#include "host/CallDelay.h"
+#include "host/CallRecorder.h"
 #include "host/HostRoles.h"
 #include "host/memory/MemoryHost.h"
 #include "support/TestDesign.h"
@@ -8,19 +10,30 @@
 
 #include <windows.h>
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 
 namespace tagwright::test {
 
 // The native window with the form over an in-memory design, loaded and shown, driven in this
-// thread the way the message loop would drive it.
+// thread the way the message loop would drive it. The host can wait `delay` at each call, and
+// `during` runs at every call, inside the handler, as the run goes.
 struct NativeWindow {
     explicit NativeWindow(const std::string& json = smallBoard)
-        : design(std::make_shared<host::memory::Design>(host::memory::parseDesign(json, "test"))),
-          form(controls,
-               [this] { return host::HostApplication(host::memory::makeApplication(design)); }) {
+        : NativeWindow(host::memory::parseDesign(json, "test")) {}
+    explicit NativeWindow(host::memory::Design board, std::chrono::microseconds delay = {})
+        : design(std::make_shared<host::memory::Design>(std::move(board))),
+          form(controls, [this, delay] {
+              return host::HostApplication(host::recordCalls(
+                  host::delayCalls(host::memory::makeApplication(design), delay), log));
+          }) {
         controls.connect(form);
+        log->beforeCall = [this](const host::RecordedCall&) {
+            if (during)
+                during();
+        };
     }
 
     bool loadAndShow() {
@@ -62,12 +75,14 @@ struct NativeWindow {
     }
 
     // A click of the user on a control.
-    void click(window::win32::ControlId id) const {
+    void click(window::ControlId id) const {
         SendMessageW(controls.control(id), BM_CLICK, 0, 0);
         pump();
     }
 
     std::shared_ptr<host::memory::Design> design;
+    std::shared_ptr<host::CallLog> log = std::make_shared<host::CallLog>();
+    std::function<void()> during;
     window::win32::Win32Window controls;
     window::frmTagwright form;
 };

@@ -1,5 +1,7 @@
 #include "window/win32/DialogFont.h"
 
+#include "window/win32/Handles.h"
+
 #include <cwchar>
 
 namespace tagwright::window::win32 {
@@ -13,15 +15,14 @@ bool installed(const wchar_t* face, BYTE charSet) {
     wanted.lfCharSet = charSet;
     wcsncpy(wanted.lfFaceName, face, LF_FACESIZE - 1);
     bool found = false;
-    HDC screen = GetDC(nullptr);
+    const WindowDc screen(nullptr);
     EnumFontFamiliesExW(
-        screen, &wanted,
+        screen.get(), &wanted,
         [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) -> int {
             *reinterpret_cast<bool*>(found) = true;
             return 0;
         },
         reinterpret_cast<LPARAM>(&found), 0);
-    ReleaseDC(nullptr, screen);
     return found;
 }
 
@@ -51,20 +52,13 @@ DialogFont::DialogFont(UINT dpi) {
     font.lfHeight = -MulDiv(pointSize, static_cast<int>(dpi), 72);
     font.lfWeight = FW_NORMAL;
     font.lfQuality = DEFAULT_QUALITY;
-    font_ = CreateFontIndirectW(&font);
+    font_.reset(CreateFontIndirectW(&font));
 
-    HDC screen = GetDC(nullptr);
-    HGDIOBJ previous = SelectObject(screen, font_);
+    const WindowDc screen(nullptr);
+    const SelectedObject selected(screen.get(), font_.get());
     TEXTMETRICW metrics{};
-    GetTextMetricsW(screen, &metrics);
-    SelectObject(screen, previous);
-    ReleaseDC(nullptr, screen);
+    GetTextMetricsW(screen.get(), &metrics);
     lineHeight_ = metrics.tmHeight;
-}
-
-DialogFont::~DialogFont() {
-    if (font_)
-        DeleteObject(font_);
 }
 
 } // namespace tagwright::window::win32

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "window/win32/Handles.h"
+
 #include <windows.h>
 
 #include <string>
@@ -13,11 +15,8 @@ namespace tagwright::window::win32 {
 class DialogFont {
   public:
     explicit DialogFont(UINT dpi);
-    ~DialogFont();
-    DialogFont(const DialogFont&) = delete;
-    DialogFont& operator=(const DialogFont&) = delete;
 
-    HFONT handle() const { return font_; }
+    HFONT handle() const { return font_.get(); }
     // The height of a line of text in this font, in pixels.
     int lineHeight() const { return lineHeight_; }
 
@@ -25,7 +24,7 @@ class DialogFont {
     static LOGFONTW chosenFace();
 
   private:
-    HFONT font_ = nullptr;
+    UniqueFont font_;
     int lineHeight_ = 0;
 };
 

@@ -1,5 +1,7 @@
 #include "window/win32/Dpi.h"
 
+#include "window/win32/Handles.h"
+
 namespace tagwright::window::win32 {
 
 namespace {
@@ -13,9 +15,7 @@ template <typename Function> Function user32(const char* name) {
 }
 
 UINT screenDpi() {
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
+    const int dpi = GetDeviceCaps(WindowDc(nullptr).get(), LOGPIXELSY);
     return dpi > 0 ? static_cast<UINT>(dpi) : defaultDpi;
 }
 

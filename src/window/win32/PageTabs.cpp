@@ -1,6 +1,6 @@
 #include "window/win32/PageTabs.h"
 
-#include "window/win32/WindowDescription.h"
+#include "window/WindowDescription.h"
 
 #include <commctrl.h>
 #include <windowsx.h>
@@ -11,10 +11,6 @@ namespace tagwright::window::win32 {
 
 PageTabs::PageTabs(HWND tabs) : tabs_(tabs) {
     SetWindowSubclass(tabs_, subclass, 1, reinterpret_cast<DWORD_PTR>(this));
-}
-
-PageTabs::~PageTabs() {
-    dropFace();
 }
 
 void PageTabs::setAvailable(int page, bool available) {
@@ -40,46 +36,43 @@ void PageTabs::draw(const DRAWITEMSTRUCT& item, HFONT font) const {
         return;
     RECT area = item.rcItem;
     FillRect(item.hDC, &area, GetSysColorBrush(COLOR_BTNFACE));
-    HGDIOBJ previous = SelectObject(item.hDC, font);
+    const SelectedObject selected(item.hDC, font);
     SetBkMode(item.hDC, TRANSPARENT);
     SetTextColor(item.hDC, GetSysColor(available(page) ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
-    DrawTextW(item.hDC, pageCaptions[page], -1, &area,
+    DrawTextW(item.hDC, reinterpret_cast<const wchar_t*>(pageCaptions[page]), -1, &area,
               DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-    SelectObject(item.hDC, previous);
 }
 
 HBRUSH PageTabs::faceBrush(HDC dc, HWND on) {
     if (!faceBrush_) {
         RECT area;
         GetClientRect(tabs_, &area);
-        HDC screen = GetDC(tabs_);
-        HDC memory = CreateCompatibleDC(screen);
-        face_ = CreateCompatibleBitmap(screen, std::max<LONG>(area.right, 1),
-                                       std::max<LONG>(area.bottom, 1));
-        ReleaseDC(tabs_, screen);
-        HGDIOBJ previous = SelectObject(memory, face_);
-        FillRect(memory, &area, GetSysColorBrush(COLOR_BTNFACE));
-        SendMessageW(tabs_, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory),
-                     PRF_CLIENT | PRF_ERASEBKGND);
-        SelectObject(memory, previous);
-        DeleteDC(memory);
-        faceBrush_ = CreatePatternBrush(face_);
+        {
+            UniqueMemoryDc memory;
+            {
+                const WindowDc screen(tabs_);
+                memory.reset(CreateCompatibleDC(screen.get()));
+                face_.reset(CreateCompatibleBitmap(screen.get(), std::max<LONG>(area.right, 1),
+                                                   std::max<LONG>(area.bottom, 1)));
+            }
+            const SelectedObject selected(memory.get(), face_.get());
+            FillRect(memory.get(), &area, GetSysColorBrush(COLOR_BTNFACE));
+            SendMessageW(tabs_, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory.get()),
+                         PRF_CLIENT | PRF_ERASEBKGND);
+        }
+        faceBrush_.reset(CreatePatternBrush(face_.get()));
     }
     // The pattern starts at the tab control's corner, wherever `on` lies and the DC is moved.
     POINT corner{0, 0};
     MapWindowPoints(tabs_, on, &corner, 1);
     LPtoDP(dc, &corner, 1);
     SetBrushOrgEx(dc, corner.x, corner.y, nullptr);
-    return faceBrush_;
+    return faceBrush_.get();
 }
 
 void PageTabs::dropFace() {
-    if (faceBrush_)
-        DeleteObject(faceBrush_);
-    if (face_)
-        DeleteObject(face_);
-    faceBrush_ = nullptr;
-    face_ = nullptr;
+    faceBrush_.reset();
+    face_.reset();
 }
 
 LRESULT CALLBACK PageTabs::subclass(HWND tabs, UINT message, WPARAM wParam, LPARAM lParam,

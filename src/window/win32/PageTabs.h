@@ -1,5 +1,7 @@
 #pragma once
 
+#include "window/win32/Handles.h"
+
 #include <windows.h>
 
 #include <array>
@@ -20,7 +22,6 @@ class PageTabs {
     static constexpr int pageCount = 3;
 
     explicit PageTabs(HWND tabs);
-    ~PageTabs();
     PageTabs(const PageTabs&) = delete;
     PageTabs& operator=(const PageTabs&) = delete;
 
@@ -50,8 +51,9 @@ class PageTabs {
     HWND tabs_;
     std::array<bool, pageCount> available_{true, true, true};
     int target_ = -1;
-    HBITMAP face_ = nullptr;
-    HBRUSH faceBrush_ = nullptr;
+    UniqueBitmap face_;
+    // Made of face_; goes first.
+    UniqueBrush faceBrush_;
 };
 
 } // namespace tagwright::window::win32

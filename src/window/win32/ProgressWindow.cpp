@@ -57,13 +57,13 @@ ProgressWindow::ProgressWindow(HWND owner, UINT dpi, bool cancellable, std::func
       onCancel_(std::move(cancel)) {
     registerClass(windowProc);
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    window_ = CreateWindowExW(windowExStyle, progressClassName, L"Tagwright", windowStyle, 0, 0, 0,
-                              0, owner, nullptr, instance, this);
+    window_.reset(CreateWindowExW(windowExStyle, progressClassName, L"Tagwright", windowStyle, 0, 0,
+                                  0, 0, owner, nullptr, instance, this));
     if (!window_)
         throw std::runtime_error("cannot create the progress window");
     const auto child = [&](const wchar_t* className, const wchar_t* caption, DWORD style, int id) {
         HWND control = CreateWindowExW(
-            0, className, caption, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, window_,
+            0, className, caption, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, window_.get(),
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_->handle()), FALSE);
         return control;
@@ -74,23 +74,20 @@ ProgressWindow::ProgressWindow(HWND owner, UINT dpi, bool cancellable, std::func
     if (!cancellable_)
         ShowWindow(cancel_, SW_HIDE);
     layOut(owner, dpi);
-    ShowWindow(window_, SW_SHOW);
-    SetFocus(cancellable_ ? cancel_ : window_);
-    UpdateWindow(window_);
-}
-
-ProgressWindow::~ProgressWindow() {
-    DestroyWindow(window_);
+    ShowWindow(window_.get(), SW_SHOW);
+    SetFocus(cancellable_ ? cancel_ : window_.get());
+    UpdateWindow(window_.get());
 }
 
 void ProgressWindow::layOut(HWND owner, UINT dpi) {
     const int side = scaled(margin, dpi);
-    HDC screen = GetDC(nullptr);
-    HGDIOBJ previous = SelectObject(screen, font_->handle());
     SIZE line{};
-    GetTextExtentPoint32W(screen, widestLine, static_cast<int>(std::size(widestLine)) - 1, &line);
-    SelectObject(screen, previous);
-    ReleaseDC(nullptr, screen);
+    {
+        const WindowDc screen(nullptr);
+        const SelectedObject selected(screen.get(), font_->handle());
+        GetTextExtentPoint32W(screen.get(), widestLine, static_cast<int>(std::size(widestLine)) - 1,
+                              &line);
+    }
     const int width = std::max(scaled(leastWidth, dpi), static_cast<int>(line.cx) + 2 * side);
     int top = side;
     SetWindowPos(text_, nullptr, side, top, width - 2 * side, font_->lineHeight(), SWP_NOZORDER);
@@ -112,7 +109,7 @@ void ProgressWindow::layOut(HWND owner, UINT dpi) {
         SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
     const int left = area.left + (area.right - area.left - outer.cx) / 2;
     const int upper = area.top + (area.bottom - area.top - outer.cy) / 2;
-    SetWindowPos(window_, nullptr, std::max(0, left), std::max(0, upper), outer.cx, outer.cy,
+    SetWindowPos(window_.get(), nullptr, std::max(0, left), std::max(0, upper), outer.cx, outer.cy,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -140,6 +137,12 @@ LRESULT CALLBACK ProgressWindow::windowProc(HWND window, UINT message, WPARAM wP
     }
     auto* self = reinterpret_cast<ProgressWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     switch (message) {
+    case WM_NCDESTROY:
+        // Whoever destroyed it (its owner going first), nothing reaches the object through it.
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        if (self && self->window_.get() == window)
+            (void)self->window_.release();
+        break;
     case WM_COMMAND:
         // The button, or Escape through the dialog manager.
         if (LOWORD(wParam) == IDCANCEL && self && self->cancellable_)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "window/win32/DialogFont.h"
+#include "window/win32/Handles.h"
 
 #include <windows.h>
 
@@ -22,11 +23,10 @@ enum ProgressControlId : int { lblProgress = 200, barProgress };
 class ProgressWindow {
   public:
     ProgressWindow(HWND owner, UINT dpi, bool cancellable, std::function<void()> cancel);
-    ~ProgressWindow();
     ProgressWindow(const ProgressWindow&) = delete;
     ProgressWindow& operator=(const ProgressWindow&) = delete;
 
-    HWND handle() const { return window_; }
+    HWND handle() const { return window_.get(); }
     // A busy bar when `maximum` is 0.
     void setProgress(const std::u16string& text, int value, int maximum);
 
@@ -34,14 +34,15 @@ class ProgressWindow {
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void layOut(HWND owner, UINT dpi);
 
-    HWND window_ = nullptr;
-    HWND text_ = nullptr;
-    HWND bar_ = nullptr;
-    HWND cancel_ = nullptr;
+    // Declared before the window, which uses them until it is gone.
     std::unique_ptr<DialogFont> font_;
     bool cancellable_;
     std::function<void()> onCancel_;
     bool busy_ = false;
+    UniqueWindow window_;
+    HWND text_ = nullptr;
+    HWND bar_ = nullptr;
+    HWND cancel_ = nullptr;
 };
 
 } // namespace tagwright::window::win32

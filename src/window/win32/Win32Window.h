@@ -1,9 +1,10 @@
 #pragma once
 
 #include "window/FormControls.h"
-#include "window/win32/ControlIds.h"
+#include "window/WindowDescription.h"
 #include "window/win32/DialogFont.h"
 #include "window/win32/Dpi.h"
+#include "window/win32/Handles.h"
 #include "window/win32/PageTabs.h"
 #include "window/win32/ProgressWindow.h"
 
@@ -12,16 +13,24 @@
 #include <array>
 #include <memory>
 
-namespace tagwright::window {
-class frmTagwright;
-}
-
 namespace tagwright::window::win32 {
+
+// Other programs find the window by its class name and caption, and each control by its id:
+// 100 plus its place in the window description, so the ids never change. None is IDOK or
+// IDCANCEL, which the dialog manager sends for Enter and Escape.
+inline constexpr wchar_t windowClassName[] = L"TagwrightWindow";
+inline constexpr wchar_t windowCaption[] = L"Tagwright ";
+constexpr int controlId(ControlId id) {
+    return 100 + static_cast<int>(id);
+}
 
 // The window as a native Win32 dialog: every control of the window description as a child
 // window at its twip position scaled to the monitor's dpi, in tab index order (which is the
-// z-order the dialog manager tabs through). It implements the form's widget operations and
-// hands the controls' events to the form's handlers.
+// z-order the dialog manager tabs through). It implements the form's widget operations, and
+// a control's event raises the form's handler that the description binds to it.
+//
+// While a run works the window is disabled and its class cursor is the hourglass: what the
+// system keeps for the window is the whole state, with no flag of its own beside it.
 //
 // Created hidden, without a taskbar button (an owner window that is never shown keeps it
 // off the taskbar). The program's one thread runs it.
@@ -39,8 +48,8 @@ class Win32Window final : public FormControls {
     // Runs the message loop until the program ends.
     int run();
 
-    HWND handle() const { return window_; }
-    HWND control(ControlId id) const { return GetDlgItem(window_, id); }
+    HWND handle() const { return window_.get(); }
+    HWND control(ControlId id) const { return GetDlgItem(window_.get(), controlId(id)); }
     UINT dpi() const { return dpi_; }
     bool ended() const { return ended_; }
     const DialogFont& font() const { return *font_; }
@@ -86,29 +95,29 @@ class Win32Window final : public FormControls {
     void createControls();
     // Places every control, sizes the window and makes its fonts and icons for `dpi`.
     void applyDpi(UINT dpi);
-    void onCommand(int id, int code);
+    // A click on the control `id` raises the handler the description binds to it.
+    void onClicked(int id);
     void showPage(int page);
     void updateOptionTabStops();
+    HWND option(int index) const;
     HWND chosenOption() const;
     bool onPage(HWND child) const;
+    bool isBusy() const;
 
     HWND control(ListBox list) const;
     HWND control(CheckBox box) const;
     HWND control(TextBox box) const;
 
-    HWND owner_ = nullptr;
-    HWND window_ = nullptr;
+    // Declared before the windows, so they outlive them: the window's messages use them until
+    // it is gone, also when a throw while it is built destroys it.
     std::unique_ptr<PageTabs> tabs_;
     std::unique_ptr<DialogFont> font_;
-    HICON bigIcon_ = nullptr;
-    HICON smallIcon_ = nullptr;
+    UniqueIcon bigIcon_;
+    UniqueIcon smallIcon_;
     UINT dpi_ = defaultDpi;
     frmTagwright* form_ = nullptr;
     HWND focus_ = nullptr;
-    bool busy_ = false;
     bool ended_ = false;
-    std::unique_ptr<ProgressWindow> progress_;
-    bool inputBlocked_ = false;
     // A list box being filled: whether its drawing is held, its entries, and how many its
     // storage holds.
     struct ListFilling {
@@ -121,6 +130,11 @@ class Win32Window final : public FormControls {
     // A WM_QUIT that came while a run worked, for the loop once it is over.
     bool quitPending_ = false;
     int quitCode_ = 0;
+    UniqueWindow owner_;
+    // Set as it is created (WM_NCCREATE); given up when it is destroyed.
+    UniqueWindow window_;
+    // Owned by the window; goes first.
+    std::unique_ptr<ProgressWindow> progress_;
 };
 
 } // namespace tagwright::window::win32
