@@ -1,4 +1,5 @@
 #include "ServedEditor.h"
+#include "support/FailureOf.h"
 #include "support/TestDesign.h"
 
 #include "host/Attach.h"
@@ -34,17 +35,9 @@ namespace {
 enum class Serving { InProcess, OtherProcess, OtherProcessUntypedReturns, OtherProcessUntyped };
 
 const char* nameOf(Serving serving) {
-    switch (serving) {
-    case Serving::InProcess:
-        return "InProcess";
-    case Serving::OtherProcess:
-        return "OtherProcess";
-    case Serving::OtherProcessUntypedReturns:
-        return "OtherProcessUntypedReturns";
-    case Serving::OtherProcessUntyped:
-        break;
-    }
-    return "OtherProcessUntyped";
+    constexpr const char* names[] = {"InProcess", "OtherProcess", "OtherProcessUntypedReturns",
+                                     "OtherProcessUntyped"};
+    return names[static_cast<int>(serving)];
 }
 void PrintTo(Serving serving, std::ostream* os) {
     *os << nameOf(serving);
@@ -269,23 +262,14 @@ TEST_P(ComLink, HostFailuresKeepTheirNumberAndDescription) {
         {"wrong argument count", [](auto& d) { d.components().get(u"Item"); }},
         {"no view method of that name", [](auto& d) { d.view().call(u"ZoomAll"); }},
     };
-    auto failureOf = [](const Call& call, const HostDocument& document) -> std::optional<Failure> {
-        try {
-            call(document);
-        } catch (const Failure& failure) {
-            return failure;
-        }
-        return std::nullopt;
-    };
-
     auto editor = serve(smallDesign());
     HostDocument document = test::attachTestEditor().activeDocument();
     for (const auto& [what, call] : cases) {
         SCOPED_TRACE(what);
         Reference reference(smallDesign());
-        std::optional<Failure> expected = failureOf(call, reference.document);
+        std::optional<Failure> expected = test::failureOf([&] { call(reference.document); });
         ASSERT_TRUE(expected.has_value());
-        std::optional<Failure> actual = failureOf(call, document);
+        std::optional<Failure> actual = test::failureOf([&] { call(document); });
         ASSERT_TRUE(actual.has_value());
         EXPECT_EQ(actual->number(), expected->number());
         EXPECT_EQ(actual->description(), expected->description());
@@ -298,35 +282,6 @@ INSTANTIATE_TEST_SUITE_P(Serving, ComLink,
                                          Serving::OtherProcessUntyped),
                          servingName);
 
-TEST(ComLinkInProcess, MemberNamesMatchInAnyCase) {
-    test::InProcessEditor editor(smallDesign());
-    HostDocument document = test::attachTestEditor().activeDocument();
-    EXPECT_EQ(document.get(u"layercount"), Value(std::int32_t{4}));
-    EXPECT_EQ(document.get(u"LAYERNAME", {std::int32_t{1}}), Value(u"Top"));
-}
-
-// Where the type descriptions declare what each member hands out, no member of a list is asked
-// its type; where they leave it open, every one is.
-TEST(ComLinkInProcess, DeclaredTypesSpareAskingEachMember) {
-    host::memory::BoardShape shape;
-    shape.components = 70;
-    for (bool typedReturns : {true, false}) {
-        SCOPED_TRACE(typedReturns);
-        host::com::ServingOptions options;
-        options.typedReturns = typedReturns;
-        test::InProcessEditor editor(host::memory::generateBoard(shape), options);
-        auto& counts = host::com::HostDispatch::counts;
-        const std::size_t before = counts.typeInfos;
-        const std::size_t entries = fillLists(test::attachTestEditor().activeDocument());
-        const std::size_t asked = counts.typeInfos - before;
-        if (typedReturns) {
-            EXPECT_LE(asked, 1u);
-        } else {
-            EXPECT_GE(asked, entries);
-        }
-    }
-}
-
 TEST(ComLinkInProcess, AnEditorWithoutADesignFailsAtTheDocument) {
     host::com::ActiveObjectRegistration registration(host::memory::makeApplication(nullptr),
                                                      host::com::testServerClsid, {},
@@ -337,14 +292,9 @@ TEST(ComLinkInProcess, AnEditorWithoutADesignFailsAtTheDocument) {
 
 TEST(ComAttach, FailsWhenNoEditorIsRunning) {
     auto numberOf = [](std::u16string_view progId) {
-        try {
-            host::com::attachRunningObject(progId);
-        } catch (const Failure& failure) {
-            EXPECT_FALSE(failure.description().empty());
-            return failure.number();
-        }
-        ADD_FAILURE() << "attached";
-        return 0;
+        const auto failure = test::failureOf([&] { host::com::attachRunningObject(progId); });
+        EXPECT_TRUE(failure && !failure->description().empty());
+        return failure ? failure->number() : 0;
     };
     EXPECT_EQ(numberOf(u"Tagwright.NeverInstalled"), static_cast<std::int32_t>(CO_E_CLASSSTRING));
     // Known to this program, but not running: attaching must not start it.
@@ -373,22 +323,15 @@ TEST(ComLinkOtherProcess, AnEditorThatDiesMidRunFailsTheNextCallWithoutHanging) 
 
     auto start = std::chrono::steady_clock::now();
     labels::ComponentMask mask;
-    try {
-        labels::addLabels(document, window, mask, nullptr);
-        FAIL() << "the run went on after the editor died";
-    } catch (const Failure& failure) {
-        // As a scripting client reports it, and as the Linux link does.
-        EXPECT_EQ(failure.number(), Failure::EditorUnavailable);
-        EXPECT_EQ(failure.description(), u"远程服务器机器不存在或不可用");
-    }
+    const auto failure =
+        test::failureOf([&] { labels::addLabels(document, window, mask, nullptr); });
+    ASSERT_TRUE(failure) << "the run went on after the editor died";
+    // As a scripting client reports it, and as the Linux link does.
+    EXPECT_EQ(failure->number(), Failure::EditorUnavailable);
+    EXPECT_EQ(failure->description(), u"远程服务器机器不存在或不可用");
     EXPECT_EQ(log->calls.size(), 50u);
     // The link is dead: nothing more goes out, every call fails at once the same way.
-    try {
-        document.unit();
-        ADD_FAILURE() << "a call went through after the editor died";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.number(), Failure::EditorUnavailable);
-    }
+    EXPECT_EQ(test::failureNumber([&] { document.unit(); }), Failure::EditorUnavailable);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 }
 
@@ -491,16 +434,15 @@ TEST(ComLinkOtherProcess, AnEditorThatDoesNotAnswerFailsWith462AndEndsTheLink) {
                                                               host::com::BusyEditorWait(), c.limit)
                                     .activeDocument();
         const auto start = Clock::now();
-        try {
+        const auto failure = test::failureOf([&] {
             for (int i = 0; i < 100; ++i) {
                 document.unit();
             }
-            ADD_FAILURE() << "the hung editor answered";
-        } catch (const Failure& failure) {
-            EXPECT_EQ(failure.number(), Failure::EditorUnavailable);
-            EXPECT_NE(failure.description().find(u"没有响应"), std::u16string::npos)
-                << host::toUtf8(failure.description());
-        }
+        });
+        ASSERT_TRUE(failure) << "the hung editor answered";
+        EXPECT_EQ(failure->number(), Failure::EditorUnavailable);
+        EXPECT_NE(failure->description().find(u"没有响应"), std::u16string::npos)
+            << host::toUtf8(failure->description());
         const auto waited = Clock::now() - start;
         EXPECT_LT(waited, c.userStopsAfter.value_or(c.limit) + milliseconds(3000));
         EXPECT_GE(waited, c.userStopsAfter.value_or(c.limit) - milliseconds(100));
@@ -509,12 +451,8 @@ TEST(ComLinkOtherProcess, AnEditorThatDoesNotAnswerFailsWith462AndEndsTheLink) {
             EXPECT_EQ(watcher.heard.back(), host::EditorWaitReason::NotAnswering);
         }
         const auto again = Clock::now();
-        try {
-            document.layerCount();
-            ADD_FAILURE() << "a call went out on a dead link";
-        } catch (const Failure& failure) {
-            EXPECT_EQ(failure.number(), Failure::EditorUnavailable);
-        }
+        EXPECT_EQ(test::failureNumber([&] { document.layerCount(); }), Failure::EditorUnavailable)
+            << "a call went out on a dead link";
         EXPECT_LT(Clock::now() - again, milliseconds(200));
         server.kill();
     }
@@ -556,14 +494,12 @@ TEST(ComLinkOtherProcess, TheUserCanStopWaitingForABusyEditor) {
     StoppingWatcher watcher(std::chrono::milliseconds(300));
     const host::EditorWaitScope watching(watcher);
     const auto start = std::chrono::steady_clock::now();
-    try {
+    const auto failure = test::failureOf([] {
         host::com::attachOnLinkThread(host::com::testServerProgId,
                                       host::com::BusyEditorWait(std::chrono::seconds(30)))
             .activeDocument();
-        ADD_FAILURE() << "the busy editor answered";
-    } catch (const Failure& failure) {
-        EXPECT_TRUE(failure.isEditorBusy());
-    }
+    });
+    EXPECT_TRUE(failure && failure->isEditorBusy());
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     ASSERT_FALSE(watcher.heard.empty());
     EXPECT_EQ(watcher.heard.back(), host::EditorWaitReason::Busy);
@@ -572,13 +508,9 @@ TEST(ComLinkOtherProcess, TheUserCanStopWaitingForABusyEditor) {
 // The fill-in's address means nothing outside the server's process: calling it there crashed
 // the client. Across processes the number must still arrive, with some description.
 TEST(ComLinkFailures, ADeferredDescriptionIsFilledInOnlyInTheServersProcess) {
-    auto noSuchComponent = [](const HostDocument& document) -> Failure {
-        try {
-            document.components().item(u"NoSuch");
-        } catch (const Failure& failure) {
-            return failure;
-        }
-        return {0, u"no failure"};
+    auto noSuchComponent = [](const HostDocument& document) {
+        return test::failureOf([&] { document.components().item(u"NoSuch"); })
+            .value_or(Failure(0, u"no failure"));
     };
     Reference reference(smallDesign());
     Failure expected = noSuchComponent(reference.document);

@@ -3,6 +3,7 @@
 // is given back.
 
 #include "FakeDispatch.h"
+#include "support/FailureOf.h"
 
 #include "host/Failure.h"
 #include "host/Text.h"
@@ -285,22 +286,19 @@ TEST(DispatchObject, FailuresAreNumberedAsAScriptingClientNumbersThem) {
 // However the system says that the editor has gone, the user reads what a scripting client
 // shows (462), and the link makes no further call into the void.
 TEST(DispatchObject, AnEditorThatHasGoneIs462AndEndsTheLink) {
-    for (HRESULT gone : {HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE),
-                         HRESULT_FROM_WIN32(RPC_S_CALL_FAILED),
-                         HRESULT_FROM_WIN32(RPC_S_CALL_FAILED_DNE), RPC_E_DISCONNECTED,
-                         RPC_E_SERVER_DIED, RPC_E_SERVER_DIED_DNE, CO_E_OBJNOTCONNECTED}) {
+    for (HRESULT gone :
+         {HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE), HRESULT_FROM_WIN32(RPC_S_CALL_FAILED),
+          HRESULT_FROM_WIN32(RPC_S_CALL_FAILED_DNE), RPC_E_DISCONNECTED, RPC_E_SERVER_DIED,
+          RPC_E_SERVER_DIED_DNE, CO_E_OBJNOTCONNECTED}) {
         SCOPED_TRACE(gone);
         FakeDispatch fake;
         fake.add(L"Probe", 2, FakeDispatch::fails(gone));
         auto object = attach(fake);
         for (int call = 0; call < 2; ++call) {
-            try {
-                get(object, u"Probe");
-                ADD_FAILURE() << "no failure";
-            } catch (const Failure& failure) {
-                EXPECT_EQ(failure.number(), Failure::EditorUnavailable);
-                EXPECT_EQ(failure.description(), u"远程服务器机器不存在或不可用");
-            }
+            const auto failure = test::failureOf([&] { get(object, u"Probe"); });
+            ASSERT_TRUE(failure);
+            EXPECT_EQ(failure->number(), Failure::EditorUnavailable);
+            EXPECT_EQ(failure->description(), u"远程服务器机器不存在或不可用");
         }
         EXPECT_EQ(fake.invoked.size(), 1u);
     }

@@ -305,6 +305,9 @@ TEST_F(BusLinkTest, MalformedCallsAreRefusedAndTheServerGoesOn) {
     nested.beginArray(QMetaType::fromType<QDBusVariant>());
     nested << QDBusVariant(QVariant(1));
     nested.endArray();
+    QVariant deep = QVariant(1);
+    for (int depth = 0; depth < 30; ++depth)
+        deep = QVariant::fromValue(QDBusVariant(deep));
 
     const std::vector<std::pair<QString, QVariantList>> cases = {
         {"Invoke", {id(999), echo, 2, values({1}), noIds}},        // unknown object
@@ -316,13 +319,23 @@ TEST_F(BusLinkTest, MalformedCallsAreRefusedAndTheServerGoesOn) {
         {"Invoke", {app, echo, 2, values({handle(4242)}), noIds}}, // unknown object argument
         {"Invoke", {app, echo, 2, values({QVariant::fromValue(nested)}), noIds}}, // list
         {"Invoke", {app, echo, 2, values({QVariant(7u)}), noIds}},                // unsigned
-        {"Next", {app, 5u}},                                                      // not a walk
+        {"Invoke", {app, echo, 2, values({deep}), noIds}}, // variants in variants
+        {"Next", {app, 5u}},                               // not a walk
         {"Frobnicate", {}},
     };
     for (const auto& [method, args] : cases) {
         const QDBusMessage reply = raw(method, args);
         EXPECT_EQ(reply.errorName(), QLatin1String(invalidCallError))
             << method.toStdString() << " " << reply.signature().toStdString();
+    }
+
+    // What the caller sent is quoted, never echoed whole.
+    const QString huge(10 * 1024 * 1024, QLatin1Char('x'));
+    for (const QDBusMessage& reply :
+         {raw("Invoke", {app, huge, 2, values({}), noIds}),
+          raw("Invoke", {app, QStringLiteral("Bogus"), 2, values({QVariant(huge)}), noIds})}) {
+        EXPECT_EQ(reply.errorName(), QLatin1String(failureError));
+        EXPECT_LT(reply.errorMessage().size(), 100);
     }
 
     // Ids belong to the client they were given to.

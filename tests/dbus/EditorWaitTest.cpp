@@ -66,10 +66,7 @@ ObjectRef attach() {
 
 class EditorWaitTest : public ::testing::Test {
   protected:
-    EditorWaitTest() {
-        QFile::copy(QStringLiteral(DEMO_BOARD), board);
-        QFile::setPermissions(board, QFile::ReadOwner | QFile::WriteOwner);
-    }
+    EditorWaitTest() { tagwright::testing::copyDemoBoard(board); }
 
     QTemporaryDir dir;
     QString board = dir.filePath("board.json");

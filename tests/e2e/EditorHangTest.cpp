@@ -18,14 +18,11 @@
 
 using namespace tagwright;
 using namespace std::chrono_literals;
+using tagwright::testing::contentOf;
+using tagwright::testing::copyDemoBoard;
 using tagwright::testing::StandinProcess;
 
 namespace {
-
-QByteArray contentOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 void netNameLabelsWithVias(const test::WindowUnderTest& window) {
     window.click("optLabelType_0");
@@ -57,10 +54,7 @@ class FailureWitness : public host::HostObject {
 
 class EditorHangTest : public ::testing::Test {
   protected:
-    EditorHangTest() {
-        QFile::copy(QStringLiteral(DEMO_BOARD), path);
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
-    }
+    EditorHangTest() { copyDemoBoard(path); }
 
     QTemporaryDir dir;
     QString path = dir.filePath("board.json");

@@ -20,6 +20,8 @@
 
 using namespace tagwright;
 using host::memory::Design;
+using tagwright::testing::contentOf;
+using tagwright::testing::copyDemoBoard;
 using tagwright::testing::StandinProcess;
 
 namespace {
@@ -32,17 +34,10 @@ std::vector<std::u16string> marked(const Design& design) {
     return labels;
 }
 
-QByteArray contentOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 class EditorKilledTest : public ::testing::Test {
   protected:
     void startOnAFreshBoard() {
-        QFile::remove(path);
-        ASSERT_TRUE(QFile::copy(QStringLiteral(DEMO_BOARD), path));
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+        ASSERT_TRUE(copyDemoBoard(path));
         editor = std::make_unique<StandinProcess>(QStringList{path});
         ASSERT_TRUE(editor->waitUntilServing()) << editor->errors().toStdString();
         window.emplace([this] {

@@ -38,10 +38,8 @@ std::vector<Label> marked(const Design& design) {
 class SessionTest : public ::testing::Test {
   protected:
     void startSession() {
-        if (!QFile::exists(path)) {
-            QFile::copy(QStringLiteral(DEMO_BOARD), path);
-            QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
-        }
+        if (!QFile::exists(path))
+            ASSERT_TRUE(tagwright::testing::copyDemoBoard(path));
         editor = std::make_unique<StandinProcess>(QStringList{path});
         ASSERT_TRUE(editor->waitUntilServing()) << editor->errors().toStdString();
         session.emplace(host::attachRunningEditor);
@@ -131,19 +129,6 @@ TEST_F(SessionTest, RefreshAfterTheEditorQuitTakesTheFixedWayOut) {
     session->click("cmdUpdateList");
     EXPECT_EQ(session->takeMessages(), Messages({{"请先打开一个PCB设计文件!", "提示"}}));
     EXPECT_EQ(session->programEnds, 1);
-}
-
-TEST_F(SessionTest, AnEditorKilledMidSessionIsReportedAndTheWindowStays) {
-    startSession();
-    editor->sendSignal(SIGKILL);
-    editor->waitForExit();
-    session->click("cmdAddLabel");
-    const Messages shown = session->takeMessages();
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_TRUE(shown[0].text.startsWith("运行时错误 '462':")) << shown[0].text.toStdString();
-    EXPECT_EQ(shown[0].title, "Tagwright");
-    EXPECT_EQ(session->programEnds, 0);
-    EXPECT_EQ(QFile(path).size(), QFile(DEMO_BOARD).size()) << "nothing was saved";
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "support/FailureOf.h"
 #include "support/TestDesign.h"
 
 #include "host/Failure.h"
@@ -217,12 +218,7 @@ TEST(AddLabels, BadNumberStopsBeforeAnythingIsPlaced) {
             WindowSnapshot window = windowFor(labels::NetNameLabel);
             window.*field = text;
             test::TestHost host;
-            try {
-                run(window, host);
-                ADD_FAILURE() << "no failure";
-            } catch (const host::Failure& e) {
-                EXPECT_EQ(e.number(), host::Failure::TypeMismatch);
-            }
+            EXPECT_EQ(test::failureNumber([&] { run(window, host); }), host::Failure::TypeMismatch);
             EXPECT_EQ(host.log->members(), std::vector<std::u16string>{u"Unit"});
             EXPECT_EQ(host.texts().size(), 2u);
         }
@@ -252,12 +248,8 @@ TEST(AddLabels, PositionBeyondTheRangeOfADoubleOverflowsBeforeAddText) {
         window.components = {{u"U1"}};
         window.offsetX = c.offsetX;
         window.offsetY = c.offsetY;
-        try {
-            run(window, host);
-            ADD_FAILURE() << c.what << ": no failure";
-        } catch (const host::Failure& e) {
-            EXPECT_EQ(e.number(), host::Failure::Overflow) << c.what;
-        }
+        EXPECT_EQ(test::failureNumber([&] { run(window, host); }), host::Failure::Overflow)
+            << c.what;
         EXPECT_EQ(host.texts(), (Texts{u"{1}"})) << c.what;
         EXPECT_EQ(host.log->count(u"AddText"), 1u) << c.what;
     }

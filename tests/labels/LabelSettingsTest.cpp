@@ -1,6 +1,7 @@
 #include "labels/LabelSettings.h"
-#include "host/Failure.h"
+#include "host/Text.h"
 #include "labels/WindowSnapshot.h"
+#include "support/FailureOf.h"
 
 #include <gtest/gtest.h>
 
@@ -55,12 +56,8 @@ TEST(ParseNumber, AcceptsPlainDecimalsOnly) {
                        {withZeros(u"1", u""), 6},
                        {withZeros(u"-1", u".5"), 6}};
     for (const auto& c : bad) {
-        try {
-            double value = parseNumber(c.text);
-            ADD_FAILURE() << "accepted a bad number as " << value;
-        } catch (const host::Failure& e) {
-            EXPECT_EQ(e.number(), c.failure);
-        }
+        EXPECT_EQ(test::failureNumber([&] { parseNumber(c.text); }), c.failure)
+            << host::toUtf8(c.text.substr(0, 20));
     }
 }
 
@@ -94,12 +91,8 @@ TEST(LabelSettings, ConvertsMilsIntoTheDesignUnit) {
 }
 
 TEST(LabelSettings, UnitThatDoesNotFitSixteenBitsOverflows) {
-    try {
-        labels::makeLabelSettings(70000, {});
-        FAIL();
-    } catch (const host::Failure& e) {
-        EXPECT_EQ(e.number(), host::Failure::Overflow);
-    }
+    EXPECT_EQ(test::failureNumber([] { labels::makeLabelSettings(70000, {}); }),
+              host::Failure::Overflow);
 }
 
 } // namespace

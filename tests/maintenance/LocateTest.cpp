@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <map>
 
 using namespace tagwright;
@@ -79,40 +78,48 @@ TEST(Locate, StaleListNeverSelectsTheWrongObject) {
 }
 
 // Only a missing member means the list is stale; anything else the editor does wrong is
-// reported as its own failure, and nothing after it is written.
-TEST(Locate, OtherHostFailuresPropagateAsThemselves) {
-    struct Case {
-        const char* what;
-        std::vector<std::u16string> failing; // members whose second call fails
-    };
-    const Case cases[] = {
-        {"editor gone at Item", {u"Item"}},
-        {"editor gone at Item and Count", {u"Item", u"Count"}},
-        {"Name refused", {u"Name"}},
-        {"Selected refused", {u"Selected"}},
-    };
-    for (const auto& c : cases) {
-        test::TestHost host;
-        std::map<std::u16string, int> seen;
-        host.log->beforeCall = [&](const host::RecordedCall& call) {
-            if (std::find(c.failing.begin(), c.failing.end(), call.member) != c.failing.end() &&
-                ++seen[call.member] >= 2) {
-                throw host::Failure(462, u"远程服务器机器不存在或不可用");
-            }
-        };
-        Shown shown;
-        std::int32_t failure = 0;
-        try {
-            maintenance::locate(host.document, maintenance::LocateTarget::Nets,
-                                {{u"GND", true}, {u"SDA", true}, {u"NC1", true}}, shown.callback());
-        } catch (const host::Failure& e) {
-            failure = e.number();
-        }
-        EXPECT_EQ(failure, 462) << c.what;
-        EXPECT_TRUE(shown.messages.empty()) << c.what;
-        EXPECT_FALSE(host.design->nets[1].selected || host.design->nets[2].selected) << c.what;
-        EXPECT_EQ(host.design->showSelectionCalls, 0u) << c.what;
-    }
+// reported as its own failure, and nothing after it is written. Each member named fails from
+// its n-th call on: Item at the second entry, the others at their first or second call.
+struct FailingCalls {
+    const char* what;
+    std::map<std::u16string, int> failFrom;
+};
+
+void PrintTo(const FailingCalls& c, std::ostream* out) {
+    *out << c.what;
 }
+
+class OtherHostFailures : public testing::TestWithParam<FailingCalls> {};
+
+TEST_P(OtherHostFailures, PropagateAsThemselves) {
+    test::TestHost host;
+    std::map<std::u16string, int> seen;
+    host.log->beforeCall = [&](const host::RecordedCall& call) {
+        const auto failing = GetParam().failFrom.find(call.member);
+        if (failing != GetParam().failFrom.end() && ++seen[call.member] >= failing->second) {
+            throw host::Failure(462, u"远程服务器机器不存在或不可用");
+        }
+    };
+    Shown shown;
+    std::int32_t failure = 0;
+    try {
+        maintenance::locate(host.document, maintenance::LocateTarget::Nets,
+                            {{u"GND", true}, {u"SDA", true}, {u"NC1", true}}, shown.callback());
+    } catch (const host::Failure& e) {
+        failure = e.number();
+    }
+    EXPECT_EQ(failure, 462);
+    EXPECT_TRUE(shown.messages.empty());
+    EXPECT_FALSE(host.design->nets[1].selected || host.design->nets[2].selected);
+    EXPECT_EQ(host.design->showSelectionCalls, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Locate, OtherHostFailures,
+                         testing::Values(FailingCalls{"editor gone at Item", {{u"Item", 2}}},
+                                         // Count, asked once the Item failed, fails as well.
+                                         FailingCalls{"editor gone at Item and Count",
+                                                      {{u"Item", 2}, {u"Count", 1}}},
+                                         FailingCalls{"Name refused", {{u"Name", 2}}},
+                                         FailingCalls{"Selected refused", {{u"Selected", 2}}}));
 
 } // namespace

@@ -13,6 +13,21 @@
 
 namespace tagwright::testing {
 
+// Everything in the file at `path`, or nothing when it cannot be read.
+inline QByteArray contentOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+#ifdef DEMO_BOARD
+// A fresh copy of the sample board at `path`, writable by its owner alone, as a user's is.
+inline bool copyDemoBoard(const QString& path) {
+    QFile::remove(path);
+    return QFile::copy(QStringLiteral(DEMO_BOARD), path) &&
+           QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+}
+#endif
+
 // A session bus of this test process's own, so tests that claim the editor's well-known name
 // can run side by side. Sets DBUS_SESSION_BUS_ADDRESS, so it must exist before QtDBus is used.
 // With `asSessionBus` false it is just another bus, reached by its address.
