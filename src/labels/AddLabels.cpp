@@ -18,35 +18,35 @@ constexpr char16_t noClassMarker[] = u"#$%&";
 
 class Run {
   public:
-    Run(const host::HostDocument& document, const WindowSnapshot& window,
+    Run(const host::HostDocument& document, const LabelRequest& request,
         const ShowMessage& showMessage, RunProgress* progress)
-        : document_(document), window_(window), showMessage_(showMessage), progress_(progress) {}
+        : document_(document), request_(request), showMessage_(showMessage), progress_(progress) {}
 
     void start(ComponentMask& mask) {
-        settings_ = makeLabelSettings(document_.unit(), window_);
-        if (window_.selectedNets) {
-            nets_ = SelectionSet::chosenIn(window_.nets);
+        settings_ = makeLabelSettings(document_.unit(), request_);
+        if (request_.selectedNets) {
+            nets_ = SelectionSet::chosenIn(request_.nets);
         }
-        if (window_.selectedNetClasses) {
-            classes_ = SelectionSet::chosenIn(window_.netClasses);
+        if (request_.selectedNetClasses) {
+            classes_ = SelectionSet::chosenIn(request_.netClasses);
         }
-        mask.rebuild(window_.components, window_.selectedComponents);
+        mask.rebuild(request_.components, request_.selectedComponents);
 
-        auto type = window_.labelType;
+        auto type = request_.labelType;
         if (type != NetNameLabel && type != PinNumberLabel && type != NetClassLabel) {
             return;
         }
-        if (walkPins(mask) && type != PinNumberLabel && window_.vias) {
+        if (walkPins(mask) && type != PinNumberLabel && request_.vias) {
             walkVias();
         }
     }
 
   private:
     bool netPasses(const std::u16string& name) const {
-        return !window_.selectedNets || nets_.contains(name);
+        return !request_.selectedNets || nets_.contains(name);
     }
     bool classPasses(const std::u16string& name) const {
-        return !window_.selectedNetClasses || classes_.contains(name);
+        return !request_.selectedNetClasses || classes_.contains(name);
     }
 
     bool proceed(RunStage stage, std::size_t done, std::size_t total) const {
@@ -61,7 +61,7 @@ class Run {
         }
         // Counted as begun, so the user sees "1 / n" while the first component is worked on.
         std::size_t begun = 0;
-        for (std::size_t i = 0; i < window_.components.size(); ++i) {
+        for (std::size_t i = 0; i < request_.components.size(); ++i) {
             if (!mask[i]) {
                 continue;
             }
@@ -69,7 +69,7 @@ class Run {
             if (!proceed(RunStage::Components, begun, chosen)) {
                 return false;
             }
-            host::HostComponent component(document_.components().item(window_.components[i].text));
+            host::HostComponent component(document_.components().item(request_.components[i].text));
             bool going = true;
             component.pins().forEachWhile([&](const host::ObjectRef& member) {
                 going = proceed(RunStage::Components, begun, chosen);
@@ -111,7 +111,7 @@ class Run {
         if (net.isNothing()) {
             return std::nullopt;
         }
-        if (window_.labelType == NetNameLabel) {
+        if (request_.labelType == NetNameLabel) {
             std::u16string netName = net.name();
             host::HostNetClass netClass = net.netClass();
             std::u16string className = netClass.isNothing() ? noClassMarker : netClass.name();
@@ -132,8 +132,8 @@ class Run {
     }
 
     std::optional<std::u16string> pinText(const host::HostPin& pin) const {
-        if (window_.labelType == PinNumberLabel) {
-            if (pin.net().isNothing() && !window_.unusedPins) {
+        if (request_.labelType == PinNumberLabel) {
+            if (pin.net().isNothing() && !request_.unusedPins) {
                 return std::nullopt;
             }
             std::u16string name = pin.name();
@@ -144,7 +144,7 @@ class Run {
             return name;
         }
         auto text = netText(pin.net());
-        if (text && window_.labelType == NetClassLabel) {
+        if (text && request_.labelType == NetClassLabel) {
             // The pin's own class property is what the editor shows for the pin; anything
             // but text there labels as empty rather than failing the run.
             host::Value value = pin.netClassProperty();
@@ -154,13 +154,13 @@ class Run {
     }
 
     template <class Anchor> void placeLabel(const Anchor& anchor, const std::u16string& text) {
-        std::int32_t layer = window_.layerIndex + 1;
+        std::int32_t layer = request_.layerIndex + 1;
         if (layer > std::numeric_limits<std::int16_t>::max()) {
             throw host::Failure::overflow();
         }
         host::TextPlacement placement;
         placement.text = u"{" + text + u"}";
-        placement.layer = static_cast<std::int16_t>(window_.layerIndex < 0 ? 0 : layer);
+        placement.layer = static_cast<std::int16_t>(request_.layerIndex < 0 ? 0 : layer);
         placement.x = anchor.positionX() + settings_.offsetX;
         placement.y = anchor.positionY() + settings_.offsetY;
         // A position near the limit of a double plus an offset can leave the range; a label at
@@ -175,7 +175,7 @@ class Run {
     }
 
     const host::HostDocument& document_;
-    const WindowSnapshot& window_;
+    const LabelRequest& request_;
     const ShowMessage& showMessage_;
     RunProgress* progress_;
     LabelSettings settings_;
@@ -184,9 +184,9 @@ class Run {
 
 } // namespace
 
-void addLabels(const host::HostDocument& document, const WindowSnapshot& window,
-               ComponentMask& mask, const ShowMessage& showMessage, RunProgress* progress) {
-    Run(document, window, showMessage, progress).start(mask);
+void addLabels(const host::HostDocument& document, const LabelRequest& request, ComponentMask& mask,
+               const ShowMessage& showMessage, RunProgress* progress) {
+    Run(document, request, showMessage, progress).start(mask);
 }
 
 } // namespace tagwright::labels

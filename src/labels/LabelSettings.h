@@ -5,7 +5,7 @@
 
 namespace tagwright::labels {
 
-struct WindowSnapshot;
+struct LabelRequest;
 
 // Sizes and offsets in the design's unit, rotation in degrees as entered.
 struct LabelSettings {
@@ -20,6 +20,6 @@ double parseNumber(std::u16string_view text);
 
 // Converts the mil values typed in the window into the design's unit. Unit codes: 2 mils,
 // 3 inches, 4 millimetres; any other code zeroes sizes and offsets.
-LabelSettings makeLabelSettings(std::int32_t unitCode, const WindowSnapshot& window);
+LabelSettings makeLabelSettings(std::int32_t unitCode, const LabelRequest& request);
 
 } // namespace tagwright::labels

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "labels/WindowSnapshot.h"
+#include "run/LabelRequest.h"
 
 #include <string>
 #include <unordered_set>

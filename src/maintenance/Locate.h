@@ -1,8 +1,9 @@
 #pragma once
 
 #include "host/HostRoles.h"
-#include "labels/RunProgress.h"
-#include "labels/WindowSnapshot.h"
+#include "run/LabelRequest.h"
+#include "run/RunProgress.h"
+#include "run/ShowMessage.h"
 
 #include <vector>
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "host/HostRoles.h"
-#include "labels/RunProgress.h"
-#include "labels/WindowSnapshot.h"
+#include "run/RunProgress.h"
+#include "run/ShowMessage.h"
 
 #include <string>
 

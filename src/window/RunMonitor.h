@@ -1,7 +1,7 @@
 #pragma once
 
 #include "host/EditorWait.h"
-#include "labels/RunProgress.h"
+#include "run/RunProgress.h"
 #include "window/ProgressControls.h"
 
 #include <array>

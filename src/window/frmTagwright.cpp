@@ -240,7 +240,8 @@ void frmTagwright::optLabelType_Click(std::int16_t index) {
 
 void frmTagwright::cmdAddLabel_Click() {
     guarded([this](labels::RunProgress& progress) {
-        labels::addLabels(hostDocument_, snapshot(), componentMask_, messageCallback(), &progress);
+        labels::addLabels(hostDocument_, labelRequest(), componentMask_, messageCallback(),
+                          &progress);
     });
 }
 
@@ -381,24 +382,24 @@ std::vector<labels::ListEntry> frmTagwright::entriesOf(ListBox list) const {
     return entries;
 }
 
-labels::WindowSnapshot frmTagwright::snapshot() const {
-    labels::WindowSnapshot window;
-    window.labelType = labelTypeIndex_;
-    window.offsetX = controls_.text(TextBox::txtLabelOffsetX);
-    window.offsetY = controls_.text(TextBox::txtLabelOffsetY);
-    window.fontHeight = controls_.text(TextBox::txtLabelFontH);
-    window.fontWidth = controls_.text(TextBox::txtLabelFontW);
-    window.rotation = controls_.rotationText();
-    window.selectedComponents = controls_.checked(CheckBox::chkSelectedComp);
-    window.selectedNets = controls_.checked(CheckBox::chkSelectedNets);
-    window.selectedNetClasses = controls_.checked(CheckBox::chkSelectedNetClasses);
-    window.unusedPins = controls_.checked(CheckBox::chkUnUsedPins);
-    window.vias = controls_.checked(CheckBox::chkVias);
-    window.components = entriesOf(ListBox::lstCompList);
-    window.nets = entriesOf(ListBox::lstNetList);
-    window.netClasses = entriesOf(ListBox::lstNetClassList);
-    window.layerIndex = controls_.layerIndex();
-    return window;
+labels::LabelRequest frmTagwright::labelRequest() const {
+    labels::LabelRequest request;
+    request.labelType = labelTypeIndex_;
+    request.offsetX = controls_.text(TextBox::txtLabelOffsetX);
+    request.offsetY = controls_.text(TextBox::txtLabelOffsetY);
+    request.fontHeight = controls_.text(TextBox::txtLabelFontH);
+    request.fontWidth = controls_.text(TextBox::txtLabelFontW);
+    request.rotation = controls_.rotationText();
+    request.selectedComponents = controls_.checked(CheckBox::chkSelectedComp);
+    request.selectedNets = controls_.checked(CheckBox::chkSelectedNets);
+    request.selectedNetClasses = controls_.checked(CheckBox::chkSelectedNetClasses);
+    request.unusedPins = controls_.checked(CheckBox::chkUnUsedPins);
+    request.vias = controls_.checked(CheckBox::chkVias);
+    request.components = entriesOf(ListBox::lstCompList);
+    request.nets = entriesOf(ListBox::lstNetList);
+    request.netClasses = entriesOf(ListBox::lstNetClassList);
+    request.layerIndex = controls_.layerIndex();
+    return request;
 }
 
 } // namespace tagwright::window

@@ -3,7 +3,8 @@
 #include "host/Attach.h"
 #include "host/Failure.h"
 #include "labels/SelectionSet.h"
-#include "labels/WindowSnapshot.h"
+#include "run/LabelRequest.h"
+#include "run/ShowMessage.h"
 #include "window/FormControls.h"
 #include "window/RunMonitor.h"
 
@@ -75,7 +76,7 @@ class frmTagwright {
     void showMessage(const std::u16string& text, const std::u16string& title);
     labels::ShowMessage messageCallback();
     std::vector<labels::ListEntry> entriesOf(ListBox list) const;
-    labels::WindowSnapshot snapshot() const;
+    labels::LabelRequest labelRequest() const;
 
     FormControls& controls_;
     host::AttachFunction attach_;

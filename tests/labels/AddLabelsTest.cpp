@@ -7,15 +7,15 @@
 #include <gtest/gtest.h>
 
 using namespace tagwright;
-using labels::WindowSnapshot;
+using labels::LabelRequest;
 
 namespace {
 
 using Texts = std::vector<std::u16string>;
 
-// The window as the small board fills it, with nothing chosen and the default sizes.
-WindowSnapshot windowFor(std::int16_t type) {
-    WindowSnapshot w;
+// What the window hands a run on the small board, with nothing chosen and the default sizes.
+LabelRequest requestFor(std::int16_t type) {
+    LabelRequest w;
     w.labelType = type;
     w.fontHeight = u"15";
     w.fontWidth = u"1";
@@ -31,11 +31,11 @@ struct RunResult {
     Texts messages;
 };
 
-RunResult run(const WindowSnapshot& window, test::TestHost& host) {
+RunResult run(const LabelRequest& request, test::TestHost& host) {
     RunResult result;
     auto before = host.design->texts.size();
     labels::ComponentMask mask;
-    labels::addLabels(host.document, window, mask,
+    labels::addLabels(host.document, request, mask,
                       [&](const std::u16string& text, const std::u16string& title) {
                           EXPECT_EQ(title, u"Tagwright");
                           result.messages.push_back(text);
@@ -48,7 +48,7 @@ RunResult run(const WindowSnapshot& window, test::TestHost& host) {
 
 struct RuleCase {
     const char* name;
-    std::function<void(WindowSnapshot&)> setUp;
+    std::function<void(LabelRequest&)> setUp;
     std::int16_t type;
     Texts labels;
     Texts messages = {};
@@ -62,18 +62,18 @@ class PinAndViaRules : public testing::TestWithParam<RuleCase> {};
 
 TEST_P(PinAndViaRules, PlaceExactlyTheQualifyingLabelsInOrder) {
     const RuleCase& c = GetParam();
-    WindowSnapshot window = windowFor(c.type);
+    LabelRequest request = requestFor(c.type);
     if (c.setUp) {
-        c.setUp(window);
+        c.setUp(request);
     }
     test::TestHost host;
-    RunResult result = run(window, host);
+    RunResult result = run(request, host);
     EXPECT_EQ(result.added, c.labels);
     EXPECT_EQ(result.messages, c.messages);
 }
 
 const auto chooseNets = [](std::vector<int> positions) {
-    return [=](WindowSnapshot& w) {
+    return [=](LabelRequest& w) {
         w.selectedNets = true;
         for (int p : positions) {
             w.nets[p].selected = true;
@@ -81,7 +81,7 @@ const auto chooseNets = [](std::vector<int> positions) {
     };
 };
 const auto chooseClasses = [](std::vector<int> positions) {
-    return [=](WindowSnapshot& w) {
+    return [=](LabelRequest& w) {
         w.selectedNetClasses = true;
         for (int p : positions) {
             w.netClasses[p].selected = true;
@@ -97,13 +97,13 @@ INSTANTIATE_TEST_SUITE_P(
                  labels::NetNameLabel,
                  {u"{GND}", u"{SDA}", u"{NC1}", u"{SDA}", u"{GND}"}},
         RuleCase{"NetNameViasAfterPinsSkippingViaWithoutNet",
-                 [](WindowSnapshot& w) { w.vias = true; },
+                 [](LabelRequest& w) { w.vias = true; },
                  labels::NetNameLabel,
                  {u"{GND}", u"{SDA}", u"{NC1}", u"{SDA}", u"{GND}", u"{SDA}", u"{NC1}"}},
         RuleCase{
             "NetNameChosenNetsOnly", chooseNets({0}), labels::NetNameLabel, {u"{GND}", u"{GND}"}},
         RuleCase{"NetNameChosenClassOnly",
-                 [](WindowSnapshot& w) {
+                 [](LabelRequest& w) {
                      chooseClasses({1})(w);
                      w.vias = true;
                  },
@@ -114,21 +114,21 @@ INSTANTIATE_TEST_SUITE_P(
                  labels::NetNameLabel,
                  {}},
         RuleCase{"NetNameNeedsBothNetAndClassChosen",
-                 [](WindowSnapshot& w) {
+                 [](LabelRequest& w) {
                      chooseNets({0})(w);
                      chooseClasses({1})(w);
                  },
                  labels::NetNameLabel,
                  {}},
         RuleCase{"NetNameClasslessNetPassesOnlyAsMarker",
-                 [](WindowSnapshot& w) {
+                 [](LabelRequest& w) {
                      w.netClasses.push_back({u"#$%&", true});
                      w.selectedNetClasses = true;
                  },
                  labels::NetNameLabel,
                  {u"{NC1}"}},
         RuleCase{"NetNameChosenComponentButEveryVia",
-                 [](WindowSnapshot& w) {
+                 [](LabelRequest& w) {
                      w.selectedComponents = true;
                      w.components[1].selected = true;
                      w.vias = true;
@@ -141,7 +141,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {u"{1}", u"{2}", u"{12}", u"{1}", u"{2}"},
                  {u"12"}},
         RuleCase{"PinNumberWithUnusedPinsLabelsEveryPinButNoVia",
-                 [](WindowSnapshot& w) {
+                 [](LabelRequest& w) {
                      w.unusedPins = true;
                      w.vias = true;
                      chooseNets({})(w);
@@ -150,7 +150,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {u"{1}", u"{2}", u"{12}", u"{4}", u"{1}", u"{2}"},
                  {u"12"}},
         RuleCase{"NetClassIgnoresNetFilterAndClasslessNets",
-                 [](WindowSnapshot& w) {
+                 [](LabelRequest& w) {
                      chooseNets({})(w);
                      w.unusedPins = true;
                      w.vias = true;
@@ -163,7 +163,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {u"{POWER}", u"{POWER}"}},
         RuleCase{"UnknownTypePlacesNothing", nullptr, 7, {}},
         RuleCase{"ComponentListedTwiceIsLabelledTwice",
-                 [](WindowSnapshot& w) {
+                 [](LabelRequest& w) {
                      w.components = {{u"R1"}, {u"R1"}};
                  },
                  labels::NetNameLabel,
@@ -171,13 +171,13 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(AddLabels, PassesTheExactAddTextArguments) {
-    WindowSnapshot window = windowFor(labels::NetNameLabel);
-    window.offsetX = u"10";
-    window.offsetY = u"-5";
-    window.rotation = u"90";
-    window.layerIndex = 1;
+    LabelRequest request = requestFor(labels::NetNameLabel);
+    request.offsetX = u"10";
+    request.offsetY = u"-5";
+    request.rotation = u"90";
+    request.layerIndex = 1;
     test::TestHost host;
-    run(window, host);
+    run(request, host);
 
     auto addText = std::find_if(host.log->calls.begin(), host.log->calls.end(),
                                 [](const auto& c) { return c.member == u"AddText"; });
@@ -192,17 +192,17 @@ TEST(AddLabels, HostCallsPerLabelStayWithinBudget) {
     test::TestHost host(R"({"layers": ["Top"], "netClasses": ["P"],
         "nets": [{"name": "GND", "netClass": "P"}],
         "components": [{"name": "U1", "pins": [{"name": "1", "x": 0, "y": 0, "net": "GND"}]}]})");
-    WindowSnapshot window = windowFor(labels::NetNameLabel);
-    window.components = {{u"U1"}};
-    run(window, host);
+    LabelRequest request = requestFor(labels::NetNameLabel);
+    request.components = {{u"U1"}};
+    run(request, host);
     std::vector<std::u16string> netName = {u"Unit",     u"Components", u"Item",      u"Pins",
                                            u"_NewEnum", u"Net",        u"Name",      u"NetClass",
                                            u"Name",     u"PositionX",  u"PositionY", u"AddText"};
     EXPECT_EQ(host.log->members(), netName);
 
     host.log->clear();
-    window.labelType = labels::PinNumberLabel;
-    run(window, host);
+    request.labelType = labels::PinNumberLabel;
+    run(request, host);
     std::vector<std::u16string> pinNumber = {u"Unit",      u"Components", u"Item", u"Pins",
                                              u"_NewEnum",  u"Net",        u"Name", u"PositionX",
                                              u"PositionY", u"AddText"};
@@ -210,15 +210,14 @@ TEST(AddLabels, HostCallsPerLabelStayWithinBudget) {
 }
 
 TEST(AddLabels, BadNumberStopsBeforeAnythingIsPlaced) {
-    for (auto field :
-         {&WindowSnapshot::offsetX, &WindowSnapshot::offsetY, &WindowSnapshot::fontHeight,
-          &WindowSnapshot::fontWidth, &WindowSnapshot::rotation}) {
+    for (auto field : {&LabelRequest::offsetX, &LabelRequest::offsetY, &LabelRequest::fontHeight,
+                       &LabelRequest::fontWidth, &LabelRequest::rotation}) {
         for (const char16_t* text : {u"-", u" ", u"\t"}) {
-            WindowSnapshot window = windowFor(labels::NetNameLabel);
-            window.*field = text;
+            LabelRequest request = requestFor(labels::NetNameLabel);
+            request.*field = text;
             test::TestHost host;
             try {
-                run(window, host);
+                run(request, host);
                 ADD_FAILURE() << "no failure";
             } catch (const host::Failure& e) {
                 EXPECT_EQ(e.number(), host::Failure::TypeMismatch);
@@ -248,12 +247,12 @@ TEST(AddLabels, PositionBeyondTheRangeOfADoubleOverflowsBeforeAddText) {
             {"name": "2", "net": "GND"}, {"name": "3", "net": "GND"}]}]})");
         host.design->components[0].pins[1].x = c.pinX;
         host.design->components[0].pins[1].y = c.pinY;
-        WindowSnapshot window = windowFor(labels::PinNumberLabel);
-        window.components = {{u"U1"}};
-        window.offsetX = c.offsetX;
-        window.offsetY = c.offsetY;
+        LabelRequest request = requestFor(labels::PinNumberLabel);
+        request.components = {{u"U1"}};
+        request.offsetX = c.offsetX;
+        request.offsetY = c.offsetY;
         try {
-            run(window, host);
+            run(request, host);
             ADD_FAILURE() << c.what << ": no failure";
         } catch (const host::Failure& e) {
             EXPECT_EQ(e.number(), host::Failure::Overflow) << c.what;
@@ -271,29 +270,29 @@ TEST(AddLabels, FailureMidRunKeepsTheLabelsPlacedSoFar) {
             throw host::Failure(-2147023174, u"RPC 服务器不可用");
         }
     };
-    EXPECT_THROW(run(windowFor(labels::NetNameLabel), host), host::Failure);
+    EXPECT_THROW(run(requestFor(labels::NetNameLabel), host), host::Failure);
     Texts expected = {u"{NOTE}", u"keep", u"{GND}", u"{SDA}"};
     EXPECT_EQ(host.texts(), expected);
 }
 
 TEST(AddLabels, ComponentGoneFromTheDesignEndsTheRunThere) {
-    WindowSnapshot window = windowFor(labels::PinNumberLabel);
-    window.components = {{u"R1"}, {u"U9"}, {u"U1"}};
+    LabelRequest request = requestFor(labels::PinNumberLabel);
+    request.components = {{u"R1"}, {u"U9"}, {u"U1"}};
     test::TestHost host;
-    EXPECT_THROW(run(window, host), host::Failure);
+    EXPECT_THROW(run(request, host), host::Failure);
     Texts expected = {u"{NOTE}", u"keep", u"{1}", u"{2}"};
     EXPECT_EQ(host.texts(), expected);
 }
 
 TEST(AddLabels, LargeDesignsAreNotCapped) {
     test::TestHost host(host::memory::generateBoard({.components = 5000, .pinsPerComponent = 1}));
-    WindowSnapshot window = windowFor(labels::PinNumberLabel);
-    window.unusedPins = true;
-    window.components.clear();
+    LabelRequest request = requestFor(labels::PinNumberLabel);
+    request.unusedPins = true;
+    request.components.clear();
     for (const auto& c : host.design->components) {
-        window.components.push_back({c.name, false});
+        request.components.push_back({c.name, false});
     }
-    EXPECT_EQ(run(window, host).added.size(), 5000u);
+    EXPECT_EQ(run(request, host).added.size(), 5000u);
 }
 
 TEST(AddLabels, PositionsPastSixteenBitsTravelAsThirtyTwoBit) {

@@ -67,8 +67,8 @@ class StepRecorder : public labels::RunProgress {
     std::optional<std::size_t> stopAt_;
 };
 
-labels::WindowSnapshot windowFor(std::int16_t type, bool onlySelected = false) {
-    labels::WindowSnapshot w;
+labels::LabelRequest requestFor(std::int16_t type, bool onlySelected = false) {
+    labels::LabelRequest w;
     w.labelType = type;
     w.fontHeight = u"15", w.fontWidth = u"1", w.rotation = u"00";
     w.vias = w.unusedPins = true;
@@ -93,7 +93,7 @@ void PrintTo(const RunCase& c, std::ostream* out) {
 const auto addLabels = [](std::int16_t type, bool onlySelected) {
     return [=](test::TestHost& host, labels::RunProgress* progress) {
         labels::ComponentMask mask;
-        labels::addLabels(host.document, windowFor(type, onlySelected), mask, quiet, progress);
+        labels::addLabels(host.document, requestFor(type, onlySelected), mask, quiet, progress);
     };
 };
 
