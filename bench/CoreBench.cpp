@@ -44,8 +44,8 @@ class QuietControls : public window::ProgressControls {
     void closeProgress() override {}
 };
 
-labels::LabelRequest requestFor(const host::memory::Design& design, std::int16_t type) {
-    labels::LabelRequest request;
+run::LabelRequest requestFor(const host::memory::Design& design, std::int16_t type) {
+    run::LabelRequest request;
     request.labelType = type;
     request.fontHeight = u"15";
     request.fontWidth = u"1";
@@ -63,7 +63,7 @@ labels::LabelRequest requestFor(const host::memory::Design& design, std::int16_t
 // Argument 1: the run watched as the window watches it, a clock reading per step and a turn
 // of the (empty) event loop every interval; 0: unwatched.
 void netNameRunWithVias(benchmark::State& state) {
-    auto request = requestFor(bigBoard(), labels::NetNameLabel);
+    auto request = requestFor(bigBoard(), run::NetNameLabel);
     const bool watched = state.range(0) != 0;
     std::size_t labelsPlaced = 0;
     QuietControls controls;
@@ -92,10 +92,10 @@ BENCHMARK(netNameRunWithVias)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 void watchedStep(benchmark::State& state) {
     QuietControls controls;
     window::RunMonitor monitor(controls, true);
-    labels::RunProgress& progress = monitor;
+    run::RunProgress& progress = monitor;
     std::size_t done = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(progress.proceed(labels::RunStage::Components, done++, 10000));
+        benchmark::DoNotOptimize(progress.proceed(run::RunStage::Components, done++, 10000));
     }
 }
 BENCHMARK(watchedStep);
@@ -106,7 +106,7 @@ BENCHMARK(watchedStep);
 void eventGapOfSlowRun(benchmark::State& state) {
     const auto board = host::memory::generateBoard(
         {.components = 20, .pinsPerComponent = 10, .nets = 20, .netClasses = 2, .vias = 20});
-    auto request = requestFor(board, labels::NetNameLabel);
+    auto request = requestFor(board, run::NetNameLabel);
     const std::chrono::microseconds delay(state.range(0));
     double perLabel = 0;
     std::vector<double> gaps;
@@ -157,9 +157,9 @@ void hostCallsPerLabel(benchmark::State& state) {
     state.counters["calls_per_label"] = perLabel;
 }
 BENCHMARK(hostCallsPerLabel)
-    ->Arg(labels::NetNameLabel)
-    ->Arg(labels::PinNumberLabel)
-    ->Arg(labels::NetClassLabel)
+    ->Arg(run::NetNameLabel)
+    ->Arg(run::PinNumberLabel)
+    ->Arg(run::NetClassLabel)
     ->Unit(benchmark::kMillisecond);
 
 // What the trace costs a net-name run, with vias. Argument 1: 0 without it (the decorator is
@@ -169,7 +169,7 @@ BENCHMARK(hostCallsPerLabel)
 void tracedNetNameRun(benchmark::State& state) {
     static const auto board = host::memory::generateBoard(
         {.components = 1000, .pinsPerComponent = 10, .nets = 500, .netClasses = 8, .vias = 2000});
-    auto request = requestFor(board, labels::NetNameLabel);
+    auto request = requestFor(board, run::NetNameLabel);
     const bool traced = state.range(0) != 0;
     const std::chrono::microseconds latency(state.range(1));
     const auto file = std::filesystem::temp_directory_path() / "tagwright-bench-trace.txt";
@@ -218,7 +218,7 @@ BENCHMARK(tracedNetNameRun)
 void pinNumberRunWithRepeatedName(benchmark::State& state) {
     const auto board = host::memory::generateBoard(
         {.components = 20000, .pinsPerComponent = 1, .nets = 2000, .repeatedNames = 1});
-    auto request = requestFor(board, labels::PinNumberLabel);
+    auto request = requestFor(board, run::PinNumberLabel);
     request.unusedPins = true;
     for (auto _ : state) {
         state.PauseTiming();
@@ -265,7 +265,7 @@ void locateNets(benchmark::State& state) {
     auto board = host::memory::generateBoard({.components = 10, .nets = 50000});
     auto design = std::make_shared<host::memory::Design>(board);
     host::HostDocument document(host::memory::makeDocument(design));
-    auto request = requestFor(*design, labels::NetNameLabel);
+    auto request = requestFor(*design, run::NetNameLabel);
     for (std::size_t i = 0; i < request.nets.size(); i += 3) {
         request.nets[i].selected = true;
     }

@@ -67,8 +67,8 @@ void measureNetNameRun(const char* where, const host::HostDocument& attached,
                        const host::memory::BoardShape& shape) {
     auto log = std::make_shared<host::CallLog>();
     host::HostDocument document(host::recordCalls(attached.object(), log));
-    labels::LabelRequest request;
-    request.labelType = labels::NetNameLabel;
+    run::LabelRequest request;
+    request.labelType = run::NetNameLabel;
     request.fontHeight = u"15";
     request.fontWidth = u"1";
     request.rotation = u"00";

@@ -51,7 +51,7 @@ class Editor {
         for (const auto& n : board.nets) {
             request_.nets.push_back({n.name, false});
         }
-        request_.labelType = labels::NetNameLabel;
+        request_.labelType = run::NetNameLabel;
         request_.fontHeight = u"15";
         request_.fontWidth = u"1";
         request_.rotation = u"00";
@@ -87,13 +87,13 @@ class Editor {
         const double ticks = fields.value(11).toDouble() + fields.value(12).toDouble();
         return ticks / static_cast<double>(::sysconf(_SC_CLK_TCK));
     }
-    const labels::LabelRequest& request() const { return request_; }
+    const run::LabelRequest& request() const { return request_; }
 
   private:
     QTemporaryDir dir_;
     QProcess process_;
     QByteArray output_;
-    labels::LabelRequest request_;
+    run::LabelRequest request_;
 };
 
 // One editor at a time can serve under the editor's name.

@@ -19,8 +19,8 @@ inline NetNameRunCost netNameRunInMemory(const host::memory::Design& board) {
     auto design = std::make_shared<host::memory::Design>(board);
     auto log = std::make_shared<host::CallLog>();
     host::HostDocument document(host::recordCalls(host::memory::makeDocument(design), log));
-    labels::LabelRequest request;
-    request.labelType = labels::NetNameLabel;
+    run::LabelRequest request;
+    request.labelType = run::NetNameLabel;
     request.fontHeight = u"15";
     request.fontWidth = u"1";
     request.rotation = u"00";

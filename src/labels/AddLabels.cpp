@@ -18,8 +18,8 @@ constexpr char16_t noClassMarker[] = u"#$%&";
 
 class Run {
   public:
-    Run(const host::HostDocument& document, const LabelRequest& request,
-        const ShowMessage& showMessage, RunProgress* progress)
+    Run(const host::HostDocument& document, const run::LabelRequest& request,
+        const run::ShowMessage& showMessage, run::RunProgress* progress)
         : document_(document), request_(request), showMessage_(showMessage), progress_(progress) {}
 
     void start(ComponentMask& mask) {
@@ -33,10 +33,11 @@ class Run {
         mask.rebuild(request_.components, request_.selectedComponents);
 
         auto type = request_.labelType;
-        if (type != NetNameLabel && type != PinNumberLabel && type != NetClassLabel) {
+        if (type != run::NetNameLabel && type != run::PinNumberLabel &&
+            type != run::NetClassLabel) {
             return;
         }
-        if (walkPins(mask) && type != PinNumberLabel && request_.vias) {
+        if (walkPins(mask) && type != run::PinNumberLabel && request_.vias) {
             walkVias();
         }
     }
@@ -49,7 +50,7 @@ class Run {
         return !request_.selectedNetClasses || classes_.contains(name);
     }
 
-    bool proceed(RunStage stage, std::size_t done, std::size_t total) const {
+    bool proceed(run::RunStage stage, std::size_t done, std::size_t total) const {
         return progress_ == nullptr || progress_->proceed(stage, done, total);
     }
 
@@ -66,13 +67,13 @@ class Run {
                 continue;
             }
             ++begun;
-            if (!proceed(RunStage::Components, begun, chosen)) {
+            if (!proceed(run::RunStage::Components, begun, chosen)) {
                 return false;
             }
             host::HostComponent component(document_.components().item(request_.components[i].text));
             bool going = true;
             component.pins().forEachWhile([&](const host::ObjectRef& member) {
-                going = proceed(RunStage::Components, begun, chosen);
+                going = proceed(run::RunStage::Components, begun, chosen);
                 if (!going) {
                     return false;
                 }
@@ -92,7 +93,7 @@ class Run {
     void walkVias() {
         std::size_t placed = 0;
         document_.vias().forEachWhile([&](const host::ObjectRef& member) {
-            if (!proceed(RunStage::Vias, placed, 0)) {
+            if (!proceed(run::RunStage::Vias, placed, 0)) {
                 return false;
             }
             host::HostVia via(member);
@@ -111,7 +112,7 @@ class Run {
         if (net.isNothing()) {
             return std::nullopt;
         }
-        if (request_.labelType == NetNameLabel) {
+        if (request_.labelType == run::NetNameLabel) {
             std::u16string netName = net.name();
             host::HostNetClass netClass = net.netClass();
             std::u16string className = netClass.isNothing() ? noClassMarker : netClass.name();
@@ -132,19 +133,19 @@ class Run {
     }
 
     std::optional<std::u16string> pinText(const host::HostPin& pin) const {
-        if (request_.labelType == PinNumberLabel) {
+        if (request_.labelType == run::PinNumberLabel) {
             if (pin.net().isNothing() && !request_.unusedPins) {
                 return std::nullopt;
             }
             std::u16string name = pin.name();
             if (name.empty()) {
                 name = host::fromUtf8(std::to_string(pin.number()));
-                showMessage_(name, applicationTitle);
+                showMessage_(name, run::applicationTitle);
             }
             return name;
         }
         auto text = netText(pin.net());
-        if (text && request_.labelType == NetClassLabel) {
+        if (text && request_.labelType == run::NetClassLabel) {
             // The pin's own class property is what the editor shows for the pin; anything
             // but text there labels as empty rather than failing the run.
             host::Value value = pin.netClassProperty();
@@ -175,17 +176,18 @@ class Run {
     }
 
     const host::HostDocument& document_;
-    const LabelRequest& request_;
-    const ShowMessage& showMessage_;
-    RunProgress* progress_;
+    const run::LabelRequest& request_;
+    const run::ShowMessage& showMessage_;
+    run::RunProgress* progress_;
     LabelSettings settings_;
     SelectionSet nets_, classes_;
 };
 
 } // namespace
 
-void addLabels(const host::HostDocument& document, const LabelRequest& request, ComponentMask& mask,
-               const ShowMessage& showMessage, RunProgress* progress) {
+void addLabels(const host::HostDocument& document, const run::LabelRequest& request,
+               ComponentMask& mask, const run::ShowMessage& showMessage,
+               run::RunProgress* progress) {
     Run(document, request, showMessage, progress).start(mask);
 }
 

@@ -62,7 +62,7 @@ double parseNumber(std::u16string_view text) {
     return value;
 }
 
-LabelSettings makeLabelSettings(std::int32_t unitCode, const LabelRequest& request) {
+LabelSettings makeLabelSettings(std::int32_t unitCode, const run::LabelRequest& request) {
     std::int16_t unit = host::Value(unitCode).toInt16();
     LabelSettings settings;
     settings.rotation = parseNumber(request.rotation);

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace tagwright::labels {
+namespace tagwright::run {
 
 enum LabelType : std::int16_t { NetNameLabel = 0, PinNumberLabel = 1, NetClassLabel = 2 };
 
@@ -27,4 +27,4 @@ struct LabelRequest {
     std::int32_t layerIndex = 0; // selected entry of cboLabelLayer, -1 when none
 };
 
-} // namespace tagwright::labels
+} // namespace tagwright::run

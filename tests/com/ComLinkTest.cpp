@@ -61,7 +61,7 @@ Design smallDesign() {
 
 struct Messages {
     std::vector<std::u16string> shown;
-    labels::ShowMessage callback() {
+    run::ShowMessage callback() {
         return [this](const std::u16string& text, const std::u16string&) { shown.push_back(text); };
     }
 };
@@ -156,10 +156,9 @@ TEST_P(ComLink, WalksCollectionsLongerThanOneBatch) {
 }
 
 TEST_P(ComLink, AddLabelsPlacesWhatTheInMemoryRunPlaces) {
-    for (std::int16_t type :
-         {labels::NetNameLabel, labels::PinNumberLabel, labels::NetClassLabel}) {
+    for (std::int16_t type : {run::NetNameLabel, run::PinNumberLabel, run::NetClassLabel}) {
         SCOPED_TRACE(type);
-        labels::LabelRequest request;
+        run::LabelRequest request;
         request.labelType = type;
         request.offsetX = u"5";
         request.offsetY = u"-3";
@@ -363,7 +362,7 @@ TEST(ComLinkOtherProcess, AnEditorThatDiesMidRunFailsTheNextCallWithoutHanging) 
             editor.kill();
         }
     };
-    labels::LabelRequest request;
+    run::LabelRequest request;
     request.fontHeight = u"15";
     request.fontWidth = u"1";
     request.rotation = u"00";

@@ -41,9 +41,9 @@ std::vector<std::u16string> liveTexts(const memory::Design& design) {
 }
 
 // Net-name labels on every component and via of the sample board.
-labels::LabelRequest everyNet(const memory::Design& design) {
-    labels::LabelRequest request;
-    request.labelType = labels::NetNameLabel;
+run::LabelRequest everyNet(const memory::Design& design) {
+    run::LabelRequest request;
+    request.labelType = run::NetNameLabel;
     request.vias = true;
     for (const auto& component : design.components)
         request.components.push_back({component.name, false});
@@ -99,7 +99,7 @@ class StandinAbuseTest : public ::testing::Test {
 TEST_F(StandinAbuseTest, ASecondClientHammeringDuringARunLeavesBothCountsRight) {
     start();
     const memory::Design board = memory::loadDesign(path.toStdString());
-    const labels::LabelRequest request = everyNet(board);
+    const run::LabelRequest request = everyNet(board);
     auto inMemory = std::make_shared<memory::Design>(memory::loadDesign(path.toStdString()));
     labels::ComponentMask mask;
     const auto noMessage = [](const std::u16string&, const std::u16string&) {};

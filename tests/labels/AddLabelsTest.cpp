@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 using namespace tagwright;
-using labels::LabelRequest;
+using run::LabelRequest;
 
 namespace {
 
@@ -94,38 +94,37 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         RuleCase{"NetNameEveryPinOnANet",
                  nullptr,
-                 labels::NetNameLabel,
+                 run::NetNameLabel,
                  {u"{GND}", u"{SDA}", u"{NC1}", u"{SDA}", u"{GND}"}},
         RuleCase{"NetNameViasAfterPinsSkippingViaWithoutNet",
                  [](LabelRequest& w) { w.vias = true; },
-                 labels::NetNameLabel,
+                 run::NetNameLabel,
                  {u"{GND}", u"{SDA}", u"{NC1}", u"{SDA}", u"{GND}", u"{SDA}", u"{NC1}"}},
-        RuleCase{
-            "NetNameChosenNetsOnly", chooseNets({0}), labels::NetNameLabel, {u"{GND}", u"{GND}"}},
+        RuleCase{"NetNameChosenNetsOnly", chooseNets({0}), run::NetNameLabel, {u"{GND}", u"{GND}"}},
         RuleCase{"NetNameChosenClassOnly",
                  [](LabelRequest& w) {
                      chooseClasses({1})(w);
                      w.vias = true;
                  },
-                 labels::NetNameLabel,
+                 run::NetNameLabel,
                  {u"{SDA}", u"{SDA}", u"{SDA}"}},
         RuleCase{"NetNameClassFilterWithNothingChosenPlacesNothing",
                  chooseClasses({}),
-                 labels::NetNameLabel,
+                 run::NetNameLabel,
                  {}},
         RuleCase{"NetNameNeedsBothNetAndClassChosen",
                  [](LabelRequest& w) {
                      chooseNets({0})(w);
                      chooseClasses({1})(w);
                  },
-                 labels::NetNameLabel,
+                 run::NetNameLabel,
                  {}},
         RuleCase{"NetNameClasslessNetPassesOnlyAsMarker",
                  [](LabelRequest& w) {
                      w.netClasses.push_back({u"#$%&", true});
                      w.selectedNetClasses = true;
                  },
-                 labels::NetNameLabel,
+                 run::NetNameLabel,
                  {u"{NC1}"}},
         RuleCase{"NetNameChosenComponentButEveryVia",
                  [](LabelRequest& w) {
@@ -133,11 +132,11 @@ INSTANTIATE_TEST_SUITE_P(
                      w.components[1].selected = true;
                      w.vias = true;
                  },
-                 labels::NetNameLabel,
+                 run::NetNameLabel,
                  {u"{SDA}", u"{GND}", u"{SDA}", u"{NC1}"}},
         RuleCase{"PinNumberSkipsPinsWithoutNetAndAnnouncesUnnamedPin",
                  nullptr,
-                 labels::PinNumberLabel,
+                 run::PinNumberLabel,
                  {u"{1}", u"{2}", u"{12}", u"{1}", u"{2}"},
                  {u"12"}},
         RuleCase{"PinNumberWithUnusedPinsLabelsEveryPinButNoVia",
@@ -146,7 +145,7 @@ INSTANTIATE_TEST_SUITE_P(
                      w.vias = true;
                      chooseNets({})(w);
                  },
-                 labels::PinNumberLabel,
+                 run::PinNumberLabel,
                  {u"{1}", u"{2}", u"{12}", u"{4}", u"{1}", u"{2}"},
                  {u"12"}},
         RuleCase{"NetClassIgnoresNetFilterAndClasslessNets",
@@ -155,23 +154,23 @@ INSTANTIATE_TEST_SUITE_P(
                      w.unusedPins = true;
                      w.vias = true;
                  },
-                 labels::NetClassLabel,
+                 run::NetClassLabel,
                  {u"{POWER}", u"{SIGNAL}", u"{SIGNAL}", u"{POWER}", u"{SIGNAL}"}},
         RuleCase{"NetClassChosenClassOnly",
                  chooseClasses({0}),
-                 labels::NetClassLabel,
+                 run::NetClassLabel,
                  {u"{POWER}", u"{POWER}"}},
         RuleCase{"UnknownTypePlacesNothing", nullptr, 7, {}},
         RuleCase{"ComponentListedTwiceIsLabelledTwice",
                  [](LabelRequest& w) {
                      w.components = {{u"R1"}, {u"R1"}};
                  },
-                 labels::NetNameLabel,
+                 run::NetNameLabel,
                  {u"{SDA}", u"{GND}", u"{SDA}", u"{GND}"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(AddLabels, PassesTheExactAddTextArguments) {
-    LabelRequest request = requestFor(labels::NetNameLabel);
+    LabelRequest request = requestFor(run::NetNameLabel);
     request.offsetX = u"10";
     request.offsetY = u"-5";
     request.rotation = u"90";
@@ -192,7 +191,7 @@ TEST(AddLabels, HostCallsPerLabelStayWithinBudget) {
     test::TestHost host(R"({"layers": ["Top"], "netClasses": ["P"],
         "nets": [{"name": "GND", "netClass": "P"}],
         "components": [{"name": "U1", "pins": [{"name": "1", "x": 0, "y": 0, "net": "GND"}]}]})");
-    LabelRequest request = requestFor(labels::NetNameLabel);
+    LabelRequest request = requestFor(run::NetNameLabel);
     request.components = {{u"U1"}};
     run(request, host);
     std::vector<std::u16string> netName = {u"Unit",     u"Components", u"Item",      u"Pins",
@@ -201,7 +200,7 @@ TEST(AddLabels, HostCallsPerLabelStayWithinBudget) {
     EXPECT_EQ(host.log->members(), netName);
 
     host.log->clear();
-    request.labelType = labels::PinNumberLabel;
+    request.labelType = run::PinNumberLabel;
     run(request, host);
     std::vector<std::u16string> pinNumber = {u"Unit",      u"Components", u"Item", u"Pins",
                                              u"_NewEnum",  u"Net",        u"Name", u"PositionX",
@@ -213,7 +212,7 @@ TEST(AddLabels, BadNumberStopsBeforeAnythingIsPlaced) {
     for (auto field : {&LabelRequest::offsetX, &LabelRequest::offsetY, &LabelRequest::fontHeight,
                        &LabelRequest::fontWidth, &LabelRequest::rotation}) {
         for (const char16_t* text : {u"-", u" ", u"\t"}) {
-            LabelRequest request = requestFor(labels::NetNameLabel);
+            LabelRequest request = requestFor(run::NetNameLabel);
             request.*field = text;
             test::TestHost host;
             try {
@@ -247,7 +246,7 @@ TEST(AddLabels, PositionBeyondTheRangeOfADoubleOverflowsBeforeAddText) {
             {"name": "2", "net": "GND"}, {"name": "3", "net": "GND"}]}]})");
         host.design->components[0].pins[1].x = c.pinX;
         host.design->components[0].pins[1].y = c.pinY;
-        LabelRequest request = requestFor(labels::PinNumberLabel);
+        LabelRequest request = requestFor(run::PinNumberLabel);
         request.components = {{u"U1"}};
         request.offsetX = c.offsetX;
         request.offsetY = c.offsetY;
@@ -270,13 +269,13 @@ TEST(AddLabels, FailureMidRunKeepsTheLabelsPlacedSoFar) {
             throw host::Failure(-2147023174, u"RPC 服务器不可用");
         }
     };
-    EXPECT_THROW(run(requestFor(labels::NetNameLabel), host), host::Failure);
+    EXPECT_THROW(run(requestFor(run::NetNameLabel), host), host::Failure);
     Texts expected = {u"{NOTE}", u"keep", u"{GND}", u"{SDA}"};
     EXPECT_EQ(host.texts(), expected);
 }
 
 TEST(AddLabels, ComponentGoneFromTheDesignEndsTheRunThere) {
-    LabelRequest request = requestFor(labels::PinNumberLabel);
+    LabelRequest request = requestFor(run::PinNumberLabel);
     request.components = {{u"R1"}, {u"U9"}, {u"U1"}};
     test::TestHost host;
     EXPECT_THROW(run(request, host), host::Failure);
@@ -286,7 +285,7 @@ TEST(AddLabels, ComponentGoneFromTheDesignEndsTheRunThere) {
 
 TEST(AddLabels, LargeDesignsAreNotCapped) {
     test::TestHost host(host::memory::generateBoard({.components = 5000, .pinsPerComponent = 1}));
-    LabelRequest request = requestFor(labels::PinNumberLabel);
+    LabelRequest request = requestFor(run::PinNumberLabel);
     request.unusedPins = true;
     request.components.clear();
     for (const auto& c : host.design->components) {

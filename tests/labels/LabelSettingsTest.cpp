@@ -65,7 +65,7 @@ TEST(ParseNumber, AcceptsPlainDecimalsOnly) {
 }
 
 TEST(LabelSettings, ConvertsMilsIntoTheDesignUnit) {
-    labels::LabelRequest request;
+    run::LabelRequest request;
     request.offsetX = u"10";
     request.offsetY = u"-5";
     request.fontHeight = u"15";

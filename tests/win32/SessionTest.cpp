@@ -108,14 +108,14 @@ TEST_F(Session, EachLabelTypeLandsInTheSavedDesign) {
         const Design saved = end();
 
         auto expected = std::make_shared<Design>(demoBoard());
-        labels::LabelRequest request;
+        run::LabelRequest request;
         request.labelType = type;
         request.offsetX = u"10";
         request.offsetY = u"-5";
         request.fontHeight = u"15";
         request.fontWidth = u"1";
         request.rotation = u"90";
-        request.vias = type != labels::PinNumberLabel;
+        request.vias = type != run::PinNumberLabel;
         for (const auto& c : expected->components)
             request.components.push_back({c.name, false});
         for (const auto& n : expected->nets)
