@@ -46,26 +46,26 @@ class QuietControls : public window::ProgressControls {
     void showMessage(const std::u16string&, const std::u16string&) override {}
 };
 
-labels::WindowSnapshot windowFor(const host::memory::Design& design, std::int16_t type) {
-    labels::WindowSnapshot window;
-    window.labelType = type;
-    window.fontHeight = u"15";
-    window.fontWidth = u"1";
-    window.rotation = u"00";
-    window.vias = true;
+run::LabelRequest requestFor(const host::memory::Design& design, std::int16_t type) {
+    run::LabelRequest request;
+    request.labelType = type;
+    request.fontHeight = u"15";
+    request.fontWidth = u"1";
+    request.rotation = u"00";
+    request.vias = true;
     for (const auto& c : design.components) {
-        window.components.push_back({c.name, false});
+        request.components.push_back({c.name, false});
     }
     for (const auto& n : design.nets) {
-        window.nets.push_back({n.name, false});
+        request.nets.push_back({n.name, false});
     }
-    return window;
+    return request;
 }
 
 // Argument 1: the run watched as the window watches it, a clock reading per step and a turn
 // of the (empty) event loop every interval; 0: unwatched.
 void netNameRunWithVias(benchmark::State& state) {
-    auto window = windowFor(bigBoard(), labels::NetNameLabel);
+    auto request = requestFor(bigBoard(), run::NetNameLabel);
     const bool watched = state.range(0) != 0;
     std::size_t labelsPlaced = 0;
     QuietControls controls;
@@ -79,7 +79,7 @@ void netNameRunWithVias(benchmark::State& state) {
             monitor.emplace(controls, true);
         }
         state.ResumeTiming();
-        labels::addLabels(document, window, mask, nullptr, monitor ? &*monitor : nullptr);
+        labels::addLabels(document, request, mask, nullptr, monitor ? &*monitor : nullptr);
         state.PauseTiming();
         labelsPlaced = design->texts.size();
         design.reset(); // freeing 120k labels is not part of the run
@@ -94,10 +94,10 @@ BENCHMARK(netNameRunWithVias)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 void watchedStep(benchmark::State& state) {
     QuietControls controls;
     window::RunMonitor monitor(controls, true);
-    labels::RunProgress& progress = monitor;
+    run::RunProgress& progress = monitor;
     std::size_t done = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(progress.proceed(labels::RunStage::Components, done++, 10000));
+        benchmark::DoNotOptimize(progress.proceed(run::RunStage::Components, done++, 10000));
     }
 }
 BENCHMARK(watchedStep);
@@ -108,7 +108,7 @@ BENCHMARK(watchedStep);
 void eventGapOfSlowRun(benchmark::State& state) {
     const auto board = host::memory::generateBoard(
         {.components = 20, .pinsPerComponent = 10, .nets = 20, .netClasses = 2, .vias = 20});
-    auto window = windowFor(board, labels::NetNameLabel);
+    auto request = requestFor(board, run::NetNameLabel);
     const std::chrono::microseconds delay(state.range(0));
     double perLabel = 0;
     std::vector<double> gaps;
@@ -120,7 +120,7 @@ void eventGapOfSlowRun(benchmark::State& state) {
         const auto start = window::ProgressControls::Clock::now();
         {
             window::RunMonitor monitor(controls, true);
-            labels::addLabels(document, window, mask, nullptr, &monitor);
+            labels::addLabels(document, request, mask, nullptr, &monitor);
         }
         const auto end = window::ProgressControls::Clock::now();
         auto last = start;
@@ -144,24 +144,24 @@ BENCHMARK(eventGapOfSlowRun)->Arg(300)->Arg(3000)->Iterations(1)->Unit(benchmark
 void hostCallsPerLabel(benchmark::State& state) {
     auto type = static_cast<std::int16_t>(state.range(0));
     auto board = host::memory::generateBoard({.components = 1000, .pinsPerComponent = 10});
-    auto window = windowFor(board, type);
-    window.vias = false;
+    auto request = requestFor(board, type);
+    request.vias = false;
     double perLabel = 0;
     for (auto _ : state) {
         auto design = std::make_shared<host::memory::Design>(board);
         auto log = std::make_shared<host::CallLog>();
         host::HostDocument document(host::recordCalls(host::memory::makeDocument(design), log));
         labels::ComponentMask mask;
-        labels::addLabels(document, window, mask, [](const auto&, const auto&) {});
+        labels::addLabels(document, request, mask, [](const auto&, const auto&) {});
         perLabel =
             static_cast<double>(log->calls.size()) / static_cast<double>(design->texts.size());
     }
     state.counters["calls_per_label"] = perLabel;
 }
 BENCHMARK(hostCallsPerLabel)
-    ->Arg(labels::NetNameLabel)
-    ->Arg(labels::PinNumberLabel)
-    ->Arg(labels::NetClassLabel)
+    ->Arg(run::NetNameLabel)
+    ->Arg(run::PinNumberLabel)
+    ->Arg(run::NetClassLabel)
     ->Unit(benchmark::kMillisecond);
 
 // What the trace costs a net-name run, with vias. Argument 1: 0 without it (the decorator is
@@ -171,7 +171,7 @@ BENCHMARK(hostCallsPerLabel)
 void tracedNetNameRun(benchmark::State& state) {
     static const auto board = host::memory::generateBoard(
         {.components = 1000, .pinsPerComponent = 10, .nets = 500, .netClasses = 8, .vias = 2000});
-    auto window = windowFor(board, labels::NetNameLabel);
+    auto request = requestFor(board, run::NetNameLabel);
     const bool traced = state.range(0) != 0;
     const std::chrono::microseconds latency(state.range(1));
     const auto file = std::filesystem::temp_directory_path() / "tagwright-bench-trace.txt";
@@ -181,7 +181,7 @@ void tracedNetNameRun(benchmark::State& state) {
         auto log = std::make_shared<host::CallLog>();
         labels::ComponentMask mask;
         labels::addLabels(
-            host::HostDocument(host::recordCalls(host::memory::makeDocument(design), log)), window,
+            host::HostDocument(host::recordCalls(host::memory::makeDocument(design), log)), request,
             mask, nullptr);
         calls = log->calls.size();
     }
@@ -199,7 +199,7 @@ void tracedNetNameRun(benchmark::State& state) {
         object.reset();
         labels::ComponentMask mask;
         state.ResumeTiming();
-        labels::addLabels(document, window, mask, nullptr);
+        labels::addLabels(document, request, mask, nullptr);
         state.PauseTiming();
         document = {}; // closing the file is not part of the run
         design.reset();
@@ -220,15 +220,15 @@ BENCHMARK(tracedNetNameRun)
 void pinNumberRunWithRepeatedName(benchmark::State& state) {
     const auto board = host::memory::generateBoard(
         {.components = 20000, .pinsPerComponent = 1, .nets = 2000, .repeatedNames = 1});
-    auto window = windowFor(board, labels::PinNumberLabel);
-    window.unusedPins = true;
+    auto request = requestFor(board, run::PinNumberLabel);
+    request.unusedPins = true;
     for (auto _ : state) {
         state.PauseTiming();
         auto design = std::make_shared<host::memory::Design>(board);
         host::HostDocument document(host::memory::makeDocument(design));
         labels::ComponentMask mask;
         state.ResumeTiming();
-        labels::addLabels(document, window, mask, nullptr);
+        labels::addLabels(document, request, mask, nullptr);
         state.PauseTiming();
         if (design->texts.size() != 20000) {
             state.SkipWithError("not every component was labelled");
@@ -267,12 +267,12 @@ void locateNets(benchmark::State& state) {
     auto board = host::memory::generateBoard({.components = 10, .nets = 50000});
     auto design = std::make_shared<host::memory::Design>(board);
     host::HostDocument document(host::memory::makeDocument(design));
-    auto window = windowFor(*design, labels::NetNameLabel);
-    for (std::size_t i = 0; i < window.nets.size(); i += 3) {
-        window.nets[i].selected = true;
+    auto request = requestFor(*design, run::NetNameLabel);
+    for (std::size_t i = 0; i < request.nets.size(); i += 3) {
+        request.nets[i].selected = true;
     }
     for (auto _ : state) {
-        maintenance::locate(document, maintenance::LocateTarget::Nets, window.nets, nullptr);
+        maintenance::locate(document, maintenance::LocateTarget::Nets, request.nets, nullptr);
     }
     state.counters["nets"] = 50000;
 }

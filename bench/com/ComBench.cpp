@@ -67,21 +67,21 @@ void measureNetNameRun(const char* where, const host::HostDocument& attached,
                        const host::memory::BoardShape& shape) {
     auto log = std::make_shared<host::CallLog>();
     host::HostDocument document(host::recordCalls(attached.object(), log));
-    labels::WindowSnapshot window;
-    window.labelType = labels::NetNameLabel;
-    window.fontHeight = u"15";
-    window.fontWidth = u"1";
-    window.rotation = u"00";
-    window.vias = true;
+    run::LabelRequest request;
+    request.labelType = run::NetNameLabel;
+    request.fontHeight = u"15";
+    request.fontWidth = u"1";
+    request.rotation = u"00";
+    request.vias = true;
     for (const auto& component : host::memory::generateBoard(shape).components) {
-        window.components.push_back({component.name});
+        request.components.push_back({component.name});
     }
     labels::ComponentMask mask;
     auto& counts = host::com::HostDispatch::counts;
     std::size_t ids = counts.nameLookups, types = counts.typeInfos, invokes = counts.invokes,
                 batches = counts.batches;
     auto start = Clock::now();
-    labels::addLabels(document, window, mask, nullptr);
+    labels::addLabels(document, request, mask, nullptr);
     double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     std::size_t placed = log->count(u"AddText");
     std::printf("%-22s net-name run: %zu labels in %.2f s, %.1f host calls and %.0f us per label\n",

@@ -46,15 +46,15 @@ class Editor {
                                                         .netClasses = 4,
                                                         .vias = 0});
         for (const auto& c : board.components) {
-            window_.components.push_back({c.name, false});
+            request_.components.push_back({c.name, false});
         }
         for (const auto& n : board.nets) {
-            window_.nets.push_back({n.name, false});
+            request_.nets.push_back({n.name, false});
         }
-        window_.labelType = labels::NetNameLabel;
-        window_.fontHeight = u"15";
-        window_.fontWidth = u"1";
-        window_.rotation = u"00";
+        request_.labelType = run::NetNameLabel;
+        request_.fontHeight = u"15";
+        request_.fontWidth = u"1";
+        request_.rotation = u"00";
         const QString path = dir_.filePath(QStringLiteral("board.json"));
         host::memory::saveDesign(board, path.toStdString());
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -87,13 +87,13 @@ class Editor {
         const double ticks = fields.value(11).toDouble() + fields.value(12).toDouble();
         return ticks / static_cast<double>(::sysconf(_SC_CLK_TCK));
     }
-    const labels::WindowSnapshot& window() const { return window_; }
+    const run::LabelRequest& request() const { return request_; }
 
   private:
     QTemporaryDir dir_;
     QProcess process_;
     QByteArray output_;
-    labels::WindowSnapshot window_;
+    run::LabelRequest request_;
 };
 
 // One editor at a time can serve under the editor's name.
@@ -235,7 +235,7 @@ void netNameRun(benchmark::State& state) {
 
     auto log = std::make_shared<host::CallLog>();
     labels::addLabels(host::HostDocument(host::recordCalls(document.object(), log)),
-                      editor(window).window(), mask, nullptr);
+                      editor(window).request(), mask, nullptr);
     const std::size_t calls = log->calls.size();
 
     std::vector<double> runs, pings, refusals, overPing, overRefused, editorCpu;
@@ -243,7 +243,7 @@ void netNameRun(benchmark::State& state) {
         QElapsedTimer timer;
         const double editorBefore = editor(window).cpuSeconds();
         timer.start();
-        labels::addLabels(document, editor(window).window(), mask, nullptr);
+        labels::addLabels(document, editor(window).request(), mask, nullptr);
         const double run = static_cast<double>(timer.nsecsElapsed()) * 1e-9;
         editorCpu.push_back(editor(window).cpuSeconds() - editorBefore);
         state.SetIterationTime(run);

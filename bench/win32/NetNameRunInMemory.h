@@ -19,16 +19,16 @@ inline NetNameRunCost netNameRunInMemory(const host::memory::Design& board) {
     auto design = std::make_shared<host::memory::Design>(board);
     auto log = std::make_shared<host::CallLog>();
     host::HostDocument document(host::recordCalls(host::memory::makeDocument(design), log));
-    labels::WindowSnapshot window;
-    window.labelType = labels::NetNameLabel;
-    window.fontHeight = u"15";
-    window.fontWidth = u"1";
-    window.rotation = u"00";
-    window.vias = true;
+    run::LabelRequest request;
+    request.labelType = run::NetNameLabel;
+    request.fontHeight = u"15";
+    request.fontWidth = u"1";
+    request.rotation = u"00";
+    request.vias = true;
     for (const auto& component : design->components)
-        window.components.push_back({component.name});
+        request.components.push_back({component.name});
     labels::ComponentMask mask;
-    labels::addLabels(document, window, mask, nullptr);
+    labels::addLabels(document, request, mask, nullptr);
     return {log->calls.size(), log->count(u"AddText")};
 }
 

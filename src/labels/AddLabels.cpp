@@ -18,38 +18,39 @@ constexpr char16_t noClassMarker[] = u"#$%&";
 
 class Run {
   public:
-    Run(const host::HostDocument& document, const WindowSnapshot& window,
-        const ShowMessage& showMessage, RunProgress* progress)
-        : document_(document), window_(window), showMessage_(showMessage), progress_(progress) {}
+    Run(const host::HostDocument& document, const run::LabelRequest& request,
+        const run::ShowMessage& showMessage, run::RunProgress* progress)
+        : document_(document), request_(request), showMessage_(showMessage), progress_(progress) {}
 
     void start(ComponentMask& mask) {
-        settings_ = makeLabelSettings(document_.unit(), window_);
-        if (window_.selectedNets) {
-            nets_ = SelectionSet::chosenIn(window_.nets);
+        settings_ = makeLabelSettings(document_.unit(), request_);
+        if (request_.selectedNets) {
+            nets_ = SelectionSet::chosenIn(request_.nets);
         }
-        if (window_.selectedNetClasses) {
-            classes_ = SelectionSet::chosenIn(window_.netClasses);
+        if (request_.selectedNetClasses) {
+            classes_ = SelectionSet::chosenIn(request_.netClasses);
         }
-        mask.rebuild(window_.components, window_.selectedComponents);
+        mask.rebuild(request_.components, request_.selectedComponents);
 
-        auto type = window_.labelType;
-        if (type != NetNameLabel && type != PinNumberLabel && type != NetClassLabel) {
+        auto type = request_.labelType;
+        if (type != run::NetNameLabel && type != run::PinNumberLabel &&
+            type != run::NetClassLabel) {
             return;
         }
-        if (walkPins(mask) && type != PinNumberLabel && window_.vias) {
+        if (walkPins(mask) && type != run::PinNumberLabel && request_.vias) {
             walkVias();
         }
     }
 
   private:
     bool netPasses(const std::u16string& name) const {
-        return !window_.selectedNets || nets_.contains(name);
+        return !request_.selectedNets || nets_.contains(name);
     }
     bool classPasses(const std::u16string& name) const {
-        return !window_.selectedNetClasses || classes_.contains(name);
+        return !request_.selectedNetClasses || classes_.contains(name);
     }
 
-    bool proceed(RunStage stage, std::size_t done, std::size_t total) const {
+    bool proceed(run::RunStage stage, std::size_t done, std::size_t total) const {
         return progress_ == nullptr || progress_->proceed(stage, done, total);
     }
 
@@ -61,18 +62,18 @@ class Run {
         }
         // Counted as begun, so the user sees "1 / n" while the first component is worked on.
         std::size_t begun = 0;
-        for (std::size_t i = 0; i < window_.components.size(); ++i) {
+        for (std::size_t i = 0; i < request_.components.size(); ++i) {
             if (!mask[i]) {
                 continue;
             }
             ++begun;
-            if (!proceed(RunStage::Components, begun, chosen)) {
+            if (!proceed(run::RunStage::Components, begun, chosen)) {
                 return false;
             }
-            host::HostComponent component(document_.components().item(window_.components[i].text));
+            host::HostComponent component(document_.components().item(request_.components[i].text));
             bool going = true;
             component.pins().forEachWhile([&](const host::ObjectRef& member) {
-                going = proceed(RunStage::Components, begun, chosen);
+                going = proceed(run::RunStage::Components, begun, chosen);
                 if (!going) {
                     return false;
                 }
@@ -92,7 +93,7 @@ class Run {
     void walkVias() {
         std::size_t placed = 0;
         document_.vias().forEachWhile([&](const host::ObjectRef& member) {
-            if (!proceed(RunStage::Vias, placed, 0)) {
+            if (!proceed(run::RunStage::Vias, placed, 0)) {
                 return false;
             }
             host::HostVia via(member);
@@ -111,7 +112,7 @@ class Run {
         if (net.isNothing()) {
             return std::nullopt;
         }
-        if (window_.labelType == NetNameLabel) {
+        if (request_.labelType == run::NetNameLabel) {
             std::u16string netName = net.name();
             host::HostNetClass netClass = net.netClass();
             std::u16string className = netClass.isNothing() ? noClassMarker : netClass.name();
@@ -132,19 +133,19 @@ class Run {
     }
 
     std::optional<std::u16string> pinText(const host::HostPin& pin) const {
-        if (window_.labelType == PinNumberLabel) {
-            if (pin.net().isNothing() && !window_.unusedPins) {
+        if (request_.labelType == run::PinNumberLabel) {
+            if (pin.net().isNothing() && !request_.unusedPins) {
                 return std::nullopt;
             }
             std::u16string name = pin.name();
             if (name.empty()) {
                 name = host::fromUtf8(std::to_string(pin.number()));
-                showMessage_(name, applicationTitle);
+                showMessage_(name, run::applicationTitle);
             }
             return name;
         }
         auto text = netText(pin.net());
-        if (text && window_.labelType == NetClassLabel) {
+        if (text && request_.labelType == run::NetClassLabel) {
             // The pin's own class property is what the editor shows for the pin; anything
             // but text there labels as empty rather than failing the run.
             host::Value value = pin.netClassProperty();
@@ -154,13 +155,13 @@ class Run {
     }
 
     template <class Anchor> void placeLabel(const Anchor& anchor, const std::u16string& text) {
-        std::int32_t layer = window_.layerIndex + 1;
+        std::int32_t layer = request_.layerIndex + 1;
         if (layer > std::numeric_limits<std::int16_t>::max()) {
             throw host::Failure::overflow();
         }
         host::TextPlacement placement;
         placement.text = u"{" + text + u"}";
-        placement.layer = static_cast<std::int16_t>(window_.layerIndex < 0 ? 0 : layer);
+        placement.layer = static_cast<std::int16_t>(request_.layerIndex < 0 ? 0 : layer);
         placement.x = anchor.positionX() + settings_.offsetX;
         placement.y = anchor.positionY() + settings_.offsetY;
         // A position near the limit of a double plus an offset can leave the range; a label at
@@ -175,18 +176,19 @@ class Run {
     }
 
     const host::HostDocument& document_;
-    const WindowSnapshot& window_;
-    const ShowMessage& showMessage_;
-    RunProgress* progress_;
+    const run::LabelRequest& request_;
+    const run::ShowMessage& showMessage_;
+    run::RunProgress* progress_;
     LabelSettings settings_;
     SelectionSet nets_, classes_;
 };
 
 } // namespace
 
-void addLabels(const host::HostDocument& document, const WindowSnapshot& window,
-               ComponentMask& mask, const ShowMessage& showMessage, RunProgress* progress) {
-    Run(document, window, showMessage, progress).start(mask);
+void addLabels(const host::HostDocument& document, const run::LabelRequest& request,
+               ComponentMask& mask, const run::ShowMessage& showMessage,
+               run::RunProgress* progress) {
+    Run(document, request, showMessage, progress).start(mask);
 }
 
 } // namespace tagwright::labels

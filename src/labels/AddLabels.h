@@ -1,9 +1,10 @@
 #pragma once
 
 #include "host/HostRoles.h"
-#include "labels/RunProgress.h"
 #include "labels/SelectionSet.h"
-#include "labels/WindowSnapshot.h"
+#include "run/LabelRequest.h"
+#include "run/RunProgress.h"
+#include "run/ShowMessage.h"
 
 namespace tagwright::labels {
 
@@ -12,8 +13,8 @@ namespace tagwright::labels {
 // host::Failure; the labels placed before the failure stay in the design.
 // `mask` belongs to the window and is rebuilt by every run. `progress`, when given, hears of
 // each component and each label and may stop the run between two of them.
-void addLabels(const host::HostDocument& document, const WindowSnapshot& window,
-               ComponentMask& mask, const ShowMessage& showMessage,
-               RunProgress* progress = nullptr);
+void addLabels(const host::HostDocument& document, const run::LabelRequest& request,
+               ComponentMask& mask, const run::ShowMessage& showMessage,
+               run::RunProgress* progress = nullptr);
 
 } // namespace tagwright::labels

@@ -2,7 +2,7 @@
 
 #include "host/Failure.h"
 #include "host/Value.h"
-#include "labels/WindowSnapshot.h"
+#include "run/LabelRequest.h"
 
 #include <charconv>
 #include <string>
@@ -62,14 +62,14 @@ double parseNumber(std::u16string_view text) {
     return value;
 }
 
-LabelSettings makeLabelSettings(std::int32_t unitCode, const WindowSnapshot& window) {
+LabelSettings makeLabelSettings(std::int32_t unitCode, const run::LabelRequest& request) {
     std::int16_t unit = host::Value(unitCode).toInt16();
     LabelSettings settings;
-    settings.rotation = parseNumber(window.rotation);
-    double x = parseNumber(window.offsetX);
-    double y = parseNumber(window.offsetY);
-    double h = parseNumber(window.fontHeight);
-    double w = parseNumber(window.fontWidth);
+    settings.rotation = parseNumber(request.rotation);
+    double x = parseNumber(request.offsetX);
+    double y = parseNumber(request.offsetY);
+    double h = parseNumber(request.fontHeight);
+    double w = parseNumber(request.fontWidth);
 
     double divisor = 0;
     switch (unit) {

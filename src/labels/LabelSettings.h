@@ -3,9 +3,11 @@
 #include <cstdint>
 #include <string_view>
 
-namespace tagwright::labels {
+namespace tagwright::run {
+struct LabelRequest;
+}
 
-struct WindowSnapshot;
+namespace tagwright::labels {
 
 // Sizes and offsets in the design's unit, rotation in degrees as entered.
 struct LabelSettings {
@@ -20,6 +22,6 @@ double parseNumber(std::u16string_view text);
 
 // Converts the mil values typed in the window into the design's unit. Unit codes: 2 mils,
 // 3 inches, 4 millimetres; any other code zeroes sizes and offsets.
-LabelSettings makeLabelSettings(std::int32_t unitCode, const WindowSnapshot& window);
+LabelSettings makeLabelSettings(std::int32_t unitCode, const run::LabelRequest& request);
 
 } // namespace tagwright::labels

@@ -2,7 +2,7 @@
 
 namespace tagwright::labels {
 
-SelectionSet SelectionSet::chosenIn(const std::vector<ListEntry>& list) {
+SelectionSet SelectionSet::chosenIn(const std::vector<run::ListEntry>& list) {
     SelectionSet set;
     for (const auto& entry : list) {
         if (entry.selected) {
@@ -12,7 +12,7 @@ SelectionSet SelectionSet::chosenIn(const std::vector<ListEntry>& list) {
     return set;
 }
 
-void ComponentMask::rebuild(const std::vector<ListEntry>& components, bool onlySelected) {
+void ComponentMask::rebuild(const std::vector<run::ListEntry>& components, bool onlySelected) {
     flags_.assign(components.size(), true);
     if (onlySelected) {
         for (std::size_t i = 0; i < components.size(); ++i) {

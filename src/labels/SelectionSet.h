@@ -1,6 +1,6 @@
 #pragma once
 
-#include "labels/WindowSnapshot.h"
+#include "run/LabelRequest.h"
 
 #include <string>
 #include <unordered_set>
@@ -13,7 +13,7 @@ namespace tagwright::labels {
 class SelectionSet {
   public:
     SelectionSet() = default;
-    static SelectionSet chosenIn(const std::vector<ListEntry>& list);
+    static SelectionSet chosenIn(const std::vector<run::ListEntry>& list);
 
     bool contains(const std::u16string& name) const { return names_.count(name) != 0; }
     std::size_t size() const { return names_.size(); }
@@ -25,7 +25,7 @@ class SelectionSet {
 // One flag per entry of the component list: whether that entry's pins are labelled.
 class ComponentMask {
   public:
-    void rebuild(const std::vector<ListEntry>& components, bool onlySelected);
+    void rebuild(const std::vector<run::ListEntry>& components, bool onlySelected);
     bool operator[](std::size_t position) const { return flags_.at(position); }
     std::size_t size() const { return flags_.size(); }
 

@@ -20,11 +20,11 @@ bool pastTheEnd(const host::HostCollection& collection, std::size_t position) {
 template <class Member>
 void selectListed(const host::HostDocument& document,
                   host::HostCollection (host::HostDocument::*members)() const,
-                  const std::vector<labels::ListEntry>& list,
-                  const labels::ShowMessage& showMessage, labels::RunProgress* progress) {
-    auto stale = [&] { showMessage(staleListMessage, labels::applicationTitle); };
+                  const std::vector<run::ListEntry>& list,
+                  const run::ShowMessage& showMessage, run::RunProgress* progress) {
+    auto stale = [&] { showMessage(staleListMessage, run::applicationTitle); };
     for (std::size_t p = 0; p < list.size(); ++p) {
-        if (progress && !progress->proceed(labels::RunStage::Locating, p, list.size())) {
+        if (progress && !progress->proceed(run::RunStage::Locating, p, list.size())) {
             return;
         }
         bool chosen = list[p].selected;
@@ -53,8 +53,8 @@ void selectListed(const host::HostDocument& document,
 } // namespace
 
 void locate(const host::HostDocument& document, LocateTarget target,
-            const std::vector<labels::ListEntry>& list, const labels::ShowMessage& showMessage,
-            labels::RunProgress* progress) {
+            const std::vector<run::ListEntry>& list, const run::ShowMessage& showMessage,
+            run::RunProgress* progress) {
     if (target == LocateTarget::Components) {
         selectListed<host::HostComponent>(document, &host::HostDocument::components, list,
                                           showMessage, progress);

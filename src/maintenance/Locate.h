@@ -1,8 +1,9 @@
 #pragma once
 
 #include "host/HostRoles.h"
-#include "labels/RunProgress.h"
-#include "labels/WindowSnapshot.h"
+#include "run/LabelRequest.h"
+#include "run/RunProgress.h"
+#include "run/ShowMessage.h"
 
 #include <vector>
 
@@ -19,7 +20,7 @@ inline constexpr char16_t staleListMessage[] = u"对象列表已过期，请先�
 // other host failure propagates as itself. `progress`, when given, hears of each entry and may
 // stop the pass before one; a stopped pass leaves what it selected and brings nothing into view.
 void locate(const host::HostDocument& document, LocateTarget target,
-            const std::vector<labels::ListEntry>& list, const labels::ShowMessage& showMessage,
-            labels::RunProgress* progress = nullptr);
+            const std::vector<run::ListEntry>& list, const run::ShowMessage& showMessage,
+            run::RunProgress* progress = nullptr);
 
 } // namespace tagwright::maintenance

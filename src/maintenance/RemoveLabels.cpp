@@ -7,10 +7,10 @@ bool isMarkedLabel(std::u16string_view text) {
 }
 
 void removeLabels(const host::HostDocument& document, const std::u16string& labelTypeCaption,
-                  const labels::ShowMessage& showMessage, labels::RunProgress* progress) {
+                  const run::ShowMessage& showMessage, run::RunProgress* progress) {
     std::size_t deleted = 0;
     document.texts().forEachWhile([&](const host::ObjectRef& member) {
-        if (progress && !progress->proceed(labels::RunStage::Deleting, deleted, 0)) {
+        if (progress && !progress->proceed(run::RunStage::Deleting, deleted, 0)) {
             return false;
         }
         host::HostText text(member);
@@ -22,7 +22,7 @@ void removeLabels(const host::HostDocument& document, const std::u16string& labe
             return true;
         }
         showMessage(u"删除 " + labelTypeCaption + text.textString() + u" 时发生错误，请手工删除！",
-                    labels::applicationTitle);
+                    run::applicationTitle);
         return true;
     });
 }

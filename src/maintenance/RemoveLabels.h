@@ -1,8 +1,8 @@
 #pragma once
 
 #include "host/HostRoles.h"
-#include "labels/RunProgress.h"
-#include "labels/WindowSnapshot.h"
+#include "run/RunProgress.h"
+#include "run/ShowMessage.h"
 
 #include <string>
 
@@ -15,6 +15,6 @@ bool isMarkedLabel(std::u16string_view text);
 // delete is reported with `labelTypeCaption` (the caption of the chosen label type) and the
 // pass goes on. `progress`, when given, hears of each text and may stop the pass before one.
 void removeLabels(const host::HostDocument& document, const std::u16string& labelTypeCaption,
-                  const labels::ShowMessage& showMessage, labels::RunProgress* progress = nullptr);
+                  const run::ShowMessage& showMessage, run::RunProgress* progress = nullptr);
 
 } // namespace tagwright::maintenance

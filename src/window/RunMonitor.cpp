@@ -11,7 +11,7 @@ namespace tagwright::window {
 
 namespace {
 
-using labels::RunStage;
+using run::RunStage;
 
 std::u16string decimal(std::size_t number) {
     return host::fromUtf8(std::to_string(number));

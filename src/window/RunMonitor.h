@@ -1,7 +1,7 @@
 #pragma once
 
 #include "host/EditorWait.h"
-#include "labels/RunProgress.h"
+#include "run/RunProgress.h"
 #include "window/ProgressControls.h"
 
 #include <array>
@@ -27,7 +27,7 @@ namespace tagwright::window {
 // A single call can keep the editor waiting far longer than any step: for its life the monitor
 // is the thread's editor-wait watcher, so the window answers during such a call as between
 // steps, says why nothing moves, and the user can cancel the wait too.
-class RunMonitor final : public labels::RunProgress, public host::EditorWaitWatcher {
+class RunMonitor final : public run::RunProgress, public host::EditorWaitWatcher {
   public:
     // A run that ends sooner shows no progress window at all.
     static constexpr std::chrono::milliseconds showAfter{500};
@@ -46,7 +46,7 @@ class RunMonitor final : public labels::RunProgress, public host::EditorWaitWatc
     RunMonitor(const RunMonitor&) = delete;
     RunMonitor& operator=(const RunMonitor&) = delete;
 
-    bool proceed(labels::RunStage stage, std::size_t done, std::size_t total) override;
+    bool proceed(run::RunStage stage, std::size_t done, std::size_t total) override;
     bool editorWaiting(host::EditorWaitReason reason, std::chrono::milliseconds waited,
                        std::chrono::milliseconds left) override;
 
@@ -60,7 +60,7 @@ class RunMonitor final : public labels::RunProgress, public host::EditorWaitWatc
 
   private:
     struct Step {
-        labels::RunStage stage;
+        run::RunStage stage;
         std::size_t done, total;
     };
 

@@ -81,10 +81,10 @@ bool frmTagwright::Form_Load() {
         failAttach(failure ? &*failure : nullptr);
         return false;
     }
-    chooseLabelType(labels::NetNameLabel);
+    chooseLabelType(run::NetNameLabel);
     controls_.setEnabled(CheckBox::chkUnUsedPins, false);
     controls_.setRotationIndex(0);
-    chooseLabelType(labels::PinNumberLabel);
+    chooseLabelType(run::PinNumberLabel);
     controls_.setCurrentPage(componentsPage);
     // The first option was chosen on the way and may hold the focus; Space there would
     // switch the label type behind the user's back.
@@ -147,9 +147,9 @@ frmTagwright::RunEnd frmTagwright::watched(RunMonitor::Cursor cursor,
     return end;
 }
 
-bool frmTagwright::attachAndFill(labels::RunProgress& progress) {
+bool frmTagwright::attachAndFill(run::RunProgress& progress) {
     // Reported before the attach too, so that a wait for the editor there reads as the fill.
-    if (!progress.proceed(labels::RunStage::ListComponents, 0, 0))
+    if (!progress.proceed(run::RunStage::ListComponents, 0, 0))
         return false;
     // The old references go before the new ones are taken: a failed attach leaves none.
     hostApplication_ = {};
@@ -158,7 +158,7 @@ bool frmTagwright::attachAndFill(labels::RunProgress& progress) {
     hostDocument_ = hostApplication_.activeDocument();
 
     // False when told to stop.
-    const auto fill = [&](ListBox list, labels::RunStage stage, const host::HostCollection& members,
+    const auto fill = [&](ListBox list, run::RunStage stage, const host::HostCollection& members,
                           auto role) {
         std::size_t listed = 0;
         bool going = true;
@@ -171,12 +171,12 @@ bool frmTagwright::attachAndFill(labels::RunProgress& progress) {
         });
         return going && progress.proceed(stage, listed, 0);
     };
-    if (!fill(ListBox::lstCompList, labels::RunStage::ListComponents, hostDocument_.components(),
+    if (!fill(ListBox::lstCompList, run::RunStage::ListComponents, hostDocument_.components(),
               host::HostComponent{}) ||
-        !fill(ListBox::lstNetList, labels::RunStage::ListNets, hostDocument_.nets(),
+        !fill(ListBox::lstNetList, run::RunStage::ListNets, hostDocument_.nets(),
               host::HostNet{}) ||
-        !fill(ListBox::lstNetClassList, labels::RunStage::ListNetClasses,
-              hostDocument_.netClasses(), host::HostNetClass{}))
+        !fill(ListBox::lstNetClassList, run::RunStage::ListNetClasses, hostDocument_.netClasses(),
+              host::HostNetClass{}))
         return false;
 
     const std::int32_t layers = hostDocument_.layerCount();
@@ -215,19 +215,19 @@ void frmTagwright::optLabelType_Click(std::int16_t index) {
     if (index >= 0 && index <= 2 && controls_.currentPage() != pageOfType[index])
         controls_.setCurrentPage(pageOfType[index]);
     switch (index) {
-    case labels::NetNameLabel:
+    case run::NetNameLabel:
         controls_.setEnabled(CheckBox::chkUnUsedPins, false);
         controls_.setPageAvailable(netsPage, true);
         controls_.setPageAvailable(netClassesPage, true);
         controls_.setEnabled(CheckBox::chkVias, true);
         break;
-    case labels::PinNumberLabel:
+    case run::PinNumberLabel:
         controls_.setPageAvailable(netsPage, false);
         controls_.setPageAvailable(netClassesPage, false);
         controls_.setEnabled(CheckBox::chkUnUsedPins, true);
         controls_.setEnabled(CheckBox::chkVias, false);
         break;
-    case labels::NetClassLabel:
+    case run::NetClassLabel:
         controls_.setPageAvailable(netsPage, false);
         controls_.setPageAvailable(netClassesPage, true);
         controls_.setEnabled(CheckBox::chkUnUsedPins, false);
@@ -240,13 +240,14 @@ void frmTagwright::optLabelType_Click(std::int16_t index) {
 }
 
 void frmTagwright::cmdAddLabel_Click() {
-    guarded([this](labels::RunProgress& progress) {
-        labels::addLabels(hostDocument_, snapshot(), componentMask_, messageCallback(), &progress);
+    guarded([this](run::RunProgress& progress) {
+        labels::addLabels(hostDocument_, labelRequest(), componentMask_, messageCallback(),
+                          &progress);
     });
 }
 
 void frmTagwright::cmdDeleteLabel_Click() {
-    guarded([this](labels::RunProgress& progress) {
+    guarded([this](run::RunProgress& progress) {
         if (labelTypeIndex_ < 0 || labelTypeIndex_ > 2)
             throw host::Failure::subscriptOutOfRange();
         maintenance::removeLabels(hostDocument_, controls_.optionCaption(labelTypeIndex_),
@@ -255,14 +256,14 @@ void frmTagwright::cmdDeleteLabel_Click() {
 }
 
 void frmTagwright::cmdLocateComp_Click() {
-    guarded([this](labels::RunProgress& progress) {
+    guarded([this](run::RunProgress& progress) {
         maintenance::locate(hostDocument_, maintenance::LocateTarget::Components,
                             entriesOf(ListBox::lstCompList), messageCallback(), &progress);
     });
 }
 
 void frmTagwright::cmdLocateNet_Click() {
-    guarded([this](labels::RunProgress& progress) {
+    guarded([this](run::RunProgress& progress) {
         maintenance::locate(hostDocument_, maintenance::LocateTarget::Nets,
                             entriesOf(ListBox::lstNetList), messageCallback(), &progress);
     });
@@ -273,7 +274,7 @@ void frmTagwright::cmdHelp_Click() {
         return;
     showMessage(std::u16string(u"版本：" TAGWRIGHT_VERSION_TEXT u"       ") + u"\r\n\r\n" +
                     u"运行错误或改进建议请联系：  " + u"\r\n\r\n" + contactAddress,
-                labels::applicationTitle);
+                run::applicationTitle);
 }
 
 void frmTagwright::cmdClose_Click() {
@@ -312,7 +313,7 @@ void frmTagwright::cboLabelRotation_KeyPress(std::int16_t& keyAscii) {
         keyAscii = 0;
 }
 
-void frmTagwright::guarded(const std::function<void(labels::RunProgress&)>& body) {
+void frmTagwright::guarded(const std::function<void(run::RunProgress&)>& body) {
     if (running())
         return;
     const RunEnd end = watched(RunMonitor::Cursor::Busy, body);
@@ -339,8 +340,7 @@ void frmTagwright::guarded(const std::function<void(labels::RunProgress&)>& body
 }
 
 void frmTagwright::reportFailure(std::int32_t number, const std::u16string& description) {
-    showMessage(u"运行时错误 '" + decimal(number) + u"':\n" + description,
-                labels::applicationTitle);
+    showMessage(u"运行时错误 '" + decimal(number) + u"':\n" + description, run::applicationTitle);
 }
 
 void frmTagwright::showMessage(const std::u16string& text, const std::u16string& title) {
@@ -350,15 +350,15 @@ void frmTagwright::showMessage(const std::u16string& text, const std::u16string&
         controls_.showMessage(text, title);
 }
 
-labels::ShowMessage frmTagwright::messageCallback() {
+run::ShowMessage frmTagwright::messageCallback() {
     return [this](const std::u16string& text, const std::u16string& title) {
         // The logic's messages without a title of their own bear the application's.
-        showMessage(text, title.empty() ? std::u16string(labels::applicationTitle) : title);
+        showMessage(text, title.empty() ? std::u16string(run::applicationTitle) : title);
     };
 }
 
-std::vector<labels::ListEntry> frmTagwright::entriesOf(ListBox list) const {
-    std::vector<labels::ListEntry> entries;
+std::vector<run::ListEntry> frmTagwright::entriesOf(ListBox list) const {
+    std::vector<run::ListEntry> entries;
     const int count = controls_.listCount(list);
     entries.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i)
@@ -366,24 +366,24 @@ std::vector<labels::ListEntry> frmTagwright::entriesOf(ListBox list) const {
     return entries;
 }
 
-labels::WindowSnapshot frmTagwright::snapshot() const {
-    labels::WindowSnapshot window;
-    window.labelType = labelTypeIndex_;
-    window.offsetX = controls_.text(TextBox::txtLabelOffsetX);
-    window.offsetY = controls_.text(TextBox::txtLabelOffsetY);
-    window.fontHeight = controls_.text(TextBox::txtLabelFontH);
-    window.fontWidth = controls_.text(TextBox::txtLabelFontW);
-    window.rotation = controls_.rotationText();
-    window.selectedComponents = controls_.checked(CheckBox::chkSelectedComp);
-    window.selectedNets = controls_.checked(CheckBox::chkSelectedNets);
-    window.selectedNetClasses = controls_.checked(CheckBox::chkSelectedNetClasses);
-    window.unusedPins = controls_.checked(CheckBox::chkUnUsedPins);
-    window.vias = controls_.checked(CheckBox::chkVias);
-    window.components = entriesOf(ListBox::lstCompList);
-    window.nets = entriesOf(ListBox::lstNetList);
-    window.netClasses = entriesOf(ListBox::lstNetClassList);
-    window.layerIndex = controls_.layerIndex();
-    return window;
+run::LabelRequest frmTagwright::labelRequest() const {
+    run::LabelRequest request;
+    request.labelType = labelTypeIndex_;
+    request.offsetX = controls_.text(TextBox::txtLabelOffsetX);
+    request.offsetY = controls_.text(TextBox::txtLabelOffsetY);
+    request.fontHeight = controls_.text(TextBox::txtLabelFontH);
+    request.fontWidth = controls_.text(TextBox::txtLabelFontW);
+    request.rotation = controls_.rotationText();
+    request.selectedComponents = controls_.checked(CheckBox::chkSelectedComp);
+    request.selectedNets = controls_.checked(CheckBox::chkSelectedNets);
+    request.selectedNetClasses = controls_.checked(CheckBox::chkSelectedNetClasses);
+    request.unusedPins = controls_.checked(CheckBox::chkUnUsedPins);
+    request.vias = controls_.checked(CheckBox::chkVias);
+    request.components = entriesOf(ListBox::lstCompList);
+    request.nets = entriesOf(ListBox::lstNetList);
+    request.netClasses = entriesOf(ListBox::lstNetClassList);
+    request.layerIndex = controls_.layerIndex();
+    return request;
 }
 
 } // namespace tagwright::window

@@ -3,7 +3,8 @@
 #include "host/Attach.h"
 #include "host/Failure.h"
 #include "labels/SelectionSet.h"
-#include "labels/WindowSnapshot.h"
+#include "run/LabelRequest.h"
+#include "run/ShowMessage.h"
 #include "window/FormControls.h"
 #include "window/RunMonitor.h"
 
@@ -58,7 +59,7 @@ class frmTagwright {
 
     // Load and refresh share this: attach, fill the four lists. False when told to stop;
     // throws on any failure.
-    bool attachAndFill(labels::RunProgress& progress);
+    bool attachAndFill(run::RunProgress& progress);
     // Load and refresh: the fill under a progress window, over when this returns. When it
     // failed, `failure` holds the host's failure, if it was one.
     FillOutcome fillLists(std::optional<host::Failure>& failure);
@@ -77,18 +78,18 @@ class frmTagwright {
     RunEnd watched(RunMonitor::Cursor cursor, const std::function<void(RunMonitor&)>& body);
     // Runs one handler body under the busy cursor; a failure it does not catch is reported once
     // the run has ended, and the window goes on.
-    void guarded(const std::function<void(labels::RunProgress&)>& body);
+    void guarded(const std::function<void(run::RunProgress&)>& body);
     void reportFailure(std::int32_t number, const std::u16string& description);
     void showMessage(const std::u16string& text, const std::u16string& title);
-    labels::ShowMessage messageCallback();
-    std::vector<labels::ListEntry> entriesOf(ListBox list) const;
-    labels::WindowSnapshot snapshot() const;
+    run::ShowMessage messageCallback();
+    std::vector<run::ListEntry> entriesOf(ListBox list) const;
+    run::LabelRequest labelRequest() const;
 
     FormControls& controls_;
     host::AttachFunction attach_;
     host::HostApplication hostApplication_;
     host::HostDocument hostDocument_;
-    std::int16_t labelTypeIndex_ = labels::NetNameLabel;
+    std::int16_t labelTypeIndex_ = run::NetNameLabel;
     labels::ComponentMask componentMask_;
     // The run that is going, if any.
     std::optional<RunMonitor> run_;

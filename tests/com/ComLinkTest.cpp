@@ -54,7 +54,7 @@ Design smallDesign() {
 
 struct Messages {
     std::vector<std::u16string> shown;
-    labels::ShowMessage callback() {
+    run::ShowMessage callback() {
         return [this](const std::u16string& text, const std::u16string&) { shown.push_back(text); };
     }
 };
@@ -149,32 +149,31 @@ TEST_P(ComLink, WalksCollectionsLongerThanOneBatch) {
 }
 
 TEST_P(ComLink, AddLabelsPlacesWhatTheInMemoryRunPlaces) {
-    for (std::int16_t type :
-         {labels::NetNameLabel, labels::PinNumberLabel, labels::NetClassLabel}) {
+    for (std::int16_t type : {run::NetNameLabel, run::PinNumberLabel, run::NetClassLabel}) {
         SCOPED_TRACE(type);
-        labels::WindowSnapshot window;
-        window.labelType = type;
-        window.offsetX = u"5";
-        window.offsetY = u"-3";
-        window.fontHeight = u"15";
-        window.fontWidth = u"1";
-        window.rotation = u"90";
-        window.unusedPins = true;
-        window.vias = true;
-        window.components = {{u"U1"}, {u"R1"}};
-        window.nets = {{u"GND"}, {u"SDA"}, {u"NC1"}};
-        window.netClasses = {{u"POWER"}, {u"SIGNAL"}};
-        window.layerIndex = 3;
+        run::LabelRequest request;
+        request.labelType = type;
+        request.offsetX = u"5";
+        request.offsetY = u"-3";
+        request.fontHeight = u"15";
+        request.fontWidth = u"1";
+        request.rotation = u"90";
+        request.unusedPins = true;
+        request.vias = true;
+        request.components = {{u"U1"}, {u"R1"}};
+        request.nets = {{u"GND"}, {u"SDA"}, {u"NC1"}};
+        request.netClasses = {{u"POWER"}, {u"SIGNAL"}};
+        request.layerIndex = 3;
 
         Reference reference(smallDesign());
         Messages expectedMessages;
         labels::ComponentMask referenceMask;
-        labels::addLabels(reference.document, window, referenceMask, expectedMessages.callback());
+        labels::addLabels(reference.document, request, referenceMask, expectedMessages.callback());
 
         auto editor = serve(smallDesign());
         Messages messages;
         labels::ComponentMask mask;
-        labels::addLabels(test::attachTestEditor().activeDocument(), window, mask,
+        labels::addLabels(test::attachTestEditor().activeDocument(), request, mask,
                           messages.callback());
         Design served = editor->finish();
 
@@ -313,18 +312,18 @@ TEST(ComLinkOtherProcess, AnEditorThatDiesMidRunFailsTheNextCallWithoutHanging) 
             editor.kill();
         }
     };
-    labels::WindowSnapshot window;
-    window.fontHeight = u"15";
-    window.fontWidth = u"1";
-    window.rotation = u"00";
+    run::LabelRequest request;
+    request.fontHeight = u"15";
+    request.fontWidth = u"1";
+    request.rotation = u"00";
     for (const auto& component : host::memory::generateBoard(shape).components) {
-        window.components.push_back({component.name});
+        request.components.push_back({component.name});
     }
 
     auto start = std::chrono::steady_clock::now();
     labels::ComponentMask mask;
     const auto failure =
-        test::failureOf([&] { labels::addLabels(document, window, mask, nullptr); });
+        test::failureOf([&] { labels::addLabels(document, request, mask, nullptr); });
     ASSERT_TRUE(failure) << "the run went on after the editor died";
     // As a scripting client reports it, and as the Linux link does.
     EXPECT_EQ(failure->number(), Failure::EditorUnavailable);

@@ -38,13 +38,13 @@ std::vector<std::u16string> liveTexts(const memory::Design& design) {
 }
 
 // Net-name labels on every component and via of the sample board.
-labels::WindowSnapshot everyNet(const memory::Design& design) {
-    labels::WindowSnapshot window;
-    window.labelType = labels::NetNameLabel;
-    window.vias = true;
+run::LabelRequest everyNet(const memory::Design& design) {
+    run::LabelRequest request;
+    request.labelType = run::NetNameLabel;
+    request.vias = true;
     for (const auto& component : design.components)
-        window.components.push_back({component.name, false});
-    return window;
+        request.components.push_back({component.name, false});
+    return request;
 }
 
 class StandinAbuseTest : public ::testing::Test {
@@ -75,11 +75,11 @@ class StandinAbuseTest : public ::testing::Test {
 TEST_F(StandinAbuseTest, ASecondClientHammeringDuringARunLeavesBothCountsRight) {
     start();
     const memory::Design board = memory::loadDesign(path.toStdString());
-    const labels::WindowSnapshot window = everyNet(board);
+    const run::LabelRequest request = everyNet(board);
     auto inMemory = std::make_shared<memory::Design>(memory::loadDesign(path.toStdString()));
     labels::ComponentMask mask;
     const auto noMessage = [](const std::u16string&, const std::u16string&) {};
-    labels::addLabels(HostApplication(memory::makeApplication(inMemory)).activeDocument(), window,
+    labels::addLabels(HostApplication(memory::makeApplication(inMemory)).activeDocument(), request,
                       mask, noMessage);
 
     std::atomic<bool> runDone{false}, hammering{false};
@@ -102,7 +102,7 @@ TEST_F(StandinAbuseTest, ASecondClientHammeringDuringARunLeavesBothCountsRight) 
     while (!hammering && hammer.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready)
         ;
     labels::ComponentMask runMask;
-    labels::addLabels(attachRunningEditor().activeDocument(), window, runMask, noMessage);
+    labels::addLabels(attachRunningEditor().activeDocument(), request, runMask, noMessage);
     runDone = true;
     const int placed = hammer.get();
     attachRunningEditor().call(u"Save");

@@ -8,15 +8,15 @@
 #include <gtest/gtest.h>
 
 using namespace tagwright;
-using labels::WindowSnapshot;
+using run::LabelRequest;
 
 namespace {
 
 using Texts = std::vector<std::u16string>;
 
-// The window as the small board fills it, with nothing chosen and the default sizes.
-WindowSnapshot windowFor(std::int16_t type) {
-    WindowSnapshot w;
+// What the window hands a run on the small board, with nothing chosen and the default sizes.
+LabelRequest requestFor(std::int16_t type) {
+    LabelRequest w;
     w.labelType = type;
     w.fontHeight = u"15";
     w.fontWidth = u"1";
@@ -32,11 +32,11 @@ struct RunResult {
     Texts messages;
 };
 
-RunResult run(const WindowSnapshot& window, test::TestHost& host) {
+RunResult run(const LabelRequest& request, test::TestHost& host) {
     RunResult result;
     auto before = host.design->texts.size();
     labels::ComponentMask mask;
-    labels::addLabels(host.document, window, mask,
+    labels::addLabels(host.document, request, mask,
                       [&](const std::u16string& text, const std::u16string& title) {
                           EXPECT_EQ(title, u"Tagwright");
                           result.messages.push_back(text);
@@ -49,7 +49,7 @@ RunResult run(const WindowSnapshot& window, test::TestHost& host) {
 
 struct RuleCase {
     const char* name;
-    std::function<void(WindowSnapshot&)> setUp;
+    std::function<void(LabelRequest&)> setUp;
     std::int16_t type;
     Texts labels;
     Texts messages = {};
@@ -63,18 +63,18 @@ class PinAndViaRules : public testing::TestWithParam<RuleCase> {};
 
 TEST_P(PinAndViaRules, PlaceExactlyTheQualifyingLabelsInOrder) {
     const RuleCase& c = GetParam();
-    WindowSnapshot window = windowFor(c.type);
+    LabelRequest request = requestFor(c.type);
     if (c.setUp) {
-        c.setUp(window);
+        c.setUp(request);
     }
     test::TestHost host;
-    RunResult result = run(window, host);
+    RunResult result = run(request, host);
     EXPECT_EQ(result.added, c.labels);
     EXPECT_EQ(result.messages, c.messages);
 }
 
 const auto chooseNets = [](std::vector<int> positions) {
-    return [=](WindowSnapshot& w) {
+    return [=](LabelRequest& w) {
         w.selectedNets = true;
         for (int p : positions) {
             w.nets[p].selected = true;
@@ -82,7 +82,7 @@ const auto chooseNets = [](std::vector<int> positions) {
     };
 };
 const auto chooseClasses = [](std::vector<int> positions) {
-    return [=](WindowSnapshot& w) {
+    return [=](LabelRequest& w) {
         w.selectedNetClasses = true;
         for (int p : positions) {
             w.netClasses[p].selected = true;
@@ -95,90 +95,89 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         RuleCase{"NetNameEveryPinOnANet",
                  nullptr,
-                 labels::NetNameLabel,
+                 run::NetNameLabel,
                  {u"{GND}", u"{SDA}", u"{NC1}", u"{SDA}", u"{GND}"}},
         RuleCase{"NetNameViasAfterPinsSkippingViaWithoutNet",
-                 [](WindowSnapshot& w) { w.vias = true; },
-                 labels::NetNameLabel,
+                 [](LabelRequest& w) { w.vias = true; },
+                 run::NetNameLabel,
                  {u"{GND}", u"{SDA}", u"{NC1}", u"{SDA}", u"{GND}", u"{SDA}", u"{NC1}"}},
-        RuleCase{
-            "NetNameChosenNetsOnly", chooseNets({0}), labels::NetNameLabel, {u"{GND}", u"{GND}"}},
+        RuleCase{"NetNameChosenNetsOnly", chooseNets({0}), run::NetNameLabel, {u"{GND}", u"{GND}"}},
         RuleCase{"NetNameChosenClassOnly",
-                 [](WindowSnapshot& w) {
+                 [](LabelRequest& w) {
                      chooseClasses({1})(w);
                      w.vias = true;
                  },
-                 labels::NetNameLabel,
+                 run::NetNameLabel,
                  {u"{SDA}", u"{SDA}", u"{SDA}"}},
         RuleCase{"NetNameClassFilterWithNothingChosenPlacesNothing",
                  chooseClasses({}),
-                 labels::NetNameLabel,
+                 run::NetNameLabel,
                  {}},
         RuleCase{"NetNameNeedsBothNetAndClassChosen",
-                 [](WindowSnapshot& w) {
+                 [](LabelRequest& w) {
                      chooseNets({0})(w);
                      chooseClasses({1})(w);
                  },
-                 labels::NetNameLabel,
+                 run::NetNameLabel,
                  {}},
         RuleCase{"NetNameClasslessNetPassesOnlyAsMarker",
-                 [](WindowSnapshot& w) {
+                 [](LabelRequest& w) {
                      w.netClasses.push_back({u"#$%&", true});
                      w.selectedNetClasses = true;
                  },
-                 labels::NetNameLabel,
+                 run::NetNameLabel,
                  {u"{NC1}"}},
         RuleCase{"NetNameChosenComponentButEveryVia",
-                 [](WindowSnapshot& w) {
+                 [](LabelRequest& w) {
                      w.selectedComponents = true;
                      w.components[1].selected = true;
                      w.vias = true;
                  },
-                 labels::NetNameLabel,
+                 run::NetNameLabel,
                  {u"{SDA}", u"{GND}", u"{SDA}", u"{NC1}"}},
         RuleCase{"PinNumberSkipsPinsWithoutNetAndAnnouncesUnnamedPin",
                  nullptr,
-                 labels::PinNumberLabel,
+                 run::PinNumberLabel,
                  {u"{1}", u"{2}", u"{12}", u"{1}", u"{2}"},
                  {u"12"}},
         RuleCase{"PinNumberWithUnusedPinsLabelsEveryPinButNoVia",
-                 [](WindowSnapshot& w) {
+                 [](LabelRequest& w) {
                      w.unusedPins = true;
                      w.vias = true;
                      chooseNets({})(w);
                  },
-                 labels::PinNumberLabel,
+                 run::PinNumberLabel,
                  {u"{1}", u"{2}", u"{12}", u"{4}", u"{1}", u"{2}"},
                  {u"12"}},
         RuleCase{"NetClassIgnoresNetFilterAndClasslessNets",
-                 [](WindowSnapshot& w) {
+                 [](LabelRequest& w) {
                      chooseNets({})(w);
                      w.unusedPins = true;
                      w.vias = true;
                  },
-                 labels::NetClassLabel,
+                 run::NetClassLabel,
                  {u"{POWER}", u"{SIGNAL}", u"{SIGNAL}", u"{POWER}", u"{SIGNAL}"}},
         RuleCase{"NetClassChosenClassOnly",
                  chooseClasses({0}),
-                 labels::NetClassLabel,
+                 run::NetClassLabel,
                  {u"{POWER}", u"{POWER}"}},
         RuleCase{"UnknownTypePlacesNothing", nullptr, 7, {}},
         RuleCase{"ComponentListedTwiceIsLabelledTwice",
-                 [](WindowSnapshot& w) {
+                 [](LabelRequest& w) {
                      w.components = {{u"R1"}, {u"R1"}};
                  },
-                 labels::NetNameLabel,
+                 run::NetNameLabel,
                  {u"{SDA}", u"{GND}", u"{SDA}", u"{GND}"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(AddLabels, PassesTheExactAddTextArguments) {
-    WindowSnapshot window = windowFor(labels::NetNameLabel);
-    window.offsetX = u"10";
-    window.offsetY = u"-5";
-    window.rotation = u"90";
-    window.layerIndex = 1;
+    LabelRequest request = requestFor(run::NetNameLabel);
+    request.offsetX = u"10";
+    request.offsetY = u"-5";
+    request.rotation = u"90";
+    request.layerIndex = 1;
     test::TestHost host;
-    run(window, host);
+    run(request, host);
 
     auto addText = std::find_if(host.log->calls.begin(), host.log->calls.end(),
                                 [](const auto& c) { return c.member == u"AddText"; });
@@ -193,17 +192,17 @@ TEST(AddLabels, HostCallsPerLabelStayWithinBudget) {
     test::TestHost host(R"({"layers": ["Top"], "netClasses": ["P"],
         "nets": [{"name": "GND", "netClass": "P"}],
         "components": [{"name": "U1", "pins": [{"name": "1", "x": 0, "y": 0, "net": "GND"}]}]})");
-    WindowSnapshot window = windowFor(labels::NetNameLabel);
-    window.components = {{u"U1"}};
-    run(window, host);
+    LabelRequest request = requestFor(run::NetNameLabel);
+    request.components = {{u"U1"}};
+    run(request, host);
     std::vector<std::u16string> netName = {u"Unit",     u"Components", u"Item",      u"Pins",
                                            u"_NewEnum", u"Net",        u"Name",      u"NetClass",
                                            u"Name",     u"PositionX",  u"PositionY", u"AddText"};
     EXPECT_EQ(host.log->members(), netName);
 
     host.log->clear();
-    window.labelType = labels::PinNumberLabel;
-    run(window, host);
+    request.labelType = run::PinNumberLabel;
+    run(request, host);
     std::vector<std::u16string> pinNumber = {u"Unit",      u"Components", u"Item", u"Pins",
                                              u"_NewEnum",  u"Net",        u"Name", u"PositionX",
                                              u"PositionY", u"AddText"};
@@ -211,14 +210,13 @@ TEST(AddLabels, HostCallsPerLabelStayWithinBudget) {
 }
 
 TEST(AddLabels, BadNumberStopsBeforeAnythingIsPlaced) {
-    for (auto field :
-         {&WindowSnapshot::offsetX, &WindowSnapshot::offsetY, &WindowSnapshot::fontHeight,
-          &WindowSnapshot::fontWidth, &WindowSnapshot::rotation}) {
+    for (auto field : {&LabelRequest::offsetX, &LabelRequest::offsetY, &LabelRequest::fontHeight,
+                       &LabelRequest::fontWidth, &LabelRequest::rotation}) {
         for (const char16_t* text : {u"-", u" ", u"\t"}) {
-            WindowSnapshot window = windowFor(labels::NetNameLabel);
-            window.*field = text;
+            LabelRequest request = requestFor(run::NetNameLabel);
+            request.*field = text;
             test::TestHost host;
-            EXPECT_EQ(test::failureNumber([&] { run(window, host); }), host::Failure::TypeMismatch);
+            EXPECT_EQ(test::failureNumber([&] { run(request, host); }), host::Failure::TypeMismatch);
             EXPECT_EQ(host.log->members(), std::vector<std::u16string>{u"Unit"});
             EXPECT_EQ(host.texts().size(), 2u);
         }
@@ -244,11 +242,11 @@ TEST(AddLabels, PositionBeyondTheRangeOfADoubleOverflowsBeforeAddText) {
             {"name": "2", "net": "GND"}, {"name": "3", "net": "GND"}]}]})");
         host.design->components[0].pins[1].x = c.pinX;
         host.design->components[0].pins[1].y = c.pinY;
-        WindowSnapshot window = windowFor(labels::PinNumberLabel);
-        window.components = {{u"U1"}};
-        window.offsetX = c.offsetX;
-        window.offsetY = c.offsetY;
-        EXPECT_EQ(test::failureNumber([&] { run(window, host); }), host::Failure::Overflow)
+        LabelRequest request = requestFor(run::PinNumberLabel);
+        request.components = {{u"U1"}};
+        request.offsetX = c.offsetX;
+        request.offsetY = c.offsetY;
+        EXPECT_EQ(test::failureNumber([&] { run(request, host); }), host::Failure::Overflow)
             << c.what;
         EXPECT_EQ(host.texts(), (Texts{u"{1}"})) << c.what;
         EXPECT_EQ(host.log->count(u"AddText"), 1u) << c.what;
@@ -263,29 +261,29 @@ TEST(AddLabels, FailureMidRunKeepsTheLabelsPlacedSoFar) {
             throw host::Failure(-2147023174, u"RPC 服务器不可用");
         }
     };
-    EXPECT_THROW(run(windowFor(labels::NetNameLabel), host), host::Failure);
+    EXPECT_THROW(run(requestFor(run::NetNameLabel), host), host::Failure);
     Texts expected = {u"{NOTE}", u"keep", u"{GND}", u"{SDA}"};
     EXPECT_EQ(host.texts(), expected);
 }
 
 TEST(AddLabels, ComponentGoneFromTheDesignEndsTheRunThere) {
-    WindowSnapshot window = windowFor(labels::PinNumberLabel);
-    window.components = {{u"R1"}, {u"U9"}, {u"U1"}};
+    LabelRequest request = requestFor(run::PinNumberLabel);
+    request.components = {{u"R1"}, {u"U9"}, {u"U1"}};
     test::TestHost host;
-    EXPECT_THROW(run(window, host), host::Failure);
+    EXPECT_THROW(run(request, host), host::Failure);
     Texts expected = {u"{NOTE}", u"keep", u"{1}", u"{2}"};
     EXPECT_EQ(host.texts(), expected);
 }
 
 TEST(AddLabels, LargeDesignsAreNotCapped) {
     test::TestHost host(host::memory::generateBoard({.components = 5000, .pinsPerComponent = 1}));
-    WindowSnapshot window = windowFor(labels::PinNumberLabel);
-    window.unusedPins = true;
-    window.components.clear();
+    LabelRequest request = requestFor(run::PinNumberLabel);
+    request.unusedPins = true;
+    request.components.clear();
     for (const auto& c : host.design->components) {
-        window.components.push_back({c.name, false});
+        request.components.push_back({c.name, false});
     }
-    EXPECT_EQ(run(window, host).added.size(), 5000u);
+    EXPECT_EQ(run(request, host).added.size(), 5000u);
 }
 
 TEST(AddLabels, PositionsPastSixteenBitsTravelAsThirtyTwoBit) {

@@ -1,6 +1,6 @@
 #include "labels/LabelSettings.h"
 #include "host/Text.h"
-#include "labels/WindowSnapshot.h"
+#include "run/LabelRequest.h"
 #include "support/FailureOf.h"
 
 #include <gtest/gtest.h>
@@ -62,12 +62,12 @@ TEST(ParseNumber, AcceptsPlainDecimalsOnly) {
 }
 
 TEST(LabelSettings, ConvertsMilsIntoTheDesignUnit) {
-    labels::WindowSnapshot window;
-    window.offsetX = u"10";
-    window.offsetY = u"-5";
-    window.fontHeight = u"15";
-    window.fontWidth = u"1";
-    window.rotation = u"90";
+    run::LabelRequest request;
+    request.offsetX = u"10";
+    request.offsetY = u"-5";
+    request.fontHeight = u"15";
+    request.fontWidth = u"1";
+    request.rotation = u"90";
     struct Case {
         std::int32_t unit;
         double x, y, h, w;
@@ -80,14 +80,14 @@ TEST(LabelSettings, ConvertsMilsIntoTheDesignUnit) {
         {5, 0, 0, 0, 0},
     };
     for (const auto& c : cases) {
-        auto s = labels::makeLabelSettings(c.unit, window);
+        auto s = labels::makeLabelSettings(c.unit, request);
         EXPECT_EQ(s.offsetX, c.x) << c.unit; // exact: one division, no rounding
         EXPECT_EQ(s.offsetY, c.y) << c.unit;
         EXPECT_EQ(s.height, c.h) << c.unit;
         EXPECT_EQ(s.lineWidth, c.w) << c.unit;
         EXPECT_EQ(s.rotation, 90) << c.unit; // never converted
     }
-    EXPECT_EQ(labels::makeLabelSettings(4, window).height, 0.3787878787878788);
+    EXPECT_EQ(labels::makeLabelSettings(4, request).height, 0.3787878787878788);
 }
 
 TEST(LabelSettings, UnitThatDoesNotFitSixteenBitsOverflows) {

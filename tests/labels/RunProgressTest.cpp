@@ -13,7 +13,7 @@
 #include <ostream>
 
 using namespace tagwright;
-using labels::RunStage;
+using run::RunStage;
 
 namespace {
 
@@ -46,7 +46,7 @@ std::vector<Step> counting(RunStage stage, int first, int last, int total,
 }
 
 // Notes each step with the host calls made before it, and stops the run at step `stopAt`.
-class StepRecorder : public labels::RunProgress {
+class StepRecorder : public run::RunProgress {
   public:
     StepRecorder(const host::CallLog& log, std::optional<std::size_t> stopAt)
         : log_(log), stopAt_(stopAt) {}
@@ -67,8 +67,8 @@ class StepRecorder : public labels::RunProgress {
     std::optional<std::size_t> stopAt_;
 };
 
-labels::WindowSnapshot windowFor(std::int16_t type, bool onlySelected = false) {
-    labels::WindowSnapshot w;
+run::LabelRequest requestFor(std::int16_t type, bool onlySelected = false) {
+    run::LabelRequest w;
     w.labelType = type;
     w.fontHeight = u"15", w.fontWidth = u"1", w.rotation = u"00";
     w.vias = w.unusedPins = true;
@@ -81,7 +81,7 @@ const auto quiet = [](const std::u16string&, const std::u16string&) {};
 
 struct RunCase {
     const char* name;
-    std::function<void(test::TestHost&, labels::RunProgress*)> run;
+    std::function<void(test::TestHost&, run::RunProgress*)> run;
     std::vector<Step> steps;
     bool labelledFirst = false; // the small board's net-name labels placed before the run
 };
@@ -91,31 +91,31 @@ void PrintTo(const RunCase& c, std::ostream* out) {
 }
 
 const auto addLabels = [](std::int16_t type, bool onlySelected) {
-    return [=](test::TestHost& host, labels::RunProgress* progress) {
+    return [=](test::TestHost& host, run::RunProgress* progress) {
         labels::ComponentMask mask;
-        labels::addLabels(host.document, windowFor(type, onlySelected), mask, quiet, progress);
+        labels::addLabels(host.document, requestFor(type, onlySelected), mask, quiet, progress);
     };
 };
 
 const RunCase runCases[] = {
     // Before each component and each of its pins, counting components begun of the three
     // (U1 has 4 pins, R1 2); then before each via, counting via labels placed.
-    {"net names with vias", addLabels(labels::NetNameLabel, false),
+    {"net names with vias", addLabels(run::NetNameLabel, false),
      steps({{RunStage::Components, 1, 3, 5},
             {RunStage::Components, 2, 3, 3},
             {RunStage::Components, 3, 3, 5},
             {RunStage::Vias, 0, 0, 1},
             {RunStage::Vias, 1, 0, 2}})},
-    {"pin numbers of the selected component", addLabels(labels::PinNumberLabel, true),
+    {"pin numbers of the selected component", addLabels(run::PinNumberLabel, true),
      steps({{RunStage::Components, 1, 1, 3}})},
     // Before each text, counting texts deleted: {NOTE}, keep, then the ten labels.
     {"delete",
-     [](test::TestHost& host, labels::RunProgress* progress) {
+     [](test::TestHost& host, run::RunProgress* progress) {
          maintenance::removeLabels(host.document, u"网络名称", quiet, progress);
      },
      counting(RunStage::Deleting, 0, 1, 0, counting(RunStage::Deleting, 1, 10, 0)), true},
     {"locate",
-     [](test::TestHost& host, labels::RunProgress* progress) {
+     [](test::TestHost& host, run::RunProgress* progress) {
          maintenance::locate(host.document, maintenance::LocateTarget::Nets,
                              {{u"GND", true}, {u"SDA"}, {u"NC1", true}}, quiet, progress);
      },
@@ -126,7 +126,7 @@ const RunCase runCases[] = {
 std::unique_ptr<test::TestHost> hostFor(const RunCase& c) {
     auto host = std::make_unique<test::TestHost>();
     if (c.labelledFirst)
-        addLabels(labels::NetNameLabel, false)(*host, nullptr);
+        addLabels(run::NetNameLabel, false)(*host, nullptr);
     host->log->clear();
     return host;
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 using namespace tagwright::labels;
+using tagwright::run::ListEntry;
 
 namespace {
 

@@ -8,13 +8,13 @@
 #include <map>
 
 using namespace tagwright;
-using labels::ListEntry;
+using run::ListEntry;
 
 namespace {
 
 struct Shown {
     std::vector<std::u16string> messages;
-    labels::ShowMessage callback() {
+    run::ShowMessage callback() {
         return [this](const std::u16string& text, const std::u16string& title) {
             EXPECT_EQ(title, u"Tagwright");
             messages.push_back(text);

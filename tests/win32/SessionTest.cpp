@@ -112,24 +112,24 @@ TEST_F(Session, EachLabelTypeLandsInTheSavedDesign) {
         const Design saved = end();
 
         auto expected = std::make_shared<Design>(demoBoard());
-        labels::WindowSnapshot window;
-        window.labelType = type;
-        window.offsetX = u"10";
-        window.offsetY = u"-5";
-        window.fontHeight = u"15";
-        window.fontWidth = u"1";
-        window.rotation = u"90";
-        window.vias = type != labels::PinNumberLabel;
+        run::LabelRequest request;
+        request.labelType = type;
+        request.offsetX = u"10";
+        request.offsetY = u"-5";
+        request.fontHeight = u"15";
+        request.fontWidth = u"1";
+        request.rotation = u"90";
+        request.vias = type != run::PinNumberLabel;
         for (const auto& c : expected->components)
-            window.components.push_back({c.name, false});
+            request.components.push_back({c.name, false});
         for (const auto& n : expected->nets)
-            window.nets.push_back({n.name, false});
+            request.nets.push_back({n.name, false});
         for (const auto& n : expected->netClasses)
-            window.netClasses.push_back({n.name, false});
-        window.layerIndex = 1;
+            request.netClasses.push_back({n.name, false});
+        request.layerIndex = 1;
         labels::ComponentMask mask;
         std::vector<ShownMessage> messages;
-        labels::addLabels(host::HostDocument(host::memory::makeDocument(expected)), window, mask,
+        labels::addLabels(host::HostDocument(host::memory::makeDocument(expected)), request, mask,
                           [&](const std::u16string& text, const std::u16string& title) {
                               messages.push_back(fromWindow(
                                   wide(text), title.empty() ? L"Tagwright" : wide(title)));

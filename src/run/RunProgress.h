@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-namespace tagwright::labels {
+namespace tagwright::run {
 
 // What a long run is doing, each with its own wording for the user.
 enum class RunStage {
@@ -27,4 +27,4 @@ class RunProgress {
     virtual bool proceed(RunStage stage, std::size_t done, std::size_t total) = 0;
 };
 
-} // namespace tagwright::labels
+} // namespace tagwright::run

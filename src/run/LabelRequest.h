@@ -1,11 +1,10 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
-namespace tagwright::labels {
+namespace tagwright::run {
 
 enum LabelType : std::int16_t { NetNameLabel = 0, PinNumberLabel = 1, NetClassLabel = 2 };
 
@@ -14,9 +13,9 @@ struct ListEntry {
     bool selected = false;
 };
 
-// Everything a run reads from the window, taken once per click: nothing in the window can
+// What the window hands a label run, read from it once per click: nothing in the window can
 // change while a handler runs, so one reading gives the same answers as reading at each test.
-struct WindowSnapshot {
+struct LabelRequest {
     std::int16_t labelType = PinNumberLabel;
     std::u16string offsetX, offsetY, fontHeight, fontWidth, rotation;
     bool selectedComponents = false; // chkSelectedComp
@@ -28,9 +27,4 @@ struct WindowSnapshot {
     std::int32_t layerIndex = 0; // selected entry of cboLabelLayer, -1 when none
 };
 
-inline constexpr char16_t applicationTitle[] = u"Tagwright";
-
-// Shows one modal message (OK only, no icon) and returns once the user has dismissed it.
-using ShowMessage = std::function<void(const std::u16string& text, const std::u16string& title)>;
-
-} // namespace tagwright::labels
+} // namespace tagwright::run
