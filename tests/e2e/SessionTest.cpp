@@ -38,8 +38,9 @@ std::vector<Label> marked(const Design& design) {
 class SessionTest : public ::testing::Test {
   protected:
     void startSession() {
-        if (!QFile::exists(path))
+        if (!QFile::exists(path)) {
             ASSERT_TRUE(tagwright::testing::copyDemoBoard(path));
+        }
         editor = std::make_unique<StandinProcess>(QStringList{path});
         ASSERT_TRUE(editor->waitUntilServing()) << editor->errors().toStdString();
         session.emplace(host::attachRunningEditor);

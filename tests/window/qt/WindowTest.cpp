@@ -74,8 +74,9 @@ TEST_F(Window, EveryControlAsDescribed) {
                   QRect(px(described.left), px(described.top), px(described.width),
                         px(described.height)));
         expectLegible(widget, caption);
-        if (auto* combo = qobject_cast<QComboBox*>(widget))
+        if (auto* combo = qobject_cast<QComboBox*>(widget)) {
             EXPECT_EQ(combo->isEditable(), described.kind == ControlKind::EditableCombo);
+        }
     }
     ASSERT_EQ(tabs->count(), int(std::size(window::pageCaptions)));
     for (int page = 0; page < tabs->count(); ++page) {
