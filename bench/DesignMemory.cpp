@@ -33,8 +33,11 @@ double peakResidentMegabytes() {
 int main(int argc, char** argv) {
     if (argc < 2) {
         auto path = std::filesystem::temp_directory_path() / "tagwright-100k-pins.json";
-        saveDesign(generateBoard({.components = 10000, .pinsPerComponent = 10, .nets = 5000,
-                                  .netClasses = 8, .vias = 20000}),
+        saveDesign(generateBoard({.components = 10000,
+                                  .pinsPerComponent = 10,
+                                  .nets = 5000,
+                                  .netClasses = 8,
+                                  .vias = 20000}),
                    path);
         std::string file = path.string();
         execl("/proc/self/exe", argv[0], file.c_str(), static_cast<char*>(nullptr));

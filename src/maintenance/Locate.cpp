@@ -20,8 +20,8 @@ bool pastTheEnd(const host::HostCollection& collection, std::size_t position) {
 template <class Member>
 void selectListed(const host::HostDocument& document,
                   host::HostCollection (host::HostDocument::*members)() const,
-                  const std::vector<run::ListEntry>& list,
-                  const run::ShowMessage& showMessage, run::RunProgress* progress) {
+                  const std::vector<run::ListEntry>& list, const run::ShowMessage& showMessage,
+                  run::RunProgress* progress) {
     auto stale = [&] { showMessage(staleListMessage, run::applicationTitle); };
     for (std::size_t p = 0; p < list.size(); ++p) {
         if (progress && !progress->proceed(run::RunStage::Locating, p, list.size())) {

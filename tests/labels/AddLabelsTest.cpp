@@ -216,7 +216,8 @@ TEST(AddLabels, BadNumberStopsBeforeAnythingIsPlaced) {
             LabelRequest request = requestFor(run::NetNameLabel);
             request.*field = text;
             test::TestHost host;
-            EXPECT_EQ(test::failureNumber([&] { run(request, host); }), host::Failure::TypeMismatch);
+            EXPECT_EQ(test::failureNumber([&] { run(request, host); }),
+                      host::Failure::TypeMismatch);
             EXPECT_EQ(host.log->members(), std::vector<std::u16string>{u"Unit"});
             EXPECT_EQ(host.texts().size(), 2u);
         }

@@ -63,8 +63,8 @@ bool pauseWhileBusy(milliseconds length, Clock::time_point started, milliseconds
         if (!watcher->editorWaiting(EditorWaitReason::Busy, waited, patience - waited)) {
             return false;
         }
-        pauseHoldingInput(std::min(BusyEditorWait::tick,
-                                   std::chrono::ceil<milliseconds>(until - Clock::now())));
+        pauseHoldingInput(
+            std::min(BusyEditorWait::tick, std::chrono::ceil<milliseconds>(until - Clock::now())));
     }
     return true;
 }
@@ -189,8 +189,8 @@ bool BusyEditorWait::keepWaitingForAnswer() {
     if (EditorWaitWatcher* watcher = EditorWaitScope::current()) {
         // The watcher may run the event loop; the call it watches is still this thread's.
         PendingCall* mine = pendingCall;
-        keep = watcher->editorWaiting(EditorWaitReason::NotAnswering, waited, limit - waited) &&
-               keep;
+        keep =
+            watcher->editorWaiting(EditorWaitReason::NotAnswering, waited, limit - waited) && keep;
         pendingCall = mine;
     }
     if (!keep) {

@@ -99,12 +99,12 @@ std::shared_ptr<DispatchType> DispatchContext::declaredReturn(DispatchType& type
     if (declared != type.declared->end() && declared->second) {
         ComPtr<ITypeInfo> reference;
         ITypeInfo* info = type.description.get();
-        if (SUCCEEDED(run([&] { return info->GetRefTypeInfo(*declared->second, reference.put()); })) &&
+        if (SUCCEEDED(
+                run([&] { return info->GetRefTypeInfo(*declared->second, reference.put()); })) &&
             reference) {
             TYPEATTR* attributes = nullptr;
             bool objectType = false;
-            if (SUCCEEDED(run([&] { return reference->GetTypeAttr(&attributes); })) &&
-                attributes) {
+            if (SUCCEEDED(run([&] { return reference->GetTypeAttr(&attributes); })) && attributes) {
                 objectType = attributes->typekind == TKIND_DISPATCH ||
                              (attributes->typekind == TKIND_INTERFACE &&
                               (attributes->wTypeFlags & TYPEFLAG_FDUAL));

@@ -16,7 +16,8 @@ class DispatchObject : public HostObject {
     // `type`: what the object is, when whoever handed it out declared it; null to ask the
     // object itself on its first call.
     DispatchObject(ComPtr<IDispatch> dispatch, std::shared_ptr<DispatchContext> context,
-                   std::shared_ptr<DispatchKind> kind, std::shared_ptr<DispatchType> type = nullptr);
+                   std::shared_ptr<DispatchKind> kind,
+                   std::shared_ptr<DispatchType> type = nullptr);
 
     Value invoke(std::u16string_view member, CallKind kind, std::span<const Value> args) override;
     std::unique_ptr<HostEnumerator> enumerate() override;

@@ -66,7 +66,8 @@ class LinkThread {
 
 // Attaches to the running object registered as `progId` from a new link thread; every object
 // reached from it makes its calls there.
-HostApplication attachOnLinkThread(std::u16string_view progId, BusyEditorWait wait = BusyEditorWait(),
-                                   std::chrono::milliseconds unansweredLimit = host::unansweredCallLimit);
+HostApplication
+attachOnLinkThread(std::u16string_view progId, BusyEditorWait wait = BusyEditorWait(),
+                   std::chrono::milliseconds unansweredLimit = host::unansweredCallLimit);
 
 } // namespace tagwright::host::com

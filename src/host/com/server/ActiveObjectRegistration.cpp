@@ -154,7 +154,8 @@ ActiveObjectRegistration::ActiveObjectRegistration(ObjectRef application, const 
     if (isRunning(clsid)) {
         throw std::runtime_error("a test server is already in the running object table");
     }
-    ComPtr<IDispatch> served = HostDispatch::serve(std::move(application), options, ServedRole::Application);
+    ComPtr<IDispatch> served =
+        HostDispatch::serve(std::move(application), options, ServedRole::Application);
     // A strong registration keeps the object alive until it is revoked, as an editor's does.
     HRESULT hr = RegisterActiveObject(served.get(), clsid, ACTIVEOBJECT_STRONG, &cookie_);
     if (SUCCEEDED(hr) && alias && !IsEqualCLSID(*alias, clsid)) {

@@ -90,15 +90,17 @@ const std::vector<RoleDescription>& roleDescriptions() {
         return GUID{0x3c8a51e8, 0x2b94, 0x4f06, {0xa1, 0x7d, 0x5e, 0x90, 0xc4, 0x23, 0x6b, kind}};
     };
     auto collection = [&](R role, const wchar_t* name, unsigned char kind, R item) {
-        return RoleDescription{role, name, collectionIid(kind),
-                               {{u"Item", item, 1}, {u"Count"}}};
+        return RoleDescription{role, name, collectionIid(kind), {{u"Item", item, 1}, {u"Count"}}};
     };
     static const std::vector<RoleDescription> all = {
         {R::Untyped,
          L"TestEditorObject",
          {0x3c8a51e7, 0x2b94, 0x4f06, {0xa1, 0x7d, 0x5e, 0x90, 0xc4, 0x23, 0x6b, 0xf8}},
          {}},
-        {R::Application, L"HostApplication", editorIid(0x0821EF02), {{u"ActiveDocument", R::Document}}},
+        {R::Application,
+         L"HostApplication",
+         editorIid(0x0821EF02),
+         {{u"ActiveDocument", R::Document}}},
         {R::Document,
          L"HostDocument",
          editorIid(0x0821EF04),
@@ -575,9 +577,8 @@ HRESULT HostDispatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* pa
 
         Value answer = object_->invoke(member->name, kind, args);
         if (result && kind != CallKind::Put) {
-            *result =
-                toVariant(answer, unwrapOutgoing(options_, roleReturned(role_, member->name)))
-                    .release();
+            *result = toVariant(answer, unwrapOutgoing(options_, roleReturned(role_, member->name)))
+                          .release();
         }
         return S_OK;
     } catch (const std::exception& e) {

@@ -24,8 +24,22 @@ struct ServingOptions {
 
 // What a served object is, as the editor's interfaces tell them apart.
 enum class ServedRole {
-    Untyped, Application, Document, View, Components, Nets, Vias, NetClasses, Texts, Pins,
-    Component, Net, Pin, Via, NetClass, Text
+    Untyped,
+    Application,
+    Document,
+    View,
+    Components,
+    Nets,
+    Vias,
+    NetClasses,
+    Texts,
+    Pins,
+    Component,
+    Net,
+    Pin,
+    Via,
+    NetClass,
+    Text
 };
 
 // Serves any host object (the in-memory design in practice) as an automation object, so a

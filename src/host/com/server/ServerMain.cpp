@@ -13,9 +13,9 @@
 // --untyped-returns (the type descriptions leave open what members hand out),
 // --deferred-fill-in, --hang-after N (after N calls it takes the next one and never answers,
 // and serves nothing more), --stats (on exit, one line on standard error with the calls served
-// by kind: "served: invoke=N gettypeinfo=N getidsofnames=N next=N"), --reject N (reject the first N calls as an editor busy with a dialog
-// does; every call when N is negative), --call-delay-us N (every call waits that long, so
-// that a small board runs like a large one).
+// by kind: "served: invoke=N gettypeinfo=N getidsofnames=N next=N"), --reject N (reject the first N
+// calls as an editor busy with a dialog does; every call when N is negative), --call-delay-us N
+// (every call waits that long, so that a small board runs like a large one).
 
 #include "host/CallDelay.h"
 #include "host/Text.h"
