@@ -1,9 +1,7 @@
 #include "host/Value.h"
 
 #include "host/Failure.h"
-#include "host/Text.h"
 
-#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -72,25 +70,6 @@ const std::u16string& Value::toString() const {
         throw Failure::typeMismatch();
     }
     return std::get<std::u16string>(data_);
-}
-
-std::u16string Value::toDisplayText() const {
-    switch (type()) {
-    case Type::String:
-        return std::get<std::u16string>(data_);
-    case Type::Bool:
-        return std::get<bool>(data_) ? u"True" : u"False";
-    case Type::Int16:
-    case Type::Int32:
-        return fromUtf8(std::to_string(toInt32()));
-    case Type::Double: {
-        char buffer[32];
-        auto result = std::to_chars(buffer, buffer + sizeof buffer, std::get<double>(data_));
-        return fromUtf8(std::string_view(buffer, result.ptr - buffer));
-    }
-    default:
-        return u"";
-    }
 }
 
 ObjectRef Value::toObject() const {

@@ -38,8 +38,6 @@ class Value {
     std::int32_t toInt32() const;
     double toDouble() const;
     const std::u16string& toString() const;
-    // Text of a value shown to the user; numbers in plain decimal, nothing and empty as "".
-    std::u16string toDisplayText() const;
     // An object reference, possibly "nothing"; an empty value is "nothing" too.
     ObjectRef toObject() const;
 

@@ -2,8 +2,8 @@
 // server, writes the server's process id to the file it is given, and waits to be killed.
 
 #include "host/com/ComApartment.h"
-#include "host/com/server/ServerProcess.h"
 #include "host/memory/BoardGenerator.h"
+#include "standin-com/ServerProcess.h"
 
 #include <windows.h>
 

@@ -35,12 +35,6 @@ TEST(Value, ConversionsFollowTheEditorsScriptingRules) {
     EXPECT_EQ(failureOf([] { Value(u"x").toObject(); }), Failure::TypeMismatch);
 }
 
-TEST(Value, DisplayTextIsPlainDecimal) {
-    EXPECT_EQ(Value(std::int32_t{-12}).toDisplayText(), u"-12");
-    EXPECT_EQ(Value(0.25).toDisplayText(), u"0.25");
-    EXPECT_EQ(Value().toDisplayText(), u"");
-}
-
 TEST(Text, Utf8RoundTripKeepsEveryCharacter) {
     std::u16string text = u"网络 GND 😀 {x}";
     EXPECT_EQ(fromUtf8(toUtf8(text)), text);

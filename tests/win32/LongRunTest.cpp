@@ -5,8 +5,8 @@
 #include "WindowHarness.h"
 
 #include "host/CallDelay.h"
-#include "host/CallRecorder.h"
 #include "host/memory/BoardGenerator.h"
+#include "support/CallRecorder.h"
 #include "window/win32/ProgressWindow.h"
 
 #include <commctrl.h>
