@@ -1,13 +1,13 @@
 // The core's costs on generated boards, in-memory (no process boundary): what a run costs
 // before any host latency is added.
 #include "host/CallDelay.h"
-#include "host/CallRecorder.h"
 #include "host/CallTrace.h"
 #include "host/memory/BoardGenerator.h"
 #include "host/memory/MemoryHost.h"
 #include "labels/AddLabels.h"
 #include "maintenance/Locate.h"
 #include "maintenance/RemoveLabels.h"
+#include "support/CallRecorder.h"
 #include "window/RunMonitor.h"
 
 #include <benchmark/benchmark.h>

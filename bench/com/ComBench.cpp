@@ -3,16 +3,16 @@
 //
 //   tagwright_com_bench [COMPONENTS]
 
-#include "host/CallRecorder.h"
 #include "host/com/ComApartment.h"
 #include "host/com/ComAttach.h"
 #include "host/com/DispatchObject.h"
-#include "host/com/server/ActiveObjectRegistration.h"
-#include "host/com/server/HostDispatch.h"
-#include "host/com/server/ServerProcess.h"
 #include "host/memory/BoardGenerator.h"
 #include "host/memory/MemoryHost.h"
 #include "labels/AddLabels.h"
+#include "standin-com/ActiveObjectRegistration.h"
+#include "standin-com/HostDispatch.h"
+#include "standin-com/ServerProcess.h"
+#include "support/CallRecorder.h"
 
 #include <chrono>
 #include <cstdio>

@@ -3,12 +3,12 @@
 // board compared with what its host calls must cost at the floor.
 // Run it on a bus of its own: dbus-run-session -- tagwright_dbus_bench
 #include "host/Attach.h"
-#include "host/CallRecorder.h"
 #include "host/EditorWait.h"
 #include "host/dbus/Protocol.h"
 #include "host/memory/BoardGenerator.h"
 #include "host/memory/DesignFile.h"
 #include "labels/AddLabels.h"
+#include "support/CallRecorder.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "host/CallRecorder.h"
 #include "host/memory/MemoryHost.h"
 #include "labels/AddLabels.h"
+#include "support/CallRecorder.h"
 
 #include <memory>
 

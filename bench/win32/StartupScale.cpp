@@ -15,8 +15,8 @@
 
 #include "host/Attach.h"
 #include "host/com/ComApartment.h"
-#include "host/com/server/ServerProcess.h"
 #include "host/memory/BoardGenerator.h"
+#include "standin-com/ServerProcess.h"
 #include "window/WindowDescription.h"
 
 #include <chrono>

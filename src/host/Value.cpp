@@ -1,7 +1,6 @@
 #include "host/Value.h"
 
 #include "host/Failure.h"
-#include "host/Text.h"
 
 #include <cmath>
 #include <limits>

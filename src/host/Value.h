@@ -41,7 +41,7 @@ class Value {
     // An object reference, possibly "nothing"; an empty value is "nothing" too.
     ObjectRef toObject() const;
 
-    // Exact equality, used by tests and by the recording decorator.
+    // Exact equality; only the tests compare values.
     friend bool operator==(const Value& a, const Value& b) = default;
 
   private:

@@ -8,8 +8,8 @@
 
 namespace tagwright::labels {
 
-// The names chosen in one list. Membership is by whole name: a name that itself contains the
-// list separator never lets its parts through.
+// The names chosen in one list. Membership is by the whole name as listed: no part, prefix or
+// other spelling of a chosen name is in the set.
 class SelectionSet {
   public:
     SelectionSet() = default;

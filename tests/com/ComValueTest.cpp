@@ -4,8 +4,8 @@
 #include "host/Failure.h"
 #include "host/com/ComFailure.h"
 #include "host/com/VariantConversion.h"
-#include "host/com/server/HostDispatch.h"
 #include "host/memory/MemoryHost.h"
+#include "standin-com/HostDispatch.h"
 
 #include <gtest/gtest.h>
 

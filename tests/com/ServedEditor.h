@@ -1,10 +1,10 @@
 #pragma once
 
-#include "host/CallRecorder.h"
 #include "host/HostRoles.h"
-#include "host/com/server/ActiveObjectRegistration.h"
-#include "host/com/server/ServerProcess.h"
 #include "host/memory/Design.h"
+#include "standin-com/ActiveObjectRegistration.h"
+#include "standin-com/ServerProcess.h"
+#include "support/CallRecorder.h"
 
 #include <memory>
 #include <optional>

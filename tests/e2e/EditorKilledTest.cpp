@@ -2,9 +2,9 @@
 // it is saving: the window reports the editor gone (462) and stays, and the design file is
 // the one saved last, whole, whatever the moment of the kill.
 #include "host/Attach.h"
-#include "host/CallRecorder.h"
 #include "host/dbus/Protocol.h"
 #include "support/BusHarness.h"
+#include "support/CallRecorder.h"
 #include "window/qt/WindowHarness.h"
 
 #include <QDBusConnection>

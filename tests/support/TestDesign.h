@@ -1,10 +1,10 @@
 #pragma once
 
-#include "host/CallRecorder.h"
 #include "host/HostRoles.h"
 #include "host/Text.h"
 #include "host/memory/DesignFile.h"
 #include "host/memory/MemoryHost.h"
+#include "support/CallRecorder.h"
 
 #include <memory>
 #include <string>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "host/com/server/ActiveObjectRegistration.h"
 #include "host/memory/Design.h"
+#include "standin-com/ActiveObjectRegistration.h"
 
 #include <windows.h>
 

@@ -5,6 +5,7 @@
 #include "WindowHarness.h"
 
 #include "host/memory/BoardGenerator.h"
+#include "support/CallRecorder.h"
 #include "window/win32/ProgressWindow.h"
 
 #include <commctrl.h>

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "host/CallDelay.h"
-#include "host/CallRecorder.h"
 #include "host/HostRoles.h"
 #include "host/memory/MemoryHost.h"
+#include "support/CallRecorder.h"
 #include "support/TestDesign.h"
 #include "window/frmTagwright.h"
 #include "window/win32/Win32Window.h"

@@ -2,11 +2,11 @@
 // fails, for every k from the first call to the last. Each time the failure is reported once,
 // with its own number, the window lives on, the design holds exactly what the calls before the
 // failure made of it, and the same handler then works.
-#include "host/CallRecorder.h"
 #include "host/Failure.h"
 #include "host/Text.h"
 #include "host/memory/DesignFile.h"
 #include "host/memory/MemoryHost.h"
+#include "support/CallRecorder.h"
 #include "window/frmTagwright.h"
 #include "window/support/FakeControls.h"
 

@@ -1,10 +1,10 @@
 // Long runs over a slow host, on controls held in memory: when the progress window comes and
 // what it says, cancelling, and that nothing the user does reaches the window meanwhile. The
 // clock is the test's own: every host call moves it on, so the runs take the same time always.
-#include "host/CallRecorder.h"
 #include "host/Failure.h"
 #include "host/memory/BoardGenerator.h"
 #include "host/memory/MemoryHost.h"
+#include "support/CallRecorder.h"
 #include "window/frmTagwright.h"
 #include "window/support/EditorStall.h"
 #include "window/support/FakeControls.h"

@@ -2,9 +2,9 @@
 // picture of it: tagwright_window_preview DESIGN.json OUT.png [PROGRESS.png]
 // With a third file, a second picture: the window with the progress window of an add-labels
 // run over it, the host slowed down so that the run takes a while.
-#include "host/CallRecorder.h"
 #include "host/memory/DesignFile.h"
 #include "host/memory/MemoryHost.h"
+#include "support/CallRecorder.h"
 #include "window/qt/FormWindow.h"
 
 #include <QApplication>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "host/CallRecorder.h"
 #include "host/Failure.h"
 #include "host/memory/DesignFile.h"
 #include "host/memory/MemoryHost.h"
+#include "support/CallRecorder.h"
 #include "support/TestDesign.h"
 #include "window/qt/FormWindow.h"
 

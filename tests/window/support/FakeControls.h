@@ -1,8 +1,8 @@
 #pragma once
 
-#include "host/CallRecorder.h"
 #include "host/Text.h"
 #include "host/memory/MemoryHost.h"
+#include "support/CallRecorder.h"
 #include "window/FormControls.h"
 #include "window/frmTagwright.h"
 

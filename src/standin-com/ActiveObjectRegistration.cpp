@@ -1,7 +1,7 @@
-#include "host/com/server/ActiveObjectRegistration.h"
+#include "standin-com/ActiveObjectRegistration.h"
 
 #include "host/com/ComFailure.h"
-#include "host/com/server/HostDispatch.h"
+#include "standin-com/HostDispatch.h"
 
 #include <winreg.h>
 

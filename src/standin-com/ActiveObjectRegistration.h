@@ -2,7 +2,7 @@
 
 #include "host/HostObject.h"
 #include "host/com/ComHandles.h"
-#include "host/com/server/HostDispatch.h"
+#include "standin-com/HostDispatch.h"
 
 #include <optional>
 #include <string>

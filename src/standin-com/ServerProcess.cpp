@@ -1,8 +1,8 @@
-#include "host/com/server/ServerProcess.h"
+#include "standin-com/ServerProcess.h"
 
 #include "host/com/ComHandles.h"
-#include "host/com/server/ActiveObjectRegistration.h"
 #include "host/memory/DesignFile.h"
+#include "standin-com/ActiveObjectRegistration.h"
 
 #include <atomic>
 #include <filesystem>

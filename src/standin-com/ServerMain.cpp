@@ -20,11 +20,11 @@
 #include "host/CallDelay.h"
 #include "host/Text.h"
 #include "host/com/ComApartment.h"
-#include "host/com/server/ActiveObjectRegistration.h"
-#include "host/com/server/HostDispatch.h"
 #include "host/memory/BoardGenerator.h"
 #include "host/memory/DesignFile.h"
 #include "host/memory/MemoryHost.h"
+#include "standin-com/ActiveObjectRegistration.h"
+#include "standin-com/HostDispatch.h"
 
 #include <windows.h>
 

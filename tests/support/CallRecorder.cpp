@@ -1,4 +1,4 @@
-#include "host/CallRecorder.h"
+#include "support/CallRecorder.h"
 
 #include <algorithm>
 

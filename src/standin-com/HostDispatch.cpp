@@ -1,4 +1,4 @@
-#include "host/com/server/HostDispatch.h"
+#include "standin-com/HostDispatch.h"
 
 #include "host/Failure.h"
 #include "host/Text.h"
