@@ -25,8 +25,9 @@ inline NetNameRunCost netNameRunInMemory(const host::memory::Design& board) {
     request.fontWidth = u"1";
     request.rotation = u"00";
     request.vias = true;
-    for (const auto& component : design->components)
+    for (const auto& component : design->components) {
         request.components.push_back({component.name});
+    }
     labels::ComponentMask mask;
     labels::addLabels(document, request, mask, nullptr);
     return {log->calls.size(), log->count(u"AddText")};

@@ -111,13 +111,15 @@ Startup measureStartup(const host::memory::Design& board) {
 int wmain(int argc, wchar_t** argv) {
     std::vector<std::int32_t> sizes;
     for (int i = 1; i < argc; ++i) {
-        if (std::wstring(argv[i]) == L"--untyped-returns")
+        if (std::wstring(argv[i]) == L"--untyped-returns") {
             typedReturns = false;
-        else
+        } else {
             sizes.push_back(static_cast<std::int32_t>(std::wcstol(argv[i], nullptr, 10)));
+        }
     }
-    if (sizes.empty())
+    if (sizes.empty()) {
         sizes = {2000, 20000};
+    }
     host::com::ComApartment apartment;
 
     std::printf("%8s %8s %10s %12s %14s %14s\n", "nets", "entries", "seconds", "calls/entry",

@@ -19,8 +19,9 @@ int main(int argc, char* argv[]) {
                                                              QString::fromStdU16String(text));
                                     });
     window::qt::FormWindow window(attach);
-    if (!window.form().Form_Load())
+    if (!window.form().Form_Load()) {
         return 0;
+    }
     window.show();
     return app.exec();
 }

@@ -46,8 +46,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
                                         });
         window::frmTagwright form(controls, attach);
         controls.connect(form);
-        if (!form.Form_Load())
+        if (!form.Form_Load()) {
             return 0;
+        }
         controls.show();
         return controls.run();
     } catch (const std::exception& failure) {

@@ -67,8 +67,9 @@ Failure Failure::invalidProcedureCall(std::u16string_view detail) {
     return {InvalidProcedureCall, detailed(invalidProcedureCallText, detail)};
 }
 Failure Failure::automationError(std::u16string_view detail) {
-    if (detail.empty())
+    if (detail.empty()) {
         return {AutomationError, std::u16string(automationErrorText)};
+    }
     return {AutomationError, detailed(automationErrorText, detail)};
 }
 Failure Failure::editorError(std::u16string description) {
@@ -112,8 +113,9 @@ Failure Failure::editorNotAnswering(std::chrono::milliseconds waited) {
 }
 
 Failure Failure::editorGone(std::u16string_view detail) {
-    if (detail.empty())
+    if (detail.empty()) {
         return {EditorUnavailable, std::u16string(unavailableText)};
+    }
     return {EditorUnavailable, detailed(unavailableText, detail)};
 }
 

@@ -35,8 +35,9 @@ bool isListStage(RunStage stage) {
 RunMonitor::RunMonitor(ProgressControls& controls, bool cancellable, Cursor cursor)
     : controls_(controls), cancellable_(cancellable), cursor_(cursor) {
     controls_.blockInput(true);
-    if (cursor_ == Cursor::Busy)
+    if (cursor_ == Cursor::Busy) {
         controls_.setBusy(true);
+    }
     started_ = lastTurn_ = lastReading_ = controls_.now();
 }
 
@@ -44,29 +45,35 @@ RunMonitor::~RunMonitor() {
     // The window takes input again before its progress window goes, so that a toolkit hands
     // the activation back to it rather than to another program.
     controls_.blockInput(false);
-    if (shown_)
+    if (shown_) {
         controls_.closeProgress();
-    if (cursor_ == Cursor::Busy)
+    }
+    if (cursor_ == Cursor::Busy) {
         controls_.setBusy(false);
+    }
 }
 
 void RunMonitor::showMessage(const std::u16string& text, const std::u16string& title) {
-    if (cursor_ == Cursor::Busy)
+    if (cursor_ == Cursor::Busy) {
         controls_.setBusy(false);
+    }
     controls_.showMessage(text, title);
-    if (cursor_ == Cursor::Busy)
+    if (cursor_ == Cursor::Busy) {
         controls_.setBusy(true);
+    }
     // The box ran the event loop while the user read it.
     eventsHandled();
 }
 
 bool RunMonitor::proceed(RunStage stage, std::size_t done, std::size_t total) {
-    if (isListStage(stage))
+    if (isListStage(stage)) {
         listed_[static_cast<std::size_t>(stage) -
                 static_cast<std::size_t>(RunStage::ListComponents)] = done;
+    }
     step_ = Step{stage, done, total};
-    if (--countdown_ > 0)
+    if (--countdown_ > 0) {
         return !cancelled_;
+    }
     return atReading();
 }
 
@@ -83,13 +90,15 @@ bool RunMonitor::atReading() {
     const bool waitOver = std::exchange(toldWait_, false);
     if (now - lastTurn_ < eventInterval) {
         // The wait is over: the run says again what it does, without waiting for a turn.
-        if (waitOver)
+        if (waitOver) {
             show();
+        }
         return !cancelled_;
     }
     showWhenDue(now);
-    if (shown_)
+    if (shown_) {
         show();
+    }
     controls_.processEvents();
     lastTurn_ = lastReading_ = controls_.now();
     return !cancelled_;
@@ -98,8 +107,9 @@ bool RunMonitor::atReading() {
 bool RunMonitor::editorWaiting(host::EditorWaitReason reason, std::chrono::milliseconds waited,
                                std::chrono::milliseconds left) {
     const auto now = controls_.now();
-    if (now - lastTurn_ < eventInterval)
+    if (now - lastTurn_ < eventInterval) {
         return !cancelled_;
+    }
     showWhenDue(now);
     // A short silence is the run's own; a busy editor is worth naming at once, since a dialog
     // of its own is the likely cause and the user can close it.
@@ -130,8 +140,9 @@ void RunMonitor::showWhenDue(ProgressControls::Clock::time_point now) {
 }
 
 void RunMonitor::cancel() {
-    if (cancellable_)
+    if (cancellable_) {
         cancelled_ = true;
+    }
 }
 
 void RunMonitor::eventsHandled() {

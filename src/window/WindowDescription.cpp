@@ -98,8 +98,9 @@ constexpr ControlDescription controls[] = {
 static_assert(std::ranges::is_sorted(controls, {}, &ControlDescription::tabIndex));
 static_assert([] {
     for (std::size_t index = 0; index < std::size(controls); ++index) {
-        if (static_cast<std::size_t>(controls[index].id) != index)
+        if (static_cast<std::size_t>(controls[index].id) != index) {
             return false;
+        }
     }
     return true;
 }());
@@ -112,8 +113,9 @@ std::span<const ControlDescription> windowDescription() {
 
 const ControlDescription& describedControl(ControlId id) {
     const auto index = static_cast<std::size_t>(id);
-    if (index >= std::size(controls))
+    if (index >= std::size(controls)) {
         throw std::out_of_range("no such control");
+    }
     return controls[index];
 }
 

@@ -51,8 +51,9 @@ bool isNumberKey(std::int16_t code, bool minusAllowed) {
 }
 
 void keepNumberKey(std::int16_t& keyAscii) {
-    if (!isSizeOrOffsetKey(keyAscii))
+    if (!isSizeOrOffsetKey(keyAscii)) {
         keyAscii = 0;
+    }
 }
 
 } // namespace
@@ -93,13 +94,15 @@ bool frmTagwright::Form_Load() {
 }
 
 void frmTagwright::cmdUpdateList_Click() {
-    if (running())
+    if (running()) {
         return;
+    }
     clearLists();
     std::optional<host::Failure> failure;
     const FillOutcome outcome = fillLists(failure);
-    if (outcome == FillOutcome::Filled)
+    if (outcome == FillOutcome::Filled) {
         return;
+    }
     if (outcome == FillOutcome::Failed && (!failure || !failure->isEditorBusy())) {
         failAttach(failure ? &*failure : nullptr);
         return;
@@ -112,8 +115,10 @@ void frmTagwright::cmdUpdateList_Click() {
 }
 
 void frmTagwright::clearLists() {
-    for (const ListBox list : {ListBox::lstCompList, ListBox::lstNetList, ListBox::lstNetClassList})
+    for (const ListBox list :
+         {ListBox::lstCompList, ListBox::lstNetList, ListBox::lstNetClassList}) {
         controls_.listClear(list);
+    }
     controls_.layerClear();
 }
 
@@ -121,8 +126,9 @@ frmTagwright::FillOutcome frmTagwright::fillLists(std::optional<host::Failure>& 
     bool filled = false;
     const RunEnd end = watched(RunMonitor::Cursor::Ordinary,
                                [&](RunMonitor& monitor) { filled = attachAndFill(monitor); });
-    if (!end.thrown)
+    if (!end.thrown) {
         return filled ? FillOutcome::Filled : FillOutcome::Cancelled;
+    }
     try {
         std::rethrow_exception(end.thrown);
     } catch (const host::Failure& hostFailure) {
@@ -149,8 +155,9 @@ frmTagwright::RunEnd frmTagwright::watched(RunMonitor::Cursor cursor,
 
 bool frmTagwright::attachAndFill(run::RunProgress& progress) {
     // Reported before the attach too, so that a wait for the editor there reads as the fill.
-    if (!progress.proceed(run::RunStage::ListComponents, 0, 0))
+    if (!progress.proceed(run::RunStage::ListComponents, 0, 0)) {
         return false;
+    }
     // The old references go before the new ones are taken: a failed attach leaves none.
     hostApplication_ = {};
     hostApplication_ = attach_();
@@ -165,8 +172,9 @@ bool frmTagwright::attachAndFill(run::RunProgress& progress) {
         const ListFill filling(controls_, list);
         members.forEachWhile([&](const host::ObjectRef& member) {
             going = progress.proceed(stage, listed++, 0);
-            if (going)
+            if (going) {
                 controls_.listAppend(list, decltype(role)(member).name());
+            }
             return going;
         });
         return going && progress.proceed(stage, listed, 0);
@@ -176,15 +184,18 @@ bool frmTagwright::attachAndFill(run::RunProgress& progress) {
         !fill(ListBox::lstNetList, run::RunStage::ListNets, hostDocument_.nets(),
               host::HostNet{}) ||
         !fill(ListBox::lstNetClassList, run::RunStage::ListNetClasses, hostDocument_.netClasses(),
-              host::HostNetClass{}))
+              host::HostNetClass{})) {
         return false;
+    }
 
     const std::int32_t layers = hostDocument_.layerCount();
-    for (std::int32_t layer = 1; layer <= layers; ++layer)
+    for (std::int32_t layer = 1; layer <= layers; ++layer) {
         controls_.layerAppend(hostDocument_.layerName(layer));
+    }
     // What an empty list answers when its first entry is picked.
-    if (controls_.layerCount() == 0)
+    if (controls_.layerCount() == 0) {
         throw host::Failure::invalidPropertyValue();
+    }
     controls_.setLayerIndex(0);
     return true;
 }
@@ -212,8 +223,9 @@ void frmTagwright::optLabelType_Click(std::int16_t index) {
     }
     // The page in front first, even while it is still unavailable: a tab control that
     // disables its current page moves to another, so the order of these steps matters.
-    if (index >= 0 && index <= 2 && controls_.currentPage() != pageOfType[index])
+    if (index >= 0 && index <= 2 && controls_.currentPage() != pageOfType[index]) {
         controls_.setCurrentPage(pageOfType[index]);
+    }
     switch (index) {
     case run::NetNameLabel:
         controls_.setEnabled(CheckBox::chkUnUsedPins, false);
@@ -248,8 +260,9 @@ void frmTagwright::cmdAddLabel_Click() {
 
 void frmTagwright::cmdDeleteLabel_Click() {
     guarded([this](run::RunProgress& progress) {
-        if (labelTypeIndex_ < 0 || labelTypeIndex_ > 2)
+        if (labelTypeIndex_ < 0 || labelTypeIndex_ > 2) {
             throw host::Failure::subscriptOutOfRange();
+        }
         maintenance::removeLabels(hostDocument_, controls_.optionCaption(labelTypeIndex_),
                                   messageCallback(), &progress);
     });
@@ -270,26 +283,30 @@ void frmTagwright::cmdLocateNet_Click() {
 }
 
 void frmTagwright::cmdHelp_Click() {
-    if (running())
+    if (running()) {
         return;
+    }
     showMessage(std::u16string(u"版本：" TAGWRIGHT_VERSION_TEXT u"       ") + u"\r\n\r\n" +
                     u"运行错误或改进建议请联系：  " + u"\r\n\r\n" + contactAddress,
                 run::applicationTitle);
 }
 
 void frmTagwright::cmdClose_Click() {
-    if (!running())
+    if (!running()) {
         controls_.endProgram();
+    }
 }
 
 void frmTagwright::Form_Close() {
-    if (!running())
+    if (!running()) {
         controls_.endProgram();
+    }
 }
 
 void frmTagwright::cmdCancelRun_Click() {
-    if (run_)
+    if (run_) {
         run_->cancel();
+    }
 }
 
 void frmTagwright::txtLabelFontH_KeyPress(std::int16_t& keyAscii) {
@@ -309,24 +326,28 @@ void frmTagwright::txtLabelOffsetY_KeyPress(std::int16_t& keyAscii) {
 }
 
 void frmTagwright::cboLabelRotation_KeyPress(std::int16_t& keyAscii) {
-    if (!isRotationKey(keyAscii))
+    if (!isRotationKey(keyAscii)) {
         keyAscii = 0;
+    }
 }
 
 void frmTagwright::guarded(const std::function<void(run::RunProgress&)>& body) {
-    if (running())
+    if (running()) {
         return;
+    }
     const RunEnd end = watched(RunMonitor::Cursor::Busy, body);
-    if (!end.thrown)
+    if (!end.thrown) {
         return;
+    }
     std::optional<host::Failure> failure;
     try {
         std::rethrow_exception(end.thrown);
     } catch (const host::Failure& hostFailure) {
         // The user cancelled while a call waited for the editor, which fails that call: a
         // cancelled run says nothing, and a later call on the dead link tells of it.
-        if (!end.cancelled || hostFailure.number() != host::Failure::EditorUnavailable)
+        if (!end.cancelled || hostFailure.number() != host::Failure::EditorUnavailable) {
             failure = hostFailure;
+        }
     } catch (const std::bad_alloc&) {
         failure = host::Failure::outOfMemory();
     } catch (const std::exception& other) {
@@ -335,8 +356,9 @@ void frmTagwright::guarded(const std::function<void(run::RunProgress&)>& body) {
         failure = host::Failure::internalError();
     }
     // Reported once the run has ended, so the message is what the user sees last.
-    if (failure)
+    if (failure) {
         reportFailure(failure->number(), failure->description());
+    }
 }
 
 void frmTagwright::reportFailure(std::int32_t number, const std::u16string& description) {
@@ -344,10 +366,11 @@ void frmTagwright::reportFailure(std::int32_t number, const std::u16string& desc
 }
 
 void frmTagwright::showMessage(const std::u16string& text, const std::u16string& title) {
-    if (run_)
+    if (run_) {
         run_->showMessage(text, title);
-    else
+    } else {
         controls_.showMessage(text, title);
+    }
 }
 
 run::ShowMessage frmTagwright::messageCallback() {
@@ -361,8 +384,9 @@ std::vector<run::ListEntry> frmTagwright::entriesOf(ListBox list) const {
     std::vector<run::ListEntry> entries;
     const int count = controls_.listCount(list);
     entries.reserve(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i)
+    for (int i = 0; i < count; ++i) {
         entries.push_back({controls_.listText(list, i), controls_.listSelected(list, i)});
+    }
     return entries;
 }
 

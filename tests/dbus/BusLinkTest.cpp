@@ -64,22 +64,28 @@ class Echo : public HostObject {
 
     Value invoke(std::u16string_view member, CallKind, std::span<const Value> args) override {
         callThread = QThread::currentThread();
-        if (member == u"Echo")
+        if (member == u"Echo") {
             return args[0];
-        if (member == u"Index")
+        }
+        if (member == u"Index") {
             return std::int32_t{index_};
-        if (member == u"Child")
+        }
+        if (member == u"Child") {
             return std::make_shared<Echo>(index_ + 1);
+        }
         if (member == u"Hang") {
             gate.pass();
             return std::make_shared<Echo>(index_ + 1);
         }
-        if (member == u"IsSelf")
+        if (member == u"IsSelf") {
             return args[0].toObject().get() == this;
-        if (member == u"Fail")
+        }
+        if (member == u"Fail") {
             throw Failure(args[0].toInt32(), args[1].toString());
-        if (member == u"Crash")
+        }
+        if (member == u"Crash") {
             throw std::out_of_range("vector::at");
+        }
         throw Failure::memberNotSupported(member);
     }
 
@@ -182,9 +188,10 @@ TEST_F(BusLinkTest, ValuesAndFailuresCrossWithTheirTypes) {
         {u"Bogus", {}, Failure::memberNotSupported(u"Bogus")},
         {u"Crash", {}, {440, u"自动化错误: vector::at"}},
     };
-    for (const auto& [member, args, expected] : failures)
+    for (const auto& [member, args, expected] : failures) {
         EXPECT_EQ(failureOf([&] { call(application, member, args); }),
                   std::pair(expected.number(), expected.description()));
+    }
 }
 
 // Whatever a client drops, abandons or holds when it leaves is released on the server.
@@ -193,8 +200,9 @@ TEST_F(BusLinkTest, WalksDroppedObjectsAndLeavingClientsLeaveNothingBehind) {
     std::iota(expected.begin(), expected.end(), 0);
     {
         auto members = application->enumerate();
-        for (Value member; members->next(member);)
+        for (Value member; members->next(member);) {
             seen.push_back(call(member.toObject(), u"Index").toInt32());
+        }
         EXPECT_THROW(call(application, u"Child").toObject()->enumerate(), Failure);
     }
     EXPECT_EQ(seen, expected);
@@ -218,8 +226,9 @@ TEST_F(BusLinkTest, WalksDroppedObjectsAndLeavingClientsLeaveNothingBehind) {
     }
     QElapsedTimer waited;
     waited.start();
-    while (server.load()->clientCount() > 1 && waited.elapsed() < 5000)
+    while (server.load()->clientCount() > 1 && waited.elapsed() < 5000) {
         QThread::msleep(10);
+    }
     EXPECT_EQ(server.load()->heldIds(), 0u);
     EXPECT_EQ(liveEchoes.load(), 1);
 }
@@ -306,8 +315,9 @@ TEST_F(BusLinkTest, MalformedCallsAreRefusedAndTheServerGoesOn) {
     nested << QDBusVariant(QVariant(1));
     nested.endArray();
     QVariant deep = QVariant(1);
-    for (int depth = 0; depth < 30; ++depth)
+    for (int depth = 0; depth < 30; ++depth) {
         deep = QVariant::fromValue(QDBusVariant(deep));
+    }
 
     const std::vector<std::pair<QString, QVariantList>> cases = {
         {"Invoke", {id(999), echo, 2, values({1}), noIds}},        // unknown object

@@ -147,8 +147,9 @@ TEST_F(EditorWaitTest, AWatchingRunHearsOfTheHangAndCanEndIt) {
             EXPECT_LT(timer.elapsed(), 100) << "later calls waited for the editor again";
             EXPECT_EQ(watcher.heard.size(), heardBefore);
         }
-        if (stopped)
+        if (stopped) {
             editor.sendSignal(SIGCONT);
+        }
     }
 }
 

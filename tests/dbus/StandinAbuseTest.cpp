@@ -31,9 +31,11 @@ constexpr int hammerCalls = 300;
 
 std::vector<std::u16string> liveTexts(const memory::Design& design) {
     std::vector<std::u16string> texts;
-    for (const auto& text : design.texts)
-        if (!text->deleted)
+    for (const auto& text : design.texts) {
+        if (!text->deleted) {
             texts.push_back(text->text);
+        }
+    }
     return texts;
 }
 
@@ -42,8 +44,9 @@ run::LabelRequest everyNet(const memory::Design& design) {
     run::LabelRequest request;
     request.labelType = run::NetNameLabel;
     request.vias = true;
-    for (const auto& component : design.components)
+    for (const auto& component : design.components) {
         request.components.push_back({component.name, false});
+    }
     return request;
 }
 
@@ -53,8 +56,9 @@ class StandinAbuseTest : public ::testing::Test {
 
     // Root may write anywhere; the editor is then started without that power, as a user is.
     static QStringList asAUser() {
-        if (::geteuid() != 0)
+        if (::geteuid() != 0) {
             return {};
+        }
         return {QStringLiteral("setpriv"), QStringLiteral("--inh-caps=-all"),
                 QStringLiteral("--bounding-set=-dac_override,-dac_read_search"),
                 QStringLiteral("--")};
@@ -99,8 +103,10 @@ TEST_F(StandinAbuseTest, ASecondClientHammeringDuringARunLeavesBothCountsRight) 
         QDBusConnection::disconnectFromBus(QStringLiteral("hammer"));
         return placed;
     });
-    while (!hammering && hammer.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready)
+    while (!hammering &&
+           hammer.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready) {
         ;
+    }
     labels::ComponentMask runMask;
     labels::addLabels(attachRunningEditor().activeDocument(), request, runMask, noMessage);
     runDone = true;
@@ -108,12 +114,14 @@ TEST_F(StandinAbuseTest, ASecondClientHammeringDuringARunLeavesBothCountsRight) 
     attachRunningEditor().call(u"Save");
 
     std::vector<std::u16string> labelsPlaced, hammered;
-    for (const auto& text : liveTexts(memory::loadDesign(path.toStdString())))
+    for (const auto& text : liveTexts(memory::loadDesign(path.toStdString()))) {
         (text.starts_with(u"hammer ") ? hammered : labelsPlaced).push_back(text);
+    }
     EXPECT_EQ(labelsPlaced, liveTexts(*inMemory));
     ASSERT_EQ(hammered.size(), std::size_t(placed));
-    for (int i = 0; i < placed; ++i)
+    for (int i = 0; i < placed; ++i) {
         EXPECT_EQ(hammered[std::size_t(i)], u"hammer " + host::fromUtf8(std::to_string(i)));
+    }
 }
 
 // A design folder that has become read-only: Save fails with 75 and says why, the file keeps

@@ -39,11 +39,14 @@ const char design[] = R"({ "unit": 2, "layers": ["Top"], "board": { "kept": "as 
 // The resident memory of a process in kB, or -1.
 int residentKb(qint64 process) {
     QFile status(QStringLiteral("/proc/%1/status").arg(process));
-    if (!status.open(QIODevice::ReadOnly))
+    if (!status.open(QIODevice::ReadOnly)) {
         return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
+    }
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:")) {
             return line.mid(6).trimmed().split(' ').value(0).toInt();
+        }
+    }
     return -1;
 }
 
@@ -119,11 +122,13 @@ TEST_F(StandinTest, ServesWithoutAWindowWhereNoDisplayOpens) {
     for (const auto& [what, settings] : cases) {
         SCOPED_TRACE(what);
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
             environment.remove(QLatin1String(name));
-        for (const QString& setting : settings)
+        }
+        for (const QString& setting : settings) {
             environment.insert(setting.section(QLatin1Char('='), 0, 0),
                                setting.section(QLatin1Char('='), 1));
+        }
         StandinProcess standin({write(design)}, environment);
         ASSERT_TRUE(standin.waitUntilServing()) << standin.errors().toStdString();
         EXPECT_TRUE(standin.errors().contains(QLatin1String("without a window")));
@@ -247,10 +252,11 @@ TEST_F(StandinTest, AHungEditorAnswersNothingButStillEnds) {
         }
         QDBusConnection::disconnectFromBus(QStringLiteral("own"));
         QDBusConnection::disconnectFromBus(QStringLiteral("other"));
-        if (signal)
+        if (signal) {
             standin.sendSignal(signal);
-        else
+        } else {
             own.stop();
+        }
         EXPECT_EQ(standin.waitForExit(), status);
         EXPECT_EQ(standin.processId(), 0) << "it hangs on";
         EXPECT_EQ(contentOf(path), QByteArray(design)) << "a hung editor saved";

@@ -9,10 +9,12 @@
 int main(int argc, char* argv[]) {
     testing::InitGoogleTest(&argc, argv);
     std::optional<tagwright::testing::PrivateBus> bus;
-    if (!GTEST_FLAG_GET(list_tests))
+    if (!GTEST_FLAG_GET(list_tests)) {
         bus.emplace();
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }

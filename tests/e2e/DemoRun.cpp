@@ -45,8 +45,9 @@ class DemoRun {
         auto* components = control<QListWidget>("lstCompList");
         components->setFocus(Qt::MouseFocusReason);
         QTest::keyClick(components, Qt::Key_A, Qt::ControlModifier);
-        if (components->selectedItems().size() != components->count())
+        if (components->selectedItems().size() != components->count()) {
             throw std::runtime_error("Ctrl+A did not select every component");
+        }
         // Only the chosen components, which are all of them; vias carry nets of their own.
         tick("chkSelectedComp");
         tick("chkVias");
@@ -57,8 +58,9 @@ class DemoRun {
   private:
     template <class Widget> Widget* control(const char* name) const {
         auto* widget = window_.findChild<Widget*>(QString::fromLatin1(name));
-        if (widget == nullptr || !widget->isVisible() || !widget->isEnabled())
+        if (widget == nullptr || !widget->isVisible() || !widget->isEnabled()) {
             throw std::runtime_error(std::string("no control to use: ") + name);
+        }
         return widget;
     }
     // On the check mark or radio dot, where a click counts whatever the caption's width.
@@ -70,14 +72,16 @@ class DemoRun {
     }
     void tick(const char* name) const {
         click(name);
-        if (!control<QAbstractButton>(name)->isChecked())
+        if (!control<QAbstractButton>(name)->isChecked()) {
             throw std::runtime_error(std::string("the click did not tick ") + name);
+        }
     }
     void showPage(int page) const {
         QTabBar* tabs = control<QTabWidget>("tabObjList")->tabBar();
         QTest::mouseClick(tabs, Qt::LeftButton, Qt::NoModifier, tabs->tabRect(page).center());
-        if (tabs->currentIndex() != page)
+        if (tabs->currentIndex() != page) {
             throw std::runtime_error("the click did not bring the page to the front");
+        }
     }
 
     window::qt::FormWindow& window_;
@@ -96,8 +100,9 @@ int main(int argc, char* argv[]) {
     const LoggedMessages& logged = *messages;
     window.setMessages(std::move(messages));
     window.setProgramEnd([] {});
-    if (!window.form().Form_Load())
+    if (!window.form().Form_Load()) {
         return 1;
+    }
     window.move(0, 0);
     window.show();
     if (!QTest::qWaitForWindowExposed(&window)) {

@@ -153,8 +153,9 @@ TEST_F(EditorHangTest, AStartUpAgainstAHungEditorEndsWithItsFailure) {
         // The failure's own words, not the notice to open a design.
         EXPECT_EQ(shown[0].text, QString::fromStdU16String(told->description()));
         EXPECT_EQ(window.programEnds, 1);
-        if (stopped)
+        if (stopped) {
             editor.sendSignal(SIGCONT);
+        }
     }
 }
 

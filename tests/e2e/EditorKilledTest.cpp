@@ -28,9 +28,12 @@ namespace {
 
 std::vector<std::u16string> marked(const Design& design) {
     std::vector<std::u16string> labels;
-    for (const auto& t : design.texts)
-        if (!t->deleted && t->text.size() >= 2 && t->text.front() == u'{' && t->text.back() == u'}')
+    for (const auto& t : design.texts) {
+        if (!t->deleted && t->text.size() >= 2 && t->text.front() == u'{' &&
+            t->text.back() == u'}') {
             labels.push_back(t->text);
+        }
+    }
     return labels;
 }
 
@@ -99,8 +102,9 @@ TEST_F(EditorKilledTest, AtTenRandomPointsOfARunTheSavedDesignSurvivesWhole) {
                 labelsBefore += call.member == u"AddText";
                 return;
             }
-            if (log->calls.size() > k)
+            if (log->calls.size() > k) {
                 return;
+            }
             if (saving) {
                 saveWithoutWaiting();
                 QThread::usleep(static_cast<unsigned long>(pause));
@@ -116,8 +120,9 @@ TEST_F(EditorKilledTest, AtTenRandomPointsOfARunTheSavedDesignSurvivesWhole) {
         EXPECT_TRUE(shown[0].text.startsWith("运行时错误 '462':")) << shown[0].text.toStdString();
         EXPECT_EQ(window->programEnds, 0);
         const QByteArray now = contentOf(path);
-        if (now == lastSaved)
+        if (now == lastSaved) {
             continue;
+        }
         ++savesLanded;
         // Only a save that finished before the kill may have replaced the file, and whole.
         EXPECT_TRUE(saving) << "the file changed although nobody saved";

@@ -29,9 +29,12 @@ struct Label {
 
 std::vector<Label> marked(const Design& design) {
     std::vector<Label> labels;
-    for (const auto& t : design.texts)
-        if (!t->deleted && t->text.size() >= 2 && t->text.front() == u'{' && t->text.back() == u'}')
+    for (const auto& t : design.texts) {
+        if (!t->deleted && t->text.size() >= 2 && t->text.front() == u'{' &&
+            t->text.back() == u'}') {
             labels.push_back({t->text, t->x, t->y});
+        }
+    }
     return labels;
 }
 
@@ -103,8 +106,9 @@ TEST_F(SessionTest, ALaterSessionRemovesEveryMarkedTextButTheLockedOne) {
     EXPECT_EQ(session->takeMessages(),
               Messages({{"删除 管脚号{ASSEMBLY} 时发生错误，请手工删除！"}}));
     std::vector<std::u16string> left;
-    for (const auto& text : endSession().texts)
+    for (const auto& text : endSession().texts) {
         left.push_back(text->text);
+    }
     EXPECT_EQ(left, (std::vector<std::u16string>{u"TAGWRIGHT DEMO REV B", u"{ASSEMBLY}"}));
 }
 
@@ -117,10 +121,12 @@ TEST_F(SessionTest, LocateWritesTheSelectionIntoTheDesign) {
     session->click("cmdLocateNet");
     EXPECT_TRUE(session->takeMessages().empty());
     const Design saved = endSession();
-    for (std::size_t i = 0; i < saved.components.size(); ++i)
+    for (std::size_t i = 0; i < saved.components.size(); ++i) {
         EXPECT_EQ(saved.components[i].selected, i == 3) << i;
-    for (std::size_t i = 0; i < saved.nets.size(); ++i)
+    }
+    for (std::size_t i = 0; i < saved.nets.size(); ++i) {
         EXPECT_EQ(saved.nets[i].selected, i == 4) << i;
+    }
 }
 
 TEST_F(SessionTest, RefreshAfterTheEditorQuitTakesTheFixedWayOut) {

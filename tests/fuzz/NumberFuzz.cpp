@@ -38,34 +38,39 @@ bool isBlank(char16_t c) {
 // the grammar refuses the field.
 std::optional<std::string> grammar(std::u16string_view text, bool& empty) {
     empty = text.empty();
-    while (!text.empty() && isBlank(text.front()))
+    while (!text.empty() && isBlank(text.front())) {
         text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back()))
+    }
+    while (!text.empty() && isBlank(text.back())) {
         text.remove_suffix(1);
+    }
     std::string ascii;
     int digits = 0, points = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char16_t c = text[i];
-        if (c >= u'0' && c <= u'9')
+        if (c >= u'0' && c <= u'9') {
             ++digits;
-        else if (c == u'.')
+        } else if (c == u'.') {
             ++points;
-        else if (c != u'-' || i != 0)
+        } else if (c != u'-' || i != 0) {
             return std::nullopt;
+        }
         ascii.push_back(static_cast<char>(c));
     }
-    if (digits == 0 || points > 1)
+    if (digits == 0 || points > 1) {
         return std::nullopt;
+    }
     return ascii;
 }
 
 std::string show(std::u16string_view text) {
     std::string out;
     for (const char16_t c : text) {
-        if (c >= 0x20 && c < 0x7F)
+        if (c >= 0x20 && c < 0x7F) {
             out.push_back(static_cast<char>(c));
-        else
+        } else {
             out += "\\u" + std::to_string(unsigned(c));
+        }
     }
     return "\"" + out + "\"";
 }
@@ -87,26 +92,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     if (empty) {
-        if (!got || std::bit_cast<std::uint64_t>(*got) != 0)
+        if (!got || std::bit_cast<std::uint64_t>(*got) != 0) {
             fuzz::fault("the empty field is not 0");
+        }
         return 0;
     }
     if (!accepted) {
-        if (refusal != host::Failure::TypeMismatch)
+        if (refusal != host::Failure::TypeMismatch) {
             fuzz::fault(show(text) + " is not a number, yet gave " +
                         (got ? std::to_string(*got) : "failure " + std::to_string(refusal)));
+        }
         return 0;
     }
     errno = 0;
     const double expected = std::strtod(accepted->c_str(), nullptr);
     if (std::isinf(expected)) {
-        if (refusal != host::Failure::Overflow)
+        if (refusal != host::Failure::Overflow) {
             fuzz::fault(show(text) + " is too large, yet gave " +
                         (got ? std::to_string(*got) : "failure " + std::to_string(refusal)));
+        }
         return 0;
     }
-    if (!got)
+    if (!got) {
         fuzz::fault(show(text) + " is a number, yet gave failure " + std::to_string(refusal));
+    }
     if (std::bit_cast<std::uint64_t>(*got) != std::bit_cast<std::uint64_t>(expected)) {
         char a[40], b[40];
         std::snprintf(a, sizeof a, "%.17g", *got);

@@ -140,8 +140,9 @@ TEST(CallTrace, TextsStayOnOneLineAndLongOnesAreShortened) {
         {std::u16string(50, u'网'), "\"" +
                                         [] {
                                             std::string s;
-                                            for (int i = 0; i < 40; ++i)
+                                            for (int i = 0; i < 40; ++i) {
                                                 s += "网";
+                                            }
                                             return s;
                                         }() +
                                         "\"…"},

@@ -29,9 +29,10 @@ struct Step {
 // Steps written as (stage, done, total, how many such steps in a row).
 std::vector<Step> steps(std::initializer_list<std::tuple<RunStage, int, int, int>> runs) {
     std::vector<Step> out;
-    for (const auto& [stage, done, total, times] : runs)
+    for (const auto& [stage, done, total, times] : runs) {
         out.insert(out.end(), static_cast<std::size_t>(times),
                    {stage, static_cast<std::size_t>(done), static_cast<std::size_t>(total)});
+    }
     return out;
 }
 
@@ -39,8 +40,9 @@ std::vector<Step> steps(std::initializer_list<std::tuple<RunStage, int, int, int
 std::vector<Step> counting(RunStage stage, int first, int last, int total,
                            std::vector<Step> after = {}) {
     std::vector<Step> out;
-    for (int done = first; done <= last; ++done)
+    for (int done = first; done <= last; ++done) {
         out.push_back({stage, static_cast<std::size_t>(done), static_cast<std::size_t>(total)});
+    }
     out.insert(out.end(), after.begin(), after.end());
     return out;
 }
@@ -55,8 +57,9 @@ class StepRecorder : public run::RunProgress {
     std::vector<std::size_t> callsBefore;
 
     bool proceed(RunStage stage, std::size_t done, std::size_t total) override {
-        if (stopAt_ == steps.size())
+        if (stopAt_ == steps.size()) {
             return false;
+        }
         steps.push_back({stage, done, total});
         callsBefore.push_back(log_.calls.size());
         return true;
@@ -125,8 +128,9 @@ const RunCase runCases[] = {
 // A fresh small board, as the case wants it, with nothing in the call log yet.
 std::unique_ptr<test::TestHost> hostFor(const RunCase& c) {
     auto host = std::make_unique<test::TestHost>();
-    if (c.labelledFirst)
+    if (c.labelledFirst) {
         addLabels(run::NetNameLabel, false)(*host, nullptr);
+    }
     host->log->clear();
     return host;
 }
@@ -156,10 +160,11 @@ TEST_P(WatchedRuns, ReportEachStepBeforeItStarts) {
             return member == u"Nets";
         }
     };
-    for (std::size_t k = 0; k < recorder.steps.size(); ++k)
+    for (std::size_t k = 0; k < recorder.steps.size(); ++k) {
         EXPECT_TRUE(opensStep(recorder.steps[k].stage,
                               watched->log->calls.at(recorder.callsBefore[k]).member))
             << "step " << k;
+    }
 }
 
 // Stopped at each step in turn, a run has made exactly the host calls it made before that step

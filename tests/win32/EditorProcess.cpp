@@ -36,10 +36,12 @@ EditorProcess::EditorProcess(const host::memory::Design& design, EditorBehaviour
                            L"\" --prog-id " + std::wstring(progId.begin(), progId.end()) +
                            L" --ready " + ready + L" --save \"" + savePath_ +
                            L"\" --call-delay-us " + std::to_wstring(behaviour.callDelay.count());
-    if (behaviour.hangAfter >= 0)
+    if (behaviour.hangAfter >= 0) {
         command += L" --hang-after " + std::to_wstring(behaviour.hangAfter);
-    if (behaviour.rejectedCalls != 0)
+    }
+    if (behaviour.rejectedCalls != 0) {
         command += L" --reject " + std::to_wstring(behaviour.rejectedCalls);
+    }
     command += L" \"" + designPath_ + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -69,14 +71,16 @@ host::memory::Design EditorProcess::finish() {
     DWORD code = 1;
     GetExitCodeProcess(process_.hProcess, &code);
     kill();
-    if (!ended || code != 0)
+    if (!ended || code != 0) {
         throw std::runtime_error("tagwright-com-server.exe did not end cleanly");
+    }
     return host::memory::loadDesign(savePath_);
 }
 
 void EditorProcess::kill() {
-    if (!process_.hProcess)
+    if (!process_.hProcess) {
         return;
+    }
     TerminateProcess(process_.hProcess, 1);
     WaitForSingleObject(process_.hProcess, 10000);
     CloseHandle(process_.hProcess);

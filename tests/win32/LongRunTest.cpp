@@ -28,8 +28,9 @@ struct SlowWindow : test::NativeWindow {
     SlowWindow(std::chrono::microseconds delay, host::memory::BoardShape shape)
         : NativeWindow(host::memory::generateBoard(shape), delay) {}
     bool loadAndShow() {
-        if (!form.Form_Load())
+        if (!form.Form_Load()) {
             return false;
+        }
         controls.show();
         return true;
     }
@@ -59,12 +60,14 @@ TEST(Win32LongRun, ProgressWindowOverTheDisabledWindowCancelledWithEscape) {
             EXPECT_EQ(textOf(GetDlgItem(progress, IDCANCEL)), L"取消");
             for (const ControlId button :
                  {ControlId::cmdAddLabel, ControlId::cmdDeleteLabel, ControlId::cmdUpdateList,
-                  ControlId::cmdHelp, ControlId::cmdClose, ControlId::cmdLocateComp})
+                  ControlId::cmdHelp, ControlId::cmdClose, ControlId::cmdLocateComp}) {
                 PostMessageW(w.controls.control(button), BM_CLICK, 0, 0);
+            }
             PostMessageW(main, WM_CLOSE, 0, 0);
         }
-        if (!progress || labelsAtEscape != 0)
+        if (!progress || labelsAtEscape != 0) {
             return;
+        }
         const HWND bar = GetDlgItem(progress, window::win32::barProgress);
         const std::wstring text = textOf(GetDlgItem(progress, window::win32::lblProgress));
         const bool marquee = (GetWindowLongPtrW(bar, GWL_STYLE) & PBS_MARQUEE) != 0;
@@ -100,8 +103,9 @@ TEST(Win32LongRun, AtLoadAloneAndCancelledWithEscape) {
     bool seen = false;
     w.during = [&] {
         const HWND progress = w.progress();
-        if (!progress || seen)
+        if (!progress || seen) {
             return;
+        }
         seen = true;
         EXPECT_EQ(GetWindow(progress, GW_OWNER), nullptr);
         EXPECT_TRUE(IsWindowVisible(GetDlgItem(progress, IDCANCEL)));
@@ -130,8 +134,9 @@ TEST(Win32LongRun, AMessageDuringARunLeavesTheWindowWithoutInput) {
     const HWND main = w.controls.handle();
     // Dismisses the box from within its own loop, as its user would.
     const UINT_PTR timer = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
-        if (HWND box = FindWindowW(L"#32770", L"Tagwright"))
+        if (HWND box = FindWindowW(L"#32770", L"Tagwright")) {
             PostMessageW(box, WM_COMMAND, IDOK, 0);
+        }
     });
     bool enabledDuringRun = false;
     w.during = [&] { enabledDuringRun |= IsWindowEnabled(main) != FALSE; };

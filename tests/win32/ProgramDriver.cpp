@@ -76,8 +76,9 @@ ProgramUnderTest::ProgramUnderTest() {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process_))
+                        &startup, &process_)) {
         throw std::runtime_error("cannot start tagwright.exe");
+    }
 }
 
 ProgramUnderTest::~ProgramUnderTest() {
@@ -102,8 +103,9 @@ bool ProgramUnderTest::waitForWindow(DWORD timeoutMs) {
             }
         }
         if (!dismissMessage(messages_)) {
-            if (WaitForSingleObject(process_.hProcess, 10) == WAIT_OBJECT_0)
+            if (WaitForSingleObject(process_.hProcess, 10) == WAIT_OBJECT_0) {
                 return false;
+            }
         }
     }
     return false;
@@ -111,8 +113,9 @@ bool ProgramUnderTest::waitForWindow(DWORD timeoutMs) {
 
 bool ProgramUnderTest::dismissMessage(std::vector<ShownMessage>& into) {
     HWND box = windowOf(process_.dwThreadId, L"#32770");
-    if (!box)
+    if (!box) {
         return false;
+    }
     ShownMessage message;
     message.title = captionOf(box);
     wchar_t text[1024] = {};
@@ -121,21 +124,25 @@ bool ProgramUnderTest::dismissMessage(std::vector<ShownMessage>& into) {
     message.ownedByWindow = window_ && GetWindow(box, GW_OWNER) == window_;
     int buttons = 0;
     for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        if (!IsWindowVisible(child))
+        if (!IsWindowVisible(child)) {
             continue;
+        }
         const std::wstring kind = classOf(child);
-        if (kind == L"Button")
+        if (kind == L"Button") {
             ++buttons;
-        else if (kind == L"Static" && (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+        } else if (kind == L"Static" &&
+                   (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
             message.withIcon = message.withIcon || SendMessageW(child, STM_GETICON, 0, 0) != 0;
+        }
     }
     const HWND ok = GetDlgItem(box, IDOK);
     message.okOnly = buttons == 1 && ok && IsWindowVisible(ok);
     into.push_back(message);
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     // Gone before the next look, so one box is never read twice.
-    for (int tries = 0; tries < 1000 && IsWindow(box); ++tries)
+    for (int tries = 0; tries < 1000 && IsWindow(box); ++tries) {
         Sleep(5);
+    }
     return true;
 }
 
@@ -161,8 +168,9 @@ std::vector<ShownMessage> ProgramUnderTest::click(window::ControlId id,
             cancelProgress();
             cancelled = true;
         }
-        if (!dismissMessage(shown))
+        if (!dismissMessage(shown)) {
             Sleep(5);
+        }
     }
     sender.join();
     return shown;
@@ -174,8 +182,9 @@ HWND ProgramUnderTest::progressWindow() const {
 
 std::wstring ProgramUnderTest::progressText() const {
     HWND progress = progressWindow();
-    if (!progress)
+    if (!progress) {
         return {};
+    }
     wchar_t text[256] = {};
     SendMessageW(GetDlgItem(progress, window::win32::lblProgress), WM_GETTEXT, 256,
                  reinterpret_cast<LPARAM>(text));
@@ -203,8 +212,9 @@ std::vector<ShownMessage> ProgramUnderTest::takeMessages() {
 }
 
 int ProgramUnderTest::waitForExit(DWORD timeoutMs) {
-    if (WaitForSingleObject(process_.hProcess, timeoutMs) != WAIT_OBJECT_0)
+    if (WaitForSingleObject(process_.hProcess, timeoutMs) != WAIT_OBJECT_0) {
         return -1;
+    }
     DWORD code = 0;
     GetExitCodeProcess(process_.hProcess, &code);
     return static_cast<int>(code);

@@ -20,13 +20,15 @@ struct ProgramFile : testing::Test {
         ASSERT_NE(module, nullptr);
     }
     void TearDown() override {
-        if (module)
+        if (module) {
             FreeLibrary(module);
+        }
     }
     std::string resource(LPCWSTR name, LPCWSTR type) const {
         HRSRC found = FindResourceW(module, name, type);
-        if (!found)
+        if (!found) {
             return {};
+        }
         const auto* data = static_cast<const char*>(LockResource(LoadResource(module, found)));
         return std::string(data, SizeofResource(module, found));
     }
@@ -42,8 +44,9 @@ TEST_F(ProgramFile, CarriesItsManifestIconsAndVersion) {
                                    std::to_string(TAGWRIGHT_VERSION_PATCH) + ".0";
     for (const std::string& part :
          {std::string("Microsoft.Windows.Common-Controls"), std::string("6.0.0.0"),
-          std::string("PerMonitorV2"), "name=\"Tagwright\" version=\"" + ownVersion + "\""})
+          std::string("PerMonitorV2"), "name=\"Tagwright\" version=\"" + ownVersion + "\""}) {
         EXPECT_NE(manifest.find(part), std::string::npos) << part;
+    }
 
     // The icon directory as the resource compiler wrote it (GRPICONDIR): one entry for each
     // size, each naming the image (RT_ICON) of that size; Windows picks among them by size.

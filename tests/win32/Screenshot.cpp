@@ -47,8 +47,10 @@ bool savePng(HBITMAP bitmap, const wchar_t* path) {
         FAILED(stream->InitializeFromFilename(path, GENERIC_WRITE)) ||
         FAILED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.put())) ||
         FAILED(encoder->Initialize(stream.get(), WICBitmapEncoderNoCache)) ||
-        FAILED(encoder->CreateNewFrame(frame.put(), nullptr)) || FAILED(frame->Initialize(nullptr)))
+        FAILED(encoder->CreateNewFrame(frame.put(), nullptr)) ||
+        FAILED(frame->Initialize(nullptr))) {
         return false;
+    }
     UINT width = 0, height = 0;
     image->GetSize(&width, &height);
     WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
@@ -84,8 +86,9 @@ bool takeProgress(const wchar_t* designPath, const wchar_t* out) {
     test::EditorProcess editor(host::memory::loadDesign(std::filesystem::path(designPath)),
                                {.callDelay = 15000us});
     test::ProgramUnderTest program;
-    if (!program.waitForWindow(60000))
+    if (!program.waitForWindow(60000)) {
         return false;
+    }
     std::atomic<bool> done = false;
     std::thread clicker([&] {
         program.click(window::ControlId::cmdAddLabel);

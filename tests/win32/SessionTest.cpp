@@ -39,8 +39,10 @@ using Label = std::tuple<std::u16string, std::int32_t, double, double, double>;
 std::vector<Label> marked(const Design& design) {
     std::vector<Label> labels;
     for (const auto& t : design.texts) {
-        if (!t->deleted && t->text.size() >= 2 && t->text.front() == u'{' && t->text.back() == u'}')
+        if (!t->deleted && t->text.size() >= 2 && t->text.front() == u'{' &&
+            t->text.back() == u'}') {
             labels.emplace_back(t->text, t->layer, t->x, t->y, t->rotation);
+        }
     }
     return labels;
 }
@@ -64,8 +66,9 @@ class SessionTestBase : public testing::Test {
             GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
         char asked[8] = {};
         GetEnvironmentVariableA("TAGWRIGHT_SESSION_TESTS", asked, sizeof asked);
-        if (!underWine && std::string(asked) != "1")
+        if (!underWine && std::string(asked) != "1") {
             GTEST_SKIP() << "registers the editor's ProgID; TAGWRIGHT_SESSION_TESTS=1 runs it";
+        }
     }
 };
 
@@ -80,10 +83,11 @@ class Session : public SessionTestBase {
     // The title bar's close box, or the close button, ends the program; the editor then saves
     // what it holds.
     Design end(bool closeButton = false) {
-        if (closeButton)
+        if (closeButton) {
             EXPECT_TRUE(program->click(ControlId::cmdClose).empty());
-        else
+        } else {
             PostMessageW(program->window(), WM_CLOSE, 0, 0);
+        }
         EXPECT_EQ(program->waitForExit(), 0);
         program.reset();
         Design saved = editor->finish();
@@ -102,8 +106,9 @@ TEST_F(Session, EachLabelTypeLandsInTheSavedDesign) {
         SCOPED_TRACE(testing::Message() << "label type " << type);
         start();
         program->click(static_cast<ControlId>(static_cast<int>(ControlId::optLabelType_0) + type));
-        if (IsWindowEnabled(program->control(ControlId::chkVias)))
+        if (IsWindowEnabled(program->control(ControlId::chkVias))) {
             program->click(ControlId::chkVias);
+        }
         program->setText(ControlId::txtLabelOffsetX, L"10");
         program->setText(ControlId::txtLabelOffsetY, L"-5");
         program->pick(ControlId::cboLabelRotation, 1);
@@ -120,12 +125,15 @@ TEST_F(Session, EachLabelTypeLandsInTheSavedDesign) {
         request.fontWidth = u"1";
         request.rotation = u"90";
         request.vias = type != run::PinNumberLabel;
-        for (const auto& c : expected->components)
+        for (const auto& c : expected->components) {
             request.components.push_back({c.name, false});
-        for (const auto& n : expected->nets)
+        }
+        for (const auto& n : expected->nets) {
             request.nets.push_back({n.name, false});
-        for (const auto& n : expected->netClasses)
+        }
+        for (const auto& n : expected->netClasses) {
             request.netClasses.push_back({n.name, false});
+        }
         request.layerIndex = 1;
         labels::ComponentMask mask;
         std::vector<ShownMessage> messages;
@@ -148,8 +156,9 @@ TEST_F(Session, RemovalTakesEveryMarkedTextButTheLockedOne) {
               std::vector{fromWindow(L"删除 管脚号{ASSEMBLY} 时发生错误，请手工删除！")});
     std::vector<std::u16string> left;
     for (const auto& text : end().texts) {
-        if (!text->deleted)
+        if (!text->deleted) {
             left.push_back(text->text);
+        }
     }
     EXPECT_EQ(left, (std::vector<std::u16string>{u"TAGWRIGHT DEMO REV B", u"{ASSEMBLY}"}));
 }
@@ -162,10 +171,12 @@ TEST_F(Session, LocateSelectsTheChosenObjectsInTheEditor) {
     program->select(ControlId::lstNetList, 4);
     EXPECT_TRUE(program->click(ControlId::cmdLocateNet).empty());
     const Design saved = end(true);
-    for (std::size_t i = 0; i < saved.components.size(); ++i)
+    for (std::size_t i = 0; i < saved.components.size(); ++i) {
         EXPECT_EQ(saved.components[i].selected, i == 3) << i;
-    for (std::size_t i = 0; i < saved.nets.size(); ++i)
+    }
+    for (std::size_t i = 0; i < saved.nets.size(); ++i) {
         EXPECT_EQ(saved.nets[i].selected, i == 4) << i;
+    }
 }
 
 TEST_F(Session, ABadNumberIsReportedAndNothingIsAdded) {
@@ -232,8 +243,9 @@ TEST_F(Session, ClicksDuringARunStartNothingAndCancelKeepsThePlacedLabels) {
             EXPECT_EQ(GetWindow(progress, GW_OWNER), program->window());
             for (const ControlId button :
                  {ControlId::cmdAddLabel, ControlId::cmdDeleteLabel, ControlId::cmdUpdateList,
-                  ControlId::cmdHelp, ControlId::cmdClose, ControlId::optLabelType_0})
+                  ControlId::cmdHelp, ControlId::cmdClose, ControlId::optLabelType_0}) {
                 PostMessageW(program->control(button), BM_CLICK, 0, 0);
+            }
             PostMessageW(program->window(), WM_CLOSE, 0, 0);
         }
         if (progress && cancelledAt == Clock::time_point{} && Clock::now() - shownAt > 1s) {
@@ -349,8 +361,9 @@ TEST_P(StartUpWithStalledEditor, CancellingEndsTheProgramQuietly) {
     const auto started = std::chrono::steady_clock::now();
     test::ProgramUnderTest program;
     const auto waitFor = [&](auto shown, std::chrono::seconds limit) {
-        while (!shown() && std::chrono::steady_clock::now() - started < limit)
+        while (!shown() && std::chrono::steady_clock::now() - started < limit) {
             Sleep(10);
+        }
         return shown();
     };
     ASSERT_TRUE(waitFor([&] { return program.progressWindow() != nullptr; }, 10s));
@@ -359,10 +372,11 @@ TEST_P(StartUpWithStalledEditor, CancellingEndsTheProgramQuietly) {
     ASSERT_TRUE(waitFor(
         [&] { return program.progressText().find(stall.progressSays) != std::wstring::npos; }, 9s))
         << testing::PrintToString(program.progressText());
-    if (stall.escape)
+    if (stall.escape) {
         PostMessageW(GetDlgItem(program.progressWindow(), IDCANCEL), WM_KEYDOWN, VK_ESCAPE, 0);
-    else
+    } else {
         program.cancelProgress();
+    }
     EXPECT_FALSE(program.waitForWindow());
     EXPECT_TRUE(program.takeMessages().empty()) << testing::PrintToString(program.takeMessages());
     EXPECT_EQ(program.waitForExit(), 0);

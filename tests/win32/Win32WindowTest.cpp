@@ -103,8 +103,9 @@ TEST_F(Window, IsBuiltAsDescribed) {
             EXPECT_EQ(height, px(twips.height));
         }
     }
-    for (HWND c = GetWindow(w.controls.handle(), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+    for (HWND c = GetWindow(w.controls.handle(), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
         children.push_back(c);
+    }
     EXPECT_EQ(children, expected);
 
     HWND rotation = control(ControlId::cboLabelRotation);
@@ -137,8 +138,9 @@ TEST_F(Window, TabKeyFollowsTheTabIndexes) {
         for (const ControlDescription& d : window::windowDescription()) {
             HWND h = control(d.id);
             const bool otherOption = window::optionIndex(d.id) >= 0 && d.id != c.option;
-            if (takesFocus(d) && IsWindowVisible(h) && IsWindowEnabled(h) && !otherOption)
+            if (takesFocus(d) && IsWindowVisible(h) && IsWindowEnabled(h) && !otherOption) {
                 expected.push_back(h);
+            }
         }
         for (std::size_t i = 0; i < expected.size(); ++i) {
             HWND focus = GetFocus();
@@ -266,8 +268,9 @@ TEST_F(Window, AFixedDialogWithoutTaskbarButton) {
     EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU), WS_CAPTION | WS_SYSMENU);
     EXPECT_EQ(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0);
     HMENU menu = GetSystemMenu(window, FALSE);
-    for (const UINT command : {SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE})
+    for (const UINT command : {SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE}) {
         EXPECT_EQ(GetMenuState(menu, command, MF_BYCOMMAND), static_cast<UINT>(-1)) << command;
+    }
     EXPECT_NE(GetMenuState(menu, SC_CLOSE, MF_BYCOMMAND), static_cast<UINT>(-1));
     const LONG exStyle = GetWindowLongW(window, GWL_EXSTYLE);
     EXPECT_NE(exStyle & WS_EX_DLGMODALFRAME, 0);
@@ -284,9 +287,10 @@ TEST_F(Window, EveryControlUsesAFaceThatDrawsChinese) {
     HFONT font =
         reinterpret_cast<HFONT>(SendMessageW(control(ControlId::Frame1), WM_GETFONT, 0, 0));
     ASSERT_NE(font, nullptr);
-    for (HWND c = GetWindow(w.controls.handle(), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+    for (HWND c = GetWindow(w.controls.handle(), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
         EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(c, WM_GETFONT, 0, 0)), font)
             << GetDlgCtrlID(c);
+    }
     LOGFONTW face{};
     GetObjectW(font, sizeof face, &face);
     EXPECT_EQ(face.lfHeight, -12);

@@ -31,14 +31,16 @@ struct NativeWindow {
           }) {
         controls.connect(form);
         log->beforeCall = [this](const host::RecordedCall&) {
-            if (during)
-                during();
+            if (during) {
+                { during(); }
+            }
         };
     }
 
     bool loadAndShow() {
-        if (!form.Form_Load())
-            return false;
+        if (!form.Form_Load()) {
+            { return false; }
+        }
         controls.show();
         pump();
         return true;
@@ -48,8 +50,9 @@ struct NativeWindow {
     void pump() const {
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT)
-                continue;
+            if (message.message == WM_QUIT) {
+                { continue; }
+            }
             if (!IsDialogMessageW(controls.handle(), &message)) {
                 TranslateMessage(&message);
                 DispatchMessageW(&message);
@@ -69,8 +72,9 @@ struct NativeWindow {
 
     // Types `text` into a field one character at a time.
     void type(HWND field, const std::wstring& text) const {
-        for (const wchar_t c : text)
-            PostMessageW(field, WM_CHAR, c, 1);
+        for (const wchar_t c : text) {
+            { PostMessageW(field, WM_CHAR, c, 1); }
+        }
         pump();
     }
 

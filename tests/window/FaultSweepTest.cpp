@@ -49,22 +49,27 @@ struct DesignState {
 
 DesignState stateOf(const host::memory::Design& design) {
     DesignState state;
-    for (const auto& t : design.texts)
-        if (!t->deleted)
+    for (const auto& t : design.texts) {
+        if (!t->deleted) {
             state.texts.emplace_back(t->text, t->layer, t->x, t->y, t->height, t->lineWidth,
                                      t->rotation);
-    for (const auto& component : design.components)
+        }
+    }
+    for (const auto& component : design.components) {
         state.components.push_back(component.selected);
-    for (const auto& net : design.nets)
+    }
+    for (const auto& net : design.nets) {
         state.nets.push_back(net.selected);
+    }
     return state;
 }
 
 // A design of its own, texts included, so that runs on copies never meet.
 std::shared_ptr<host::memory::Design> copyOf(const host::memory::Design& design) {
     auto copy = std::make_shared<host::memory::Design>(design);
-    for (auto& text : copy->texts)
+    for (auto& text : copy->texts) {
         text = std::make_shared<host::memory::TextData>(*text);
+    }
     return copy;
 }
 
@@ -101,8 +106,9 @@ void addLabels(Session& s, std::int16_t type) {
 
 void selectEveryOther(Session& s, ListBox list) {
     auto& entries = s.controls.list(list);
-    for (std::size_t i = 0; i < entries.size(); i += 2)
+    for (std::size_t i = 0; i < entries.size(); i += 2) {
         entries[i].selected = true;
+    }
 }
 
 const auto nothing = [](Session&) {};
@@ -129,8 +135,9 @@ struct CleanRun {
     std::vector<std::pair<std::size_t, test::FormMessage>> messages; // each after how many calls
     Messages shown() const {
         Messages all;
-        for (const auto& [calls, message] : messages)
+        for (const auto& [calls, message] : messages) {
             all.push_back(message);
+        }
         return all;
     }
 };
@@ -142,8 +149,9 @@ CleanRun cleanRun(const Handler& handler, const host::memory::Design& prepared) 
     s.log->clear();
     CleanRun clean;
     const auto note = [&](std::size_t calls) {
-        for (std::size_t i = clean.messages.size(); i < s.controls.messages.size(); ++i)
+        for (std::size_t i = clean.messages.size(); i < s.controls.messages.size(); ++i) {
             clean.messages.emplace_back(calls, s.controls.messages[i]);
+        }
     };
     s.log->beforeCall = [&](const host::RecordedCall&) {
         clean.stateAfter.push_back(s.state());
@@ -170,9 +178,10 @@ TEST_P(FaultSweep, EveryHostCallOfTheRunFailedInTurn) {
     const std::size_t calls = clean.stateAfter.size() - 1;
     ASSERT_GT(calls, 5u);
     std::printf("%s: %zu host calls, each failed in turn\n", handler.name, calls);
-    for (const auto& [after, message] : clean.messages)
+    for (const auto& [after, message] : clean.messages) {
         ASSERT_EQ(message.text.find(u"运行时错误"), std::u16string::npos)
             << "the clean run failed: " << host::toUtf8(message.text);
+    }
 
     for (std::size_t k = 1; k <= calls; ++k) {
         SCOPED_TRACE(testing::Message() << "call " << k << " of " << calls << " fails");
@@ -185,15 +194,18 @@ TEST_P(FaultSweep, EveryHostCallOfTheRunFailedInTurn) {
             s.log->clear();
             const auto number = static_cast<std::int32_t>(70'000 + k);
             s.log->beforeCall = [&](const host::RecordedCall&) {
-                if (s.log->calls.size() == k)
+                if (s.log->calls.size() == k) {
                     throw host::Failure(number, u"injected");
+                }
             };
             handler.run(s);
 
             Messages expected;
-            for (const auto& [after, message] : clean.messages)
-                if (after < k)
+            for (const auto& [after, message] : clean.messages) {
+                if (after < k) {
                     expected.push_back(message);
+                }
+            }
             expected.push_back(
                 {u"运行时错误 '" + host::fromUtf8(std::to_string(number)) + u"':\ninjected"});
             ASSERT_EQ(s.controls.messages, expected);

@@ -37,16 +37,19 @@ struct Session : test::FormSession {
     void tick(CheckBox box) { controls.box(box).ticked = true; }
     void select(ListBox list, int row) { controls.list(list).at(row).selected = true; }
     void pickPage(int page) {
-        if (controls.available.at(page))
+        if (controls.available.at(page)) {
             controls.page = page;
+        }
     }
     Messages takeMessages() { return std::exchange(controls.messages, {}); }
     // The design's live texts after the two it starts with.
     Texts addedTexts() const {
         Texts texts;
-        for (const auto& text : design->texts | std::views::drop(2))
-            if (!text->deleted)
+        for (const auto& text : design->texts | std::views::drop(2)) {
+            if (!text->deleted) {
                 texts.push_back(text->text);
+            }
+        }
         return texts;
     }
 };
@@ -57,8 +60,9 @@ TEST(Form, LoadSetsTheStartStateAndRefreshKeepsIt) {
     const std::pair<ListBox, Texts> lists[] = {{ListBox::lstCompList, {u"U1", u"R1"}},
                                                {ListBox::lstNetList, {u"GND", u"SDA", u"NC1"}},
                                                {ListBox::lstNetClassList, {u"POWER", u"SIGNAL"}}};
-    for (const auto& [list, expected] : lists)
+    for (const auto& [list, expected] : lists) {
         EXPECT_EQ(s.controls.listTexts(list), expected);
+    }
     EXPECT_EQ(s.controls.layers, Texts({u"Top", u"Bottom", u"Silkscreen Top"}));
     EXPECT_EQ(s.log->count(u"Name"), 7u) << "one name read per member, nothing cached";
     EXPECT_EQ(s.controls.appendsOutsideFill, 0);
@@ -105,8 +109,9 @@ struct AttachFailure {
 auto failingAt(const char16_t* member, const host::Failure& failure) {
     return [member, failure](Session& s) {
         s.log->beforeCall = [=](const host::RecordedCall& call) {
-            if (call.member == member)
+            if (call.member == member) {
                 throw failure;
+            }
         };
     };
 }
@@ -115,8 +120,9 @@ const AttachFailure attachFailures[] = {
     {"NoEditorRunning",
      [](Session& s) {
          s.onAttach = [&c = s.controls] {
-             for (const auto& list : c.lists)
+             for (const auto& list : c.lists) {
                  EXPECT_TRUE(list.empty());
+             }
              EXPECT_TRUE(c.layers.empty());
              throw std::runtime_error("no bus");
          };
@@ -142,10 +148,11 @@ TEST_P(FailedAttach, ShowsTheNoticeAndEnds) {
     const auto& [failure, atRefresh] = GetParam();
     Session s(atRefresh);
     failure.arrange(s);
-    if (atRefresh)
+    if (atRefresh) {
         s.form.cmdUpdateList_Click();
-    else
+    } else {
         EXPECT_FALSE(s.form.Form_Load());
+    }
     EXPECT_EQ(s.takeMessages(), Messages({{failure.notice, u"提示"}}));
     EXPECT_EQ(s.controls.filling, (std::array<bool, 3>{})) << "a list left undrawn";
     const bool windowStays = atRefresh && failure.editorBusy;
@@ -195,8 +202,9 @@ TEST(Form, LabelTypeFromEveryTypeAndPage) {
         for (int page = 0; page < 3; ++page) {
             for (std::int16_t chosen = 0; chosen < 3; ++chosen) {
                 s.choose(from);
-                if (!c.available[page])
+                if (!c.available[page]) {
                     continue;
+                }
                 SCOPED_TRACE(testing::Message()
                              << "type " << from << ", page " << page << ", then type " << chosen);
                 s.pickPage(page);
@@ -246,8 +254,9 @@ TEST(Form, KeyFiltersKeepOnlyTheCharactersOfANumber) {
             auto code = static_cast<std::int16_t>(c);
             (s.form.*handler)(code);
             EXPECT_TRUE(code == 0 || code == static_cast<std::int16_t>(c)) << int(c);
-            if (code != 0)
+            if (code != 0) {
                 passed += c;
+            }
         }
         EXPECT_EQ(passed, minusAllowed ? kept + u"-" : kept);
     }
@@ -295,8 +304,9 @@ TEST(Form, AddLabelsFromWhatTheWindowShows) {
     for (const auto& [field, text] : {std::pair{TextBox::txtLabelOffsetX, u"10"},
                                       {TextBox::txtLabelOffsetY, u"-5"},
                                       {TextBox::txtLabelFontH, u"20"},
-                                      {TextBox::txtLabelFontW, u"2"}})
+                                      {TextBox::txtLabelFontW, u"2"}}) {
         s.controls.field(field) = text;
+    }
     s.controls.rotation = u"90";
     s.controls.layer = 1;
     s.form.cmdAddLabel_Click();
@@ -336,8 +346,9 @@ TEST(Form, UncaughtFailuresAreReportedAndTheProgramLivesOn) {
     const auto atSecondLabel = [](auto fail) {
         return [fail](Session& s) {
             s.log->beforeCall = [fail, seen = 0](const host::RecordedCall& call) mutable {
-                if (call.member == u"AddText" && ++seen == 2)
+                if (call.member == u"AddText" && ++seen == 2) {
                     fail();
+                }
             };
         };
     };

@@ -133,8 +133,9 @@ TEST_P(LongRuns, ShowTheirProgressAfterHalfASecondAndNeverStopAnswering) {
         std::smatch numbers;
         for (; stage < c.stages.size() &&
                !std::regex_match(said, numbers, std::regex(c.stages[stage]));
-             ++stage)
+             ++stage) {
             lastValue = 0;
+        }
         ASSERT_LT(stage, c.stages.size()) << said;
         const bool counted = said.find(" / ") != std::string::npos;
         const int count = std::stoi(numbers[1].str());
@@ -187,8 +188,9 @@ TEST_P(LongRuns, AWaitForTheEditorKeepsTheWindowAnsweringAndSaysWhy) {
             std::smatch words;
             if (std::regex_match(text, words, waitWords)) {
                 EXPECT_EQ(words[1].str(), said);
-                if (secondsSaid.empty() || secondsSaid.back() != std::stoi(words[2].str()))
+                if (secondsSaid.empty() || secondsSaid.back() != std::stoi(words[2].str())) {
                     secondsSaid.push_back(std::stoi(words[2].str()));
+                }
                 lastWaitText = k;
             } else {
                 EXPECT_TRUE(text == "正在等待编辑器…" || isRunText(c, text)) << text;
@@ -257,17 +259,20 @@ TEST_P(CancelledRun, StopsAtOnceKeepingWhatWasDone) {
     const auto& [name, run, duringWait] = GetParam();
     SlowSession s(run != Run::Load);
     s.perCall = 5ms;
-    if (run >= Run::Add)
+    if (run >= Run::Add) {
         s.chooseNetNamesWithVias();
-    for (auto& entry : s.controls.list(ListBox::lstNetList))
+    }
+    for (auto& entry : s.controls.list(ListBox::lstNetList)) {
         entry.selected = true;
+    }
     const std::u16string waitingCall = run == Run::Add ? u"AddText" : u"Nets";
     std::chrono::milliseconds waited{};
     s.log->beforeCall = [&, stalled = false](const host::RecordedCall& call) mutable {
         s.controls.clock += s.perCall;
-        if (duringWait && call.member == waitingCall && !std::exchange(stalled, true))
+        if (duringWait && call.member == waitingCall && !std::exchange(stalled, true)) {
             test::stallEditor(s.controls.clock, host::EditorWaitReason::NotAnswering,
                               host::unansweredCallLimit, waited);
+        }
     };
     const std::size_t callsBefore = s.log->calls.size();
     std::optional<Clock::time_point> cancelledAt;
@@ -297,12 +302,14 @@ TEST_P(CancelledRun, StopsAtOnceKeepingWhatWasDone) {
     EXPECT_EQ(s.controls.messages,
               run == Run::Refresh ? refreshCancelled : std::vector<test::FormMessage>{});
     if (run == Run::Refresh) {
-        for (const auto& list : s.controls.lists)
+        for (const auto& list : s.controls.lists) {
             EXPECT_TRUE(list.empty());
+        }
         EXPECT_TRUE(s.controls.layers.empty());
     }
-    if (run == Run::Load)
+    if (run == Run::Load) {
         return;
+    }
 
     s.controls.onEvents = nullptr;
     s.log->beforeCall = nullptr;
@@ -339,17 +346,19 @@ TEST(LongRun, NoHandlerStartsInsideAnother) {
             for (const auto& [what, raise] : handlers) {
                 SCOPED_TRACE(what);
                 const auto calls = s.log->calls.size();
-                if (what == std::string("label type"))
+                if (what == std::string("label type")) {
                     s.controls.chooseOption(0); // as the toolkit does before it tells
+                }
                 raise(s.form);
                 EXPECT_EQ(s.log->calls.size(), calls);
                 EXPECT_EQ(s.controls.chosenOption, 1);
             }
         };
-        if (refreshing)
+        if (refreshing) {
             s.form.cmdUpdateList_Click();
-        else
+        } else {
             s.form.cmdAddLabel_Click();
+        }
         EXPECT_GT(turns, 10);
         EXPECT_TRUE(s.controls.messages.empty());
         EXPECT_EQ(s.controls.programEnds, 0);
@@ -368,8 +377,9 @@ TEST(LongRun, FastRunShowsNothing) {
         blockedAtEveryCall &= s.controls.inputBlocked;
     };
     for (const auto handler : {&Form::cmdAddLabel_Click, &Form::cmdDeleteLabel_Click,
-                               &Form::cmdLocateComp_Click, &Form::cmdUpdateList_Click})
+                               &Form::cmdLocateComp_Click, &Form::cmdUpdateList_Click}) {
         (s.form.*handler)();
+    }
     EXPECT_TRUE(blockedAtEveryCall);
     EXPECT_FALSE(s.controls.inputBlocked);
     EXPECT_EQ(s.controls.progressWindows, 0);
@@ -385,8 +395,9 @@ TEST(LongRun, FailureIsReportedOnceTheProgressWindowHasGone) {
     std::size_t placed = 0;
     s.log->beforeCall = [&](const host::RecordedCall& call) {
         s.controls.clock += s.perCall;
-        if (call.member == u"AddText" && ++placed == 200)
+        if (call.member == u"AddText" && ++placed == 200) {
             throw host::Failure(-2147023174, u"RPC 服务器不可用");
+        }
     };
     s.form.cmdAddLabel_Click();
     ASSERT_EQ(s.controls.messages.size(), 2u);

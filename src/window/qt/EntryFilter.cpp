@@ -18,12 +18,15 @@ class KeyPressFilter : public QObject {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (resending_)
+        if (resending_) {
             return false;
-        if (event->type() == QEvent::KeyPress)
+        }
+        if (event->type() == QEvent::KeyPress) {
             return filterKey(watched, static_cast<QKeyEvent*>(event));
-        if (event->type() == QEvent::InputMethod)
+        }
+        if (event->type() == QEvent::InputMethod) {
             return filterCommit(watched, static_cast<QInputMethodEvent*>(event));
+        }
         return false;
     }
 
@@ -32,15 +35,18 @@ class KeyPressFilter : public QObject {
     // whatever text the platform attached to the event.
     static QString typedText(const QKeyEvent* key) {
         const int k = key->key();
-        if (k == Qt::Key_Tab || k == Qt::Key_Backtab || k == Qt::Key_Delete)
+        if (k == Qt::Key_Tab || k == Qt::Key_Backtab || k == Qt::Key_Delete) {
             return {};
+        }
         // Ctrl+Alt is AltGr on some layouts, which types ordinary characters.
         const Qt::KeyboardModifiers held = key->modifiers();
         if ((held & Qt::ControlModifier) && !(held & Qt::AltModifier) && k >= Qt::Key_A &&
-            k <= Qt::Key_Z)
+            k <= Qt::Key_Z) {
             return QString(QChar(char16_t(k - Qt::Key_A + 1)));
-        if (k == Qt::Key_Backspace)
+        }
+        if (k == Qt::Key_Backspace) {
             return QString(QChar(char16_t(backspace)));
+        }
         return key->text();
     }
 
@@ -49,19 +55,22 @@ class KeyPressFilter : public QObject {
         for (const QChar c : typed) {
             auto code = static_cast<std::int16_t>(c.unicode());
             handler_(code);
-            if (code != 0)
+            if (code != 0) {
                 result += QChar(char16_t(code));
+            }
         }
         return result;
     }
 
     bool filterKey(QObject* watched, QKeyEvent* key) {
         const QString typed = typedText(key);
-        if (typed.isEmpty())
+        if (typed.isEmpty()) {
             return false;
+        }
         const QString pass = kept(typed);
-        if (pass == typed)
+        if (pass == typed) {
             return false;
+        }
         if (!pass.isEmpty() && pass.size() < typed.size()) {
             // Several characters in one event: let through the accepted ones only.
             QKeyEvent copy(QEvent::KeyPress, 0, key->modifiers(), pass, key->isAutoRepeat(),
@@ -73,11 +82,13 @@ class KeyPressFilter : public QObject {
 
     bool filterCommit(QObject* watched, QInputMethodEvent* input) {
         const QString typed = input->commitString();
-        if (typed.isEmpty())
+        if (typed.isEmpty()) {
             return false;
+        }
         const QString pass = kept(typed);
-        if (pass == typed)
+        if (pass == typed) {
             return false;
+        }
         QInputMethodEvent copy(input->preeditString(), input->attributes());
         copy.setCommitString(pass, input->replacementStart(), input->replacementLength());
         resend(watched, &copy);

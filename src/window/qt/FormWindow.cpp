@@ -125,8 +125,9 @@ void FormWindow::build() {
     setWindowTitle(toQt(windowCaption));
     setFont(faceOf(QStringList{QStringLiteral("Times New Roman")} + chineseFamilies));
     // Created in tab index order, which is the order the Tab key follows.
-    for (const ControlDescription& described : windowDescription())
+    for (const ControlDescription& described : windowDescription()) {
         controls_.push_back(create(described));
+    }
     // As designed, the nets page is in front until the form chooses.
     tabs()->setCurrentIndex(netsPage);
     // The page stack is what the tab control moves below its strip.
@@ -134,13 +135,15 @@ void FormWindow::build() {
 }
 
 QWidget* FormWindow::create(const ControlDescription& described) {
-    if (static_cast<std::size_t>(described.id) != controls_.size())
+    if (static_cast<std::size_t>(described.id) != controls_.size()) {
         throw std::logic_error("the window description is out of order");
+    }
     QWidget* parent = this;
-    if (described.container == Container::TabObjList)
+    if (described.container == Container::TabObjList) {
         parent = tabs()->widget(described.page);
-    else if (described.container != Container::Window)
+    } else if (described.container != Container::Window) {
         parent = control(controlOf(described.container));
+    }
     const QString text = toQt(described.text);
     QWidget* widget = nullptr;
     switch (described.kind) {
@@ -167,8 +170,9 @@ QWidget* FormWindow::create(const ControlDescription& described) {
         break;
     case ControlKind::EditableCombo: {
         auto* combo = new QComboBox(parent);
-        for (const char16_t* item : rotationItems)
+        for (const char16_t* item : rotationItems) {
             combo->addItem(toQt(item));
+        }
         combo->setEditable(true);
         combo->setInsertPolicy(QComboBox::NoInsert);
         widget = combo;
@@ -198,8 +202,9 @@ QWidget* FormWindow::create(const ControlDescription& described) {
     widget->setObjectName(objectNameOf(described.name));
     widget->setGeometry(pixels(described.left), pixels(described.top), pixels(described.width),
                         pixels(described.height));
-    if (described.face == Face::SimSun)
+    if (described.face == Face::SimSun) {
         widget->setFont(faceOf(chineseFamilies));
+    }
     return widget;
 }
 
@@ -215,14 +220,16 @@ void FormWindow::dispatchEvents() {
             connect(static_cast<QAbstractButton*>(widget), &QAbstractButton::toggled, this,
                     [this] { keepChosenOptionTabStop(); });
         }
-        if (described.keyPress == nullptr)
+        if (described.keyPress == nullptr) {
             continue;
+        }
         // Keys reach a combo box or, when it has the focus itself, its edit field.
         auto* combo = qobject_cast<QComboBox*>(widget);
         for (QWidget* target :
              {widget, combo != nullptr ? static_cast<QWidget*>(combo->lineEdit()) : nullptr}) {
-            if (target == nullptr)
+            if (target == nullptr) {
                 continue;
+            }
             // Numbers only: an input method would only compose characters that get dropped.
             target->setAttribute(Qt::WA_InputMethodEnabled, false);
             installKeyPress(target, [this, press = described.keyPress](std::int16_t& keyAscii) {
@@ -233,15 +240,17 @@ void FormWindow::dispatchEvents() {
 }
 
 bool FormWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Move || event->type() == QEvent::Resize)
+    if (event->type() == QEvent::Move || event->type() == QEvent::Resize) {
         placePageControls();
+    }
     return QWidget::eventFilter(watched, event);
 }
 
 void FormWindow::placePageControls() {
     for (const ControlDescription& described : windowDescription()) {
-        if (described.container != Container::TabObjList)
+        if (described.container != Container::TabObjList) {
             continue;
+        }
         QWidget* widget = control(described.id);
         const QPoint inPage = QPoint(pixels(described.left), pixels(described.top)) -
                               widget->parentWidget()->mapTo(tabs(), QPoint());
@@ -359,8 +368,9 @@ std::u16string FormWindow::optionCaption(int index) const {
 
 void FormWindow::focusChosenOption() {
     for (int index = 0; index < 3; ++index) {
-        if (option(index)->isChecked())
+        if (option(index)->isChecked()) {
             option(index)->setFocus(Qt::OtherFocusReason);
+        }
     }
 }
 
@@ -381,10 +391,11 @@ void FormWindow::showMessage(const std::u16string& text, const std::u16string& t
 }
 
 void FormWindow::setBusy(bool busy) {
-    if (busy)
+    if (busy) {
         QApplication::setOverrideCursor(progress_ ? Qt::BusyCursor : Qt::WaitCursor);
-    else
+    } else {
         QApplication::restoreOverrideCursor();
+    }
 }
 
 void FormWindow::endProgram() {
@@ -392,10 +403,11 @@ void FormWindow::endProgram() {
 }
 
 void FormWindow::blockInput(bool blocked) {
-    if (blocked)
+    if (blocked) {
         inputBlocker_ = std::make_unique<InputBlocker>(this);
-    else
+    } else {
         inputBlocker_.reset();
+    }
 }
 
 void FormWindow::processEvents() {
@@ -407,19 +419,22 @@ void FormWindow::showProgress(bool cancellable) {
                                                  [this] { form_.cmdCancelRun_Click(); });
     progress_->show();
     // The arrow beside the hourglass: the cancel button still takes a click.
-    if (QApplication::overrideCursor() != nullptr)
+    if (QApplication::overrideCursor() != nullptr) {
         QApplication::changeOverrideCursor(Qt::BusyCursor);
+    }
 }
 
 void FormWindow::setProgress(const std::u16string& text, int value, int maximum) {
-    if (progress_)
+    if (progress_) {
         progress_->setProgress(toQt(text), value, maximum);
+    }
 }
 
 void FormWindow::closeProgress() {
     progress_.reset();
-    if (QApplication::overrideCursor() != nullptr)
+    if (QApplication::overrideCursor() != nullptr) {
         QApplication::changeOverrideCursor(Qt::WaitCursor);
+    }
 }
 
 void FormWindow::showEvent(QShowEvent* event) {

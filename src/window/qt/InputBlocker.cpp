@@ -46,10 +46,12 @@ InputBlocker::~InputBlocker() {
 }
 
 bool InputBlocker::eventFilter(QObject* receiver, QEvent* event) {
-    if (!receiver->isWidgetType() || !isUserInput(event->type()))
+    if (!receiver->isWidgetType() || !isUserInput(event->type())) {
         return false;
-    if (static_cast<QWidget*>(receiver)->window() != window_)
+    }
+    if (static_cast<QWidget*>(receiver)->window() != window_) {
         return false;
+    }
     // A refused close must say so, or the window closes anyway.
     event->ignore();
     return true;

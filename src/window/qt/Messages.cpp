@@ -9,8 +9,9 @@ void MessageBoxes::show(const QString& text, const QString& title) {
     QWidget* parent = owner_ != nullptr && owner_->isVisible() ? owner_ : nullptr;
     QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent);
     // The window's fonts name the simplified Chinese faces; the toolkit's default may not.
-    if (owner_ != nullptr)
+    if (owner_ != nullptr) {
         box.setFont(owner_->font());
+    }
     box.exec();
 }
 

@@ -45,14 +45,16 @@ ProgressWindow::ProgressWindow(QWidget* owner, const QFont& font, bool cancellab
 void ProgressWindow::setProgress(const QString& text, int value, int maximum) {
     text_->setText(text);
     bar_->setRange(0, maximum);
-    if (maximum > 0)
+    if (maximum > 0) {
         bar_->setValue(value);
+    }
 }
 
 void ProgressWindow::reject() {
     // Escape: the cancel button's, where there is one; never closes the window by itself.
-    if (cancel_->isVisible())
+    if (cancel_->isVisible()) {
         cancel_->click();
+    }
 }
 
 void ProgressWindow::closeEvent(QCloseEvent* event) {

@@ -34,16 +34,18 @@ std::vector<xcb_atom_t> atomList(xcb_connection_t* connection, xcb_window_t wind
     const auto cookie = xcb_get_property(connection, 0, window, property, XCB_ATOM_ATOM, 0, 1024);
     std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply(
         xcb_get_property_reply(connection, cookie, nullptr), &std::free);
-    if (!reply || reply->format != 32 || reply->type != XCB_ATOM_ATOM)
+    if (!reply || reply->format != 32 || reply->type != XCB_ATOM_ATOM) {
         return {};
+    }
     const auto* data = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.get()));
     return {data, data + xcb_get_property_value_length(reply.get()) / sizeof(xcb_atom_t)};
 }
 
 bool contains(const std::vector<xcb_atom_t>& atoms, xcb_atom_t wanted) {
     for (const xcb_atom_t a : atoms) {
-        if (a == wanted)
+        if (a == wanted) {
             return true;
+        }
     }
     return false;
 }
@@ -52,24 +54,28 @@ bool contains(const std::vector<xcb_atom_t>& atoms, xcb_atom_t wanted) {
 
 void keepOffTaskbar(QWidget* window) {
     xcb_connection_t* connection = x11Connection();
-    if (connection == nullptr)
+    if (connection == nullptr) {
         return;
+    }
     const auto id = static_cast<xcb_window_t>(window->winId());
     const xcb_atom_t state = atom(connection, "_NET_WM_STATE");
     const xcb_atom_t skip = atom(connection, "_NET_WM_STATE_SKIP_TASKBAR");
-    if (state == XCB_ATOM_NONE || skip == XCB_ATOM_NONE)
+    if (state == XCB_ATOM_NONE || skip == XCB_ATOM_NONE) {
         return;
+    }
     // Qt merges its own states into what it finds here when it maps the window.
-    if (contains(atomList(connection, id, state), skip))
+    if (contains(atomList(connection, id, state), skip)) {
         return;
+    }
     xcb_change_property(connection, XCB_PROP_MODE_APPEND, id, state, XCB_ATOM_ATOM, 32, 1, &skip);
     xcb_flush(connection);
 }
 
 bool isKeptOffTaskbar(QWidget* window) {
     xcb_connection_t* connection = x11Connection();
-    if (connection == nullptr)
+    if (connection == nullptr) {
         return false;
+    }
     const auto id = static_cast<xcb_window_t>(window->winId());
     return contains(atomList(connection, id, atom(connection, "_NET_WM_STATE")),
                     atom(connection, "_NET_WM_STATE_SKIP_TASKBAR"));

@@ -37,13 +37,15 @@ LOGFONTW face(const wchar_t* name, BYTE charSet) {
 
 LOGFONTW DialogFont::chosenFace() {
     for (const wchar_t* name : {L"SimSun", L"Microsoft YaHei UI"}) {
-        if (installed(name, GB2312_CHARSET))
+        if (installed(name, GB2312_CHARSET)) {
             return face(name, GB2312_CHARSET);
+        }
     }
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof metrics;
-    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
         return face(metrics.lfMessageFont.lfFaceName, metrics.lfMessageFont.lfCharSet);
+    }
     return face(L"MS Shell Dlg 2", DEFAULT_CHARSET);
 }
 

@@ -24,8 +24,9 @@ UINT screenDpi() {
 UINT dpiOf(HWND window) {
     static const auto getDpiForWindow = user32<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
     if (getDpiForWindow && window) {
-        if (const UINT dpi = getDpiForWindow(window))
+        if (const UINT dpi = getDpiForWindow(window)) {
             return dpi;
+        }
     }
     return screenDpi();
 }
@@ -34,8 +35,9 @@ SIZE windowSizeForClient(SIZE client, DWORD style, DWORD exStyle, UINT dpi) {
     static const auto adjustForDpi =
         user32<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
     RECT rect{0, 0, client.cx, client.cy};
-    if (!adjustForDpi || !adjustForDpi(&rect, style, FALSE, exStyle, dpi))
+    if (!adjustForDpi || !adjustForDpi(&rect, style, FALSE, exStyle, dpi)) {
         AdjustWindowRectEx(&rect, style, FALSE, exStyle);
+    }
     return {rect.right - rect.left, rect.bottom - rect.top};
 }
 

@@ -14,8 +14,9 @@ LRESULT CALLBACK filteredField(HWND field, UINT message, WPARAM wParam, LPARAM l
         // One UTF-16 code unit a message; as a 16-bit signed code every unit stays distinct.
         auto keyAscii = static_cast<std::int16_t>(static_cast<std::uint16_t>(wParam));
         (*handler)(keyAscii);
-        if (keyAscii == 0)
+        if (keyAscii == 0) {
             return 0;
+        }
         wParam = static_cast<std::uint16_t>(keyAscii);
         break;
     }
@@ -33,8 +34,9 @@ LRESULT CALLBACK filteredField(HWND field, UINT message, WPARAM wParam, LPARAM l
 
 void filterTypedCharacters(HWND field, KeyPressHandler handler) {
     auto* owned = new KeyPressHandler(std::move(handler));
-    if (!SetWindowSubclass(field, filteredField, 1, reinterpret_cast<DWORD_PTR>(owned)))
+    if (!SetWindowSubclass(field, filteredField, 1, reinterpret_cast<DWORD_PTR>(owned))) {
         delete owned;
+    }
 }
 
 } // namespace tagwright::window::win32

@@ -14,12 +14,14 @@ PageTabs::PageTabs(HWND tabs) : tabs_(tabs) {
 }
 
 void PageTabs::setAvailable(int page, bool available) {
-    if (page < 0 || page >= pageCount || available_[page] == available)
+    if (page < 0 || page >= pageCount || available_[page] == available) {
         return;
+    }
     available_[page] = available;
     RECT item;
-    if (TabCtrl_GetItemRect(tabs_, page, &item))
+    if (TabCtrl_GetItemRect(tabs_, page, &item)) {
         InvalidateRect(tabs_, &item, TRUE);
+    }
 }
 
 bool PageTabs::available(int page) const {
@@ -32,8 +34,9 @@ bool PageTabs::refusesChange() const {
 
 void PageTabs::draw(const DRAWITEMSTRUCT& item, HFONT font) const {
     const int page = static_cast<int>(item.itemID);
-    if (page < 0 || page >= pageCount)
+    if (page < 0 || page >= pageCount) {
         return;
+    }
     RECT area = item.rcItem;
     FillRect(item.hDC, &area, GetSysColorBrush(COLOR_BTNFACE));
     const SelectedObject selected(item.hDC, font);
@@ -96,21 +99,25 @@ LRESULT PageTabs::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
         ScreenToClient(tabs_, &point);
         TCHITTESTINFO hit{point, 0};
-        if (TabCtrl_HitTest(tabs_, &hit) < 0)
+        if (TabCtrl_HitTest(tabs_, &hit) < 0) {
             return HTTRANSPARENT;
+        }
         break;
     }
     case TCM_SETCURFOCUS:
         // Some tab controls take the page even when the change is refused; this one never gets
         // to ask.
-        if (!available(static_cast<int>(wParam)))
+        if (!available(static_cast<int>(wParam))) {
             return 0;
+        }
         return headingFor(static_cast<int>(wParam), message, wParam, lParam);
     case WM_KEYDOWN:
-        if (wParam == VK_LEFT || wParam == VK_UP)
+        if (wParam == VK_LEFT || wParam == VK_UP) {
             return step(-1);
-        if (wParam == VK_RIGHT || wParam == VK_DOWN)
+        }
+        if (wParam == VK_RIGHT || wParam == VK_DOWN) {
             return step(+1);
+        }
         break;
     case WM_SIZE:
     case WM_SETFONT:
@@ -163,14 +170,16 @@ void PageTabs::excludeCoveredParts(HDC dc) const {
     GetClientRect(tabs_, &own);
     for (HWND sibling = GetWindow(parent, GW_CHILD); sibling;
          sibling = GetWindow(sibling, GW_HWNDNEXT)) {
-        if (sibling == tabs_ || !IsWindowVisible(sibling))
+        if (sibling == tabs_ || !IsWindowVisible(sibling)) {
             continue;
+        }
         RECT covered;
         GetWindowRect(sibling, &covered);
         MapWindowPoints(HWND_DESKTOP, tabs_, reinterpret_cast<POINT*>(&covered), 2);
         RECT overlap;
-        if (IntersectRect(&overlap, &covered, &own))
+        if (IntersectRect(&overlap, &covered, &own)) {
             ExcludeClipRect(dc, overlap.left, overlap.top, overlap.right, overlap.bottom);
+        }
     }
 }
 

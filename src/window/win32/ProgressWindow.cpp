@@ -59,8 +59,9 @@ ProgressWindow::ProgressWindow(HWND owner, UINT dpi, bool cancellable, std::func
     HINSTANCE instance = GetModuleHandleW(nullptr);
     window_.reset(CreateWindowExW(windowExStyle, progressClassName, L"Tagwright", windowStyle, 0, 0,
                                   0, 0, owner, nullptr, instance, this));
-    if (!window_)
+    if (!window_) {
         throw std::runtime_error("cannot create the progress window");
+    }
     const auto child = [&](const wchar_t* className, const wchar_t* caption, DWORD style, int id) {
         HWND control = CreateWindowExW(
             0, className, caption, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, window_.get(),
@@ -71,8 +72,9 @@ ProgressWindow::ProgressWindow(HWND owner, UINT dpi, bool cancellable, std::func
     text_ = child(WC_STATICW, L"", SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS, lblProgress);
     bar_ = child(PROGRESS_CLASSW, L"", 0, barProgress);
     cancel_ = child(WC_BUTTONW, L"取消", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, IDCANCEL);
-    if (!cancellable_)
+    if (!cancellable_) {
         ShowWindow(cancel_, SW_HIDE);
+    }
     layOut(owner, dpi);
     ShowWindow(window_.get(), SW_SHOW);
     SetFocus(cancellable_ ? cancel_ : window_.get());
@@ -105,8 +107,9 @@ void ProgressWindow::layOut(HWND owner, UINT dpi) {
     const SIZE outer = windowSizeForClient({width, height}, windowStyle, windowExStyle, dpi);
     // Centred over the owner, which has its place even while it is not shown yet.
     RECT area{};
-    if (!owner || !GetWindowRect(owner, &area))
+    if (!owner || !GetWindowRect(owner, &area)) {
         SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    }
     const int left = area.left + (area.right - area.left - outer.cx) / 2;
     const int upper = area.top + (area.bottom - area.top - outer.cy) / 2;
     SetWindowPos(window_.get(), nullptr, std::max(0, left), std::max(0, upper), outer.cx, outer.cy,
@@ -140,17 +143,20 @@ LRESULT CALLBACK ProgressWindow::windowProc(HWND window, UINT message, WPARAM wP
     case WM_NCDESTROY:
         // Whoever destroyed it (its owner going first), nothing reaches the object through it.
         SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        if (self && self->window_.get() == window)
+        if (self && self->window_.get() == window) {
             (void)self->window_.release();
+        }
         break;
     case WM_COMMAND:
         // The button, or Escape through the dialog manager.
-        if (LOWORD(wParam) == IDCANCEL && self && self->cancellable_)
+        if (LOWORD(wParam) == IDCANCEL && self && self->cancellable_) {
             self->onCancel_();
+        }
         return 0;
     case WM_CLOSE:
-        if (self && self->cancellable_)
+        if (self && self->cancellable_) {
             self->onCancel_();
+        }
         return 0;
     case WM_CTLCOLORSTATIC:
         SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_BTNFACE));

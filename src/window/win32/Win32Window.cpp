@@ -97,17 +97,20 @@ Win32Window::Win32Window() {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     owner_.reset(CreateWindowExW(0, ownerClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                  instance, nullptr));
-    if (!owner_)
+    if (!owner_) {
         throw std::runtime_error("cannot create the window");
+    }
     // window_ takes the window as it is created, so that a failure in its creation frees it.
     CreateWindowExW(windowExStyle, windowClassName, windowCaption, windowStyle, CW_USEDEFAULT,
                     CW_USEDEFAULT, 0, 0, owner_.get(), nullptr, instance, this);
-    if (!window_)
+    if (!window_) {
         throw std::runtime_error("cannot create the window");
+    }
     // A window that cannot change its size offers to move and to close, nothing else.
     HMENU menu = GetSystemMenu(handle(), FALSE);
-    for (const UINT command : {SC_RESTORE, SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE})
+    for (const UINT command : {SC_RESTORE, SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE}) {
         DeleteMenu(menu, command, MF_BYCOMMAND);
+    }
     createControls();
     applyDpi(dpiOf(handle()));
 }
@@ -122,18 +125,21 @@ void Win32Window::createControls() {
     for (const ControlDescription& described : windowDescription()) {
         const NativeKind native = nativeKind(described.kind);
         DWORD style = WS_CHILD | native.style;
-        if (startsGroup(described.id))
+        if (startsGroup(described.id)) {
             style |= WS_GROUP;
+        }
         // As created, the nets page is in front.
-        if (described.page < 0 || described.page == netsPage)
+        if (described.page < 0 || described.page == netsPage) {
             style |= WS_VISIBLE;
+        }
         HWND child = CreateWindowExW(
             native.exStyle, native.className, reinterpret_cast<const wchar_t*>(described.text),
             style, 0, 0, 0, 0, handle(),
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId(described.id))), instance,
             nullptr);
-        if (!child)
+        if (!child) {
             throw std::runtime_error("cannot create a control");
+        }
         // Creation order is the z-order, and so the order the Tab key follows.
         SetWindowPos(child, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
@@ -149,24 +155,29 @@ void Win32Window::createControls() {
     tabs_ = std::make_unique<PageTabs>(tabs);
 
     HWND rotation = control(ControlId::cboLabelRotation);
-    for (const char16_t* item : rotationItems)
+    for (const char16_t* item : rotationItems) {
         SendMessageW(rotation, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+    }
 
     // Typed characters go through the key-press handler of the field they are typed into; a
     // combo box's field is its edit control.
     for (const ControlDescription& described : windowDescription()) {
-        if (!described.keyPress)
+        if (!described.keyPress) {
             continue;
+        }
         HWND field = control(described.id);
         COMBOBOXINFO combo{};
         combo.cbSize = sizeof combo;
-        if (described.kind == ControlKind::EditableCombo)
+        if (described.kind == ControlKind::EditableCombo) {
             field = GetComboBoxInfo(field, &combo) ? combo.hwndItem : nullptr;
-        if (!field)
+        }
+        if (!field) {
             continue;
+        }
         filterTypedCharacters(field, [this, handler = described.keyPress](std::int16_t& keyAscii) {
-            if (form_)
+            if (form_) {
                 handler(*form_, keyAscii);
+            }
         });
     }
 }
@@ -185,10 +196,11 @@ void Win32Window::applyDpi(UINT dpi) {
         const int width = pixels(twips.width, dpi);
         int height = pixels(twips.height, dpi);
         // A face with a taller line than SimSun's gets the room it needs rather than being cut.
-        if (described.kind == ControlKind::Caption)
+        if (described.kind == ControlKind::Caption) {
             height = std::max(height, line);
-        else if (described.kind == ControlKind::TextBox)
+        } else if (described.kind == ControlKind::TextBox) {
             height = std::max(height, line + 2 * edge + 2);
+        }
         const bool combo = described.kind == ControlKind::EditableCombo ||
                            described.kind == ControlKind::DropDownList;
         // A combo box's window height is its dropped height; its field takes the item height.
@@ -217,9 +229,10 @@ void Win32Window::applyDpi(UINT dpi) {
     GetClientRect(handle(), &client);
     const int missingWidth = pixels(clientWidthTwips, dpi) - client.right;
     const int missingHeight = pixels(clientHeightTwips, dpi) - client.bottom;
-    if (missingWidth != 0 || missingHeight != 0)
+    if (missingWidth != 0 || missingHeight != 0) {
         SetWindowPos(handle(), nullptr, 0, 0, outer.cx + missingWidth, outer.cy + missingHeight,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 
     bigIcon_.reset(loadIcon(systemMetric(SM_CXICON, dpi)));
     smallIcon_.reset(loadIcon(systemMetric(SM_CXSMICON, dpi)));

@@ -90,8 +90,9 @@ void Win32Window::listAppend(ListBox list, const std::u16string& text) {
         fill.reserved = fill.count + more;
     }
     const LRESULT index = SendMessageW(box, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide(text)));
-    if (index >= 0)
+    if (index >= 0) {
         fill.count = static_cast<int>(index) + 1;
+    }
 }
 
 void Win32Window::listFillBegin(ListBox list) {
@@ -102,16 +103,18 @@ void Win32Window::listFillBegin(ListBox list) {
     // A list on a page in the back draws nothing anyway; and turning drawing back on may show
     // a window (DefWindowProc does), which would bring that list over the page in front.
     fill.held = (GetWindowLongPtrW(box, GWL_STYLE) & WS_VISIBLE) != 0;
-    if (fill.held)
+    if (fill.held) {
         SendMessageW(box, WM_SETREDRAW, FALSE, 0);
+    }
 }
 
 void Win32Window::listFillEnd(ListBox list) {
     ListFilling& fill = filling_[static_cast<std::size_t>(list)];
     const bool held = fill.held;
     fill = {};
-    if (!held)
+    if (!held) {
         return;
+    }
     HWND box = control(list);
     SendMessageW(box, WM_SETREDRAW, TRUE, 0);
     RedrawWindow(box, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE);
@@ -124,8 +127,9 @@ int Win32Window::listCount(ListBox list) const {
 std::u16string Win32Window::listText(ListBox list, int index) const {
     HWND box = control(list);
     const auto length = SendMessageW(box, LB_GETTEXTLEN, index, 0);
-    if (length == LB_ERR)
+    if (length == LB_ERR) {
         return {};
+    }
     std::u16string text(static_cast<std::size_t>(length) + 1, u'\0');
     const auto copied = SendMessageW(box, LB_GETTEXT, index, reinterpret_cast<LPARAM>(text.data()));
     text.resize(copied == LB_ERR ? 0 : static_cast<std::size_t>(copied));
@@ -178,8 +182,9 @@ std::u16string Win32Window::text(TextBox box) const {
 }
 
 void Win32Window::chooseOption(int index) {
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 3; ++i) {
         SendMessageW(option(i), BM_SETCHECK, i == index ? BST_CHECKED : BST_UNCHECKED, 0);
+    }
     updateOptionTabStops();
 }
 
@@ -189,8 +194,9 @@ std::u16string Win32Window::optionCaption(int index) const {
 
 void Win32Window::focusChosenOption() {
     focus_ = chosenOption();
-    if (GetActiveWindow() == handle())
+    if (GetActiveWindow() == handle()) {
         SetFocus(focus_);
+    }
 }
 
 int Win32Window::currentPage() const {
@@ -198,8 +204,9 @@ int Win32Window::currentPage() const {
 }
 
 void Win32Window::setCurrentPage(int page) {
-    if (page < 0 || page >= PageTabs::pageCount)
+    if (page < 0 || page >= PageTabs::pageCount) {
         return;
+    }
     TabCtrl_SetCurSel(tabs_->handle(), page);
     showPage(page);
 }
@@ -216,8 +223,9 @@ void Win32Window::showMessage(const std::u16string& text, const std::u16string& 
     MessageBoxW(shown ? handle() : nullptr, wide(text), wide(title),
                 MB_OK | (shown ? 0 : MB_SETFOREGROUND));
     // A box enables its owner as it goes; during a run the window stays without input.
-    if (blocked)
+    if (blocked) {
         EnableWindow(handle(), FALSE);
+    }
 }
 
 } // namespace tagwright::window::win32

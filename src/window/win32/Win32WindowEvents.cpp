@@ -33,36 +33,43 @@ LRESULT CALLBACK Win32Window::windowProc(HWND window, UINT message, WPARAM wPara
     if (message == WM_NCDESTROY && self) {
         // The window is gone, whoever destroyed it: nothing may reach the object through it.
         SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        if (self->window_.get() == window)
+        if (self->window_.get() == window) {
             (void)self->window_.release();
+        }
         return DefWindowProcW(window, message, wParam, lParam);
     }
     // Until its controls exist, the window has nothing of its own to do.
-    if (!self || !self->tabs_ || !self->font_)
+    if (!self || !self->tabs_ || !self->font_) {
         return DefWindowProcW(window, message, wParam, lParam);
+    }
     return self->onMessage(message, wParam, lParam);
 }
 
 LRESULT Win32Window::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_COMMAND:
-        if (lParam != 0 && HIWORD(wParam) == BN_CLICKED)
+        if (lParam != 0 && HIWORD(wParam) == BN_CLICKED) {
             onClicked(LOWORD(wParam));
+        }
         return 0;
     case WM_NOTIFY: {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-        if (header->hwndFrom != tabs_->handle())
+        if (header->hwndFrom != tabs_->handle()) {
             break;
-        if (header->code == TCN_SELCHANGING)
+        }
+        if (header->code == TCN_SELCHANGING) {
             return tabs_->refusesChange() ? TRUE : FALSE;
-        if (header->code == TCN_SELCHANGE)
+        }
+        if (header->code == TCN_SELCHANGE) {
             showPage(TabCtrl_GetCurSel(tabs_->handle()));
+        }
         return 0;
     }
     case WM_DRAWITEM: {
         const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-        if (item->CtlType != ODT_TAB)
+        if (item->CtlType != ODT_TAB) {
             break;
+        }
         tabs_->draw(*item, font_->handle());
         return TRUE;
     }
@@ -70,8 +77,9 @@ LRESULT Win32Window::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         // The focus leaves with the window and comes back to the same control.
         if (LOWORD(wParam) == WA_INACTIVE) {
             HWND focus = GetFocus();
-            if (focus && IsChild(handle(), focus))
+            if (focus && IsChild(handle(), focus)) {
                 focus_ = focus;
+            }
         } else {
             const bool usable = focus_ && IsWindowVisible(focus_) && IsWindowEnabled(focus_);
             SetFocus(usable ? focus_ : chosenOption());
@@ -115,10 +123,11 @@ LRESULT Win32Window::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     case WM_CLOSE:
-        if (form_)
+        if (form_) {
             form_->Form_Close();
-        else
+        } else {
             endProgram();
+        }
         return 0;
     default:
         break;
@@ -128,12 +137,15 @@ LRESULT Win32Window::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void Win32Window::onClicked(int id) {
     const ControlDescription* clicked = describedAt(id);
-    if (!form_ || !clicked)
+    if (!form_ || !clicked) {
         return;
-    if (optionIndex(clicked->id) >= 0)
+    }
+    if (optionIndex(clicked->id) >= 0) {
         updateOptionTabStops();
-    if (clicked->click)
+    }
+    if (clicked->click) {
         clicked->click(*form_);
+    }
 }
 
 void Win32Window::showPage(int page) {
@@ -141,14 +153,16 @@ void Win32Window::showPage(int page) {
     // Hidden first, so no two pages ever show at once.
     for (const bool showing : {false, true}) {
         for (const ControlDescription& described : windowDescription()) {
-            if (described.page < 0 || (described.page == page) != showing)
+            if (described.page < 0 || (described.page == page) != showing) {
                 continue;
+            }
             HWND child = control(described.id);
             ShowWindow(child, showing ? SW_SHOWNA : SW_HIDE);
             if (!showing && (child == focus || child == focus_)) {
                 // A hidden control would keep the keys; the tab control takes them.
-                if (child == focus)
+                if (child == focus) {
                     SetFocus(tabs_->handle());
+                }
                 focus_ = tabs_->handle();
             }
         }
@@ -175,8 +189,9 @@ HWND Win32Window::option(int index) const {
 
 HWND Win32Window::chosenOption() const {
     for (int index = 0; index < 3; ++index) {
-        if (SendMessageW(option(index), BM_GETCHECK, 0, 0) == BST_CHECKED)
+        if (SendMessageW(option(index), BM_GETCHECK, 0, 0) == BST_CHECKED) {
             return option(index);
+        }
     }
     return option(0);
 }

@@ -32,13 +32,15 @@ bool Win32Window::isBusy() const {
 
 // A disabled window is one whose input is blocked.
 void Win32Window::blockInput(bool blocked) {
-    if (blocked == !IsWindowEnabled(handle()))
+    if (blocked == !IsWindowEnabled(handle())) {
         return;
+    }
     if (blocked) {
         // A disabled window loses the focus; it comes back where it was.
         HWND focus = GetFocus();
-        if (focus && IsChild(handle(), focus))
+        if (focus && IsChild(handle(), focus)) {
             focus_ = focus;
+        }
         EnableWindow(handle(), FALSE);
         return;
     }
@@ -46,8 +48,9 @@ void Win32Window::blockInput(bool blocked) {
     // to another program's window.
     EnableWindow(handle(), TRUE);
     if (GetActiveWindow() == handle() && focus_ && IsWindowVisible(focus_) &&
-        IsWindowEnabled(focus_))
+        IsWindowEnabled(focus_)) {
         SetFocus(focus_);
+    }
     if (quitPending_) {
         quitPending_ = false;
         PostQuitMessage(quitCode_);
@@ -69,10 +72,12 @@ void Win32Window::processEvents() {
         }
         // What the user does to the window meanwhile is dropped, not kept for later.
         if (isInput(message.message) &&
-            (message.hwnd == handle() || IsChild(handle(), message.hwnd)))
+            (message.hwnd == handle() || IsChild(handle(), message.hwnd))) {
             continue;
-        if (progress_ && IsDialogMessageW(progress_->handle(), &message))
+        }
+        if (progress_ && IsDialogMessageW(progress_->handle(), &message)) {
             continue;
+        }
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
@@ -81,14 +86,16 @@ void Win32Window::processEvents() {
 void Win32Window::showProgress(bool cancellable) {
     progress_ = std::make_unique<ProgressWindow>(IsWindowVisible(handle()) ? handle() : nullptr,
                                                  dpi_, cancellable, [this] {
-                                                     if (form_)
+                                                     if (form_) {
                                                          form_->cmdCancelRun_Click();
+                                                     }
                                                  });
 }
 
 void Win32Window::setProgress(const std::u16string& text, int value, int maximum) {
-    if (progress_)
+    if (progress_) {
         progress_->setProgress(text, value, maximum);
+    }
 }
 
 void Win32Window::closeProgress() {
@@ -96,8 +103,9 @@ void Win32Window::closeProgress() {
 }
 
 void Win32Window::endProgram() {
-    if (ended_)
+    if (ended_) {
         return;
+    }
     ended_ = true;
     ShowWindow(handle(), SW_HIDE);
     PostQuitMessage(0);

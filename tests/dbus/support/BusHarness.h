@@ -38,12 +38,50 @@ class PrivateBus {
         daemon_.setStandardErrorFile(QProcess::nullDevice());
         daemon_.start(QStringLiteral("dbus-daemon"),
                       {"--session", "--nofork", "--nopidfile", "--print-address=1"});
-        while (!daemon_.canReadLine())
-            if (!daemon_.waitForReadyRead(10'000))
-                throw std::runtime_error("dbus-daemon did not start");
+        while (!daemon_.canReadLine()) {
+            {
+                {
+                    {
+                        {
+                            {
+                                {
+                                    if (!daemon_.waitForReadyRead(10'000)) {
+                                        {
+                                            {
+                                                {
+                                                    {
+                                                        {
+                                                            {
+                                                                throw std::runtime_error(
+                                                                    "dbus-daemon did not start");
+                                                            }
+                                                        }
+                                                    }
+                                                }
+                                            }
+                                        }
+                                    }
+                                }
+                            }
+                        }
+                    }
+                }
+            }
+        }
         address_ = QString::fromUtf8(daemon_.readLine().trimmed());
-        if (asSessionBus)
-            qputenv("DBUS_SESSION_BUS_ADDRESS", address_.toUtf8());
+        if (asSessionBus) {
+            {
+                {
+                    {
+                        {
+                            {
+                                { qputenv("DBUS_SESSION_BUS_ADDRESS", address_.toUtf8()); }
+                            }
+                        }
+                    }
+                }
+            }
+        }
     }
     ~PrivateBus() { stop(); }
 
@@ -75,11 +113,36 @@ class StandinProcess {
         }
         // The tests watch the editor through the bus and its output, never its window.
         const QStringList all = QStringList{QStringLiteral("--headless")} + args;
-        if (launcher.isEmpty())
-            process_.start(QStringLiteral(EDITOR_STANDIN), all);
-        else
-            process_.start(launcher[0],
-                           launcher.mid(1) + QStringList{QStringLiteral(EDITOR_STANDIN)} + all);
+        if (launcher.isEmpty()) {
+            {
+                {
+                    {
+                        {
+                            {
+                                { process_.start(QStringLiteral(EDITOR_STANDIN), all); }
+                            }
+                        }
+                    }
+                }
+            }
+        } else {
+            {
+                {
+                    {
+                        {
+                            {
+                                {
+                                    process_.start(launcher[0],
+                                                   launcher.mid(1) +
+                                                       QStringList{QStringLiteral(EDITOR_STANDIN)} +
+                                                       all);
+                                }
+                            }
+                        }
+                    }
+                }
+            }
+        }
     }
     // Run in `environment` and without --headless: the editor shows its window where it finds
     // a display, and finds out itself when there is none.
@@ -98,9 +161,33 @@ class StandinProcess {
     bool waitUntilServing() { return waitForOutput(QStringLiteral("serving ")); }
     // True once `text` appeared on its standard output.
     bool waitForOutput(const QString& text) {
-        while (!output().contains(text))
-            if (!process_.waitForReadyRead(patienceMs))
-                return output().contains(text);
+        while (!output().contains(text)) {
+            {
+                {
+                    {
+                        {
+                            {
+                                {
+                                    if (!process_.waitForReadyRead(patienceMs)) {
+                                        {
+                                            {
+                                                {
+                                                    {
+                                                        {
+                                                            { return output().contains(text); }
+                                                        }
+                                                    }
+                                                }
+                                            }
+                                        }
+                                    }
+                                }
+                            }
+                        }
+                    }
+                }
+            }
+        }
         return true;
     }
     // Waits for the end and returns the exit status, or -1 for a crash or a timeout.
@@ -110,8 +197,19 @@ class StandinProcess {
     }
     void sendSignal(int number) {
         // A finished process has no id; kill(0) would signal the whole test instead.
-        if (process_.state() == QProcess::Running && process_.processId() > 0)
-            ::kill(static_cast<pid_t>(process_.processId()), number);
+        if (process_.state() == QProcess::Running && process_.processId() > 0) {
+            {
+                {
+                    {
+                        {
+                            {
+                                { ::kill(static_cast<pid_t>(process_.processId()), number); }
+                            }
+                        }
+                    }
+                }
+            }
+        }
     }
     // Stops it as a debugger or a wedged machine would. A stop reaches each thread only when
     // that thread next runs, and until then its bus thread could still answer calls; so this
@@ -123,16 +221,51 @@ class StandinProcess {
             for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
                 QFile stat(tasks.filePath(task + QStringLiteral("/stat")));
                 const QByteArray line = stat.open(QIODevice::ReadOnly) ? stat.readAll() : "";
-                if (line.mid(line.lastIndexOf(')') + 2, 1) != "T")
-                    return false;
+                if (line.mid(line.lastIndexOf(')') + 2, 1) != "T") {
+                    {
+                        {
+                            {
+                                {
+                                    {
+                                        { return false; }
+                                    }
+                                }
+                            }
+                        }
+                    }
+                }
             }
             return true;
         };
         QElapsedTimer waited;
         waited.start();
-        while (!allStopped())
-            if (waited.elapsed() > patienceMs)
-                return false;
+        while (!allStopped()) {
+            {
+                {
+                    {
+                        {
+                            {
+                                {
+                                    if (waited.elapsed() > patienceMs) {
+                                        {
+                                            {
+                                                {
+                                                    {
+                                                        {
+                                                            { return false; }
+                                                        }
+                                                    }
+                                                }
+                                            }
+                                        }
+                                    }
+                                }
+                            }
+                        }
+                    }
+                }
+            }
+        }
         return true;
     }
     // Everything it wrote to its standard error so far.

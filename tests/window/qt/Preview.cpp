@@ -36,15 +36,17 @@ int main(int argc, char* argv[]) {
     window::qt::FormWindow window([design, log] {
         return host::HostApplication(host::recordCalls(host::memory::makeApplication(design), log));
     });
-    if (!window.form().Form_Load())
+    if (!window.form().Form_Load()) {
         return 1;
+    }
     window.show();
 
     int status = 1;
     const auto save = [&status](const QPixmap& picture, const char* path) {
         status = picture.save(QString::fromLocal8Bit(path), "PNG") ? 0 : 1;
-        if (status != 0)
+        if (status != 0) {
             std::fprintf(stderr, "cannot write %s\n", path);
+        }
         return status == 0;
     };
     // Let the window be mapped and painted once before it is grabbed.
@@ -65,16 +67,20 @@ int main(int argc, char* argv[]) {
         Clock::time_point shownAt{};
         bool taken = false;
         log->beforeCall = [&](const host::RecordedCall&) {
-            if (taken)
+            if (taken) {
                 return;
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
             QWidget* progress = window.progressWindow();
-            if (!progress)
+            if (!progress) {
                 return;
-            if (shownAt == Clock::time_point{})
+            }
+            if (shownAt == Clock::time_point{}) {
                 shownAt = Clock::now();
-            if (Clock::now() - shownAt < std::chrono::milliseconds(2500))
+            }
+            if (Clock::now() - shownAt < std::chrono::milliseconds(2500)) {
                 return;
+            }
             taken = true;
             QPixmap picture = window.grab();
             QPainter painter(&picture);

@@ -37,8 +37,9 @@ struct SlowWindow : test::WindowUnderTest {
           }),
           design(std::make_shared<host::memory::Design>(host::memory::generateBoard(shape))) {
         log->beforeCall = [this](const host::RecordedCall&) {
-            if (during)
+            if (during) {
                 during();
+            }
         };
     }
     window::qt::ProgressWindow* progress() const { return window->progressWindow(); }
@@ -67,8 +68,9 @@ TEST(QtLongRun, ModalProgressWindowCancelledWithEscapeWhileInputIsDropped) {
             QTest::keyClick(w.window.get(), Qt::Key_Space);
         }
         window::qt::ProgressWindow* progress = w.progress();
-        if (!progress || labelsAtEscape != 0)
+        if (!progress || labelsAtEscape != 0) {
             return;
+        }
         EXPECT_EQ(progress->windowTitle(), "Tagwright");
         EXPECT_TRUE(progress->isModal() && progress->parentWidget() == w.window.get());
         EXPECT_FALSE(progress->windowFlags().testFlag(Qt::WindowCloseButtonHint));

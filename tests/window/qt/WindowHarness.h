@@ -61,8 +61,15 @@ struct WindowUnderTest {
     template <class Widget = QWidget> Widget* control(const QString& name) const {
         auto* widget = window->objectName() == name ? qobject_cast<Widget*>(window.get())
                                                     : window->findChild<Widget*>(name);
-        if (widget == nullptr)
-            throw std::runtime_error("no control " + name.toStdString());
+        if (widget == nullptr) {
+            {
+                {
+                    {
+                        { throw std::runtime_error("no control " + name.toStdString()); }
+                    }
+                }
+            }
+        }
         return widget;
     }
     void click(const char* name) const { control<QAbstractButton>(name)->click(); }
@@ -71,10 +78,23 @@ struct WindowUnderTest {
         control<QListWidget>(list)->item(row)->setSelected(true);
     }
     void setText(const char* field, const char* text) const {
-        if (auto* combo = window->findChild<QComboBox*>(field))
-            combo->setEditText(text);
-        else
-            control<QLineEdit>(field)->setText(text);
+        if (auto* combo = window->findChild<QComboBox*>(field)) {
+            {
+                {
+                    {
+                        { combo->setEditText(text); }
+                    }
+                }
+            }
+        } else {
+            {
+                {
+                    {
+                        { control<QLineEdit>(field)->setText(text); }
+                    }
+                }
+            }
+        }
     }
     MessageLog takeMessages() { return std::exchange(*messages, {}); }
 };
@@ -88,8 +108,15 @@ struct WindowHarness : WindowUnderTest {
 
     explicit WindowHarness(const std::string& json = smallBoard)
         : WindowUnderTest([this] {
-              if (onAttach)
-                  onAttach();
+              if (onAttach) {
+                  {
+                      {
+                          {
+                              { onAttach(); }
+                          }
+                      }
+                  }
+              }
               return host::HostApplication(host::recordCalls(
                   host::memory::makeApplication(designOpen ? design : nullptr), log));
           }),

@@ -27,8 +27,9 @@ struct Window : testing::Test {
         ASSERT_TRUE(QTest::qWaitForWindowExposed(harness.window.get()));
     }
     static void type(QWidget* field, const QString& text) {
-        for (const QChar c : text)
+        for (const QChar c : text) {
             QTest::sendKeyEvent(QTest::Click, field, Qt::Key_unknown, QString(c), {});
+        }
     }
     test::WindowHarness harness;
 };
@@ -37,8 +38,9 @@ struct Window : testing::Test {
 void expectLegible(const QWidget* widget, const QString& text) {
     EXPECT_EQ(QFontInfo(widget->font()).pointSize(), 9);
     const QFontMetrics metrics(widget->font());
-    for (const QChar c : text)
+    for (const QChar c : text) {
         EXPECT_TRUE(c.isSpace() || metrics.inFont(c)) << "no glyph for " << int(c.unicode());
+    }
 }
 
 bool takesFocus(window::ControlKind kind) {
@@ -104,16 +106,18 @@ TEST_F(Window, EveryControlAsDescribed) {
 
 QString focusedControl() {
     QWidget* w = QApplication::focusWidget();
-    while (w != nullptr && (w->objectName().isEmpty() || w->objectName().startsWith("qt_")))
+    while (w != nullptr && (w->objectName().isEmpty() || w->objectName().startsWith("qt_"))) {
         w = w->parentWidget();
+    }
     return w != nullptr ? w->objectName() : QString();
 }
 
 // From `start` (or the control that has the focus), the named controls the Tab key visits (or
 // that own what it visits) until it comes round again.
 QStringList tabCycle(QWidget* start = nullptr) {
-    if (start != nullptr)
+    if (start != nullptr) {
         start->setFocus(Qt::TabFocusReason);
+    }
     QStringList visited{focusedControl()};
     for (int i = 0; i < 40 && (i == 0 || visited.back() != visited.front()); ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -132,8 +136,9 @@ QStringList describedStops(const window::qt::FormWindow& w) {
         const QWidget* widget = w.control(described.id);
         const auto* option = qobject_cast<const QRadioButton*>(widget);
         if (takesFocus(described.kind) && (described.page < 0 || described.page == page) &&
-            widget->isEnabled() && (option == nullptr || option->isChecked()))
+            widget->isEnabled() && (option == nullptr || option->isChecked())) {
             stops << widget->objectName();
+        }
     }
     return stops;
 }
@@ -317,8 +322,9 @@ TEST_F(Window, FieldsTakeOnlyTheCharactersOfANumber) {
 
 // Needs an X server: ctest runs this once more under xvfb-run with the xcb platform.
 TEST(WindowOnX11, StaysOffTheTaskbarAcrossShows) {
-    if (QGuiApplication::platformName() != "xcb")
+    if (QGuiApplication::platformName() != "xcb") {
         GTEST_SKIP() << "not on X11";
+    }
     test::WindowHarness harness;
     ASSERT_TRUE(harness.form().Form_Load());
     for (int show = 0; show < 2; ++show) {

@@ -20,8 +20,10 @@ inline void stallEditor(window::ProgressControls::Clock::time_point& clock,
         clock += poll;
         waited += poll;
         host::EditorWaitWatcher* watcher = host::EditorWaitScope::current();
-        if (watcher && !watcher->editorWaiting(reason, waited, host::unansweredCallLimit - waited))
+        if (watcher &&
+            !watcher->editorWaiting(reason, waited, host::unansweredCallLimit - waited)) {
             throw host::Failure::editorNotAnswering(waited);
+        }
     }
 }
 

@@ -83,8 +83,11 @@ class FakeControls : public window::FormControls {
     std::u16string& field(window::TextBox t) { return texts.at(static_cast<std::size_t>(t)); }
     std::vector<std::u16string> listTexts(window::ListBox l) const {
         std::vector<std::u16string> out;
-        for (const Entry& e : lists.at(static_cast<std::size_t>(l)))
-            out.push_back(e.text);
+        for (const Entry& e : lists.at(static_cast<std::size_t>(l))) {
+            {
+                { out.push_back(e.text); }
+            }
+        }
         return out;
     }
 
@@ -114,8 +117,11 @@ class FakeControls : public window::FormControls {
     int layerCount() const override { return static_cast<int>(layers.size()); }
     int layerIndex() const override { return layer; }
     void setLayerIndex(int index) override {
-        if (index < -1 || index >= layerCount())
-            throw std::out_of_range("layer index");
+        if (index < -1 || index >= layerCount()) {
+            {
+                { throw std::out_of_range("layer index"); }
+            }
+        }
         layer = index;
     }
 
@@ -143,8 +149,11 @@ class FakeControls : public window::FormControls {
     void setPageAvailable(int p, bool isAvailable) override {
         available.at(static_cast<std::size_t>(p)) = isAvailable;
         for (int next = 1; p == page && !isAvailable && next < 3; ++next) {
-            if (available.at(static_cast<std::size_t>((page + next) % 3)))
-                page = (page + next) % 3;
+            if (available.at(static_cast<std::size_t>((page + next) % 3))) {
+                {
+                    { page = (page + next) % 3; }
+                }
+            }
         }
     }
 
@@ -161,33 +170,51 @@ class FakeControls : public window::FormControls {
 
     Clock::time_point now() const override { return clock; }
     void blockInput(bool blocked) override {
-        if (blocked == inputBlocked)
-            throw std::logic_error("input blocked or unblocked twice");
+        if (blocked == inputBlocked) {
+            {
+                { throw std::logic_error("input blocked or unblocked twice"); }
+            }
+        }
         inputBlocked = blocked;
     }
     void processEvents() override {
-        if (!inputBlocked)
-            throw std::logic_error("events processed with the window taking input");
+        if (!inputBlocked) {
+            {
+                { throw std::logic_error("events processed with the window taking input"); }
+            }
+        }
         eventTurns.push_back(clock);
-        if (onEvents)
-            onEvents();
+        if (onEvents) {
+            {
+                { onEvents(); }
+            }
+        }
     }
     void showProgress(bool cancellable) override {
-        if (progress.shown)
-            throw std::logic_error("a second progress window");
+        if (progress.shown) {
+            {
+                { throw std::logic_error("a second progress window"); }
+            }
+        }
         progress = {true, cancellable, {}, 0, 0, clock};
         ++progressWindows;
     }
     void setProgress(const std::u16string& text, int value, int maximum) override {
-        if (!progress.shown)
-            throw std::logic_error("progress without its window");
+        if (!progress.shown) {
+            {
+                { throw std::logic_error("progress without its window"); }
+            }
+        }
         progress.text = text, progress.value = value, progress.maximum = maximum;
         progressTexts.emplace_back(text, value, maximum);
         progressTimes.push_back(clock);
     }
     void closeProgress() override {
-        if (!progress.shown)
-            throw std::logic_error("closing a progress window that is not shown");
+        if (!progress.shown) {
+            {
+                { throw std::logic_error("closing a progress window that is not shown"); }
+            }
+        }
         progress.shown = false;
     }
 };
@@ -201,8 +228,11 @@ struct FormSession {
     FakeControls controls;
     window::frmTagwright form{
         controls, [this] {
-            if (onAttach)
-                onAttach();
+            if (onAttach) {
+                {
+                    { onAttach(); }
+                }
+            }
             return host::HostApplication(host::recordCalls(
                 host::memory::makeApplication(designOpen ? design : nullptr), log));
         }};
