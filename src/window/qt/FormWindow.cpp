@@ -37,21 +37,6 @@ const QStringList chineseFamilies = {
     QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("AR PL UMing CN")};
 constexpr int pointSize = 9;
 
-// The controls FormControls names, by the value of its enumerators.
-constexpr ControlId listIds[] = {ControlId::lstCompList, ControlId::lstNetList,
-                                 ControlId::lstNetClassList};
-constexpr ControlId boxIds[] = {ControlId::chkSelectedComp, ControlId::chkUnUsedPins,
-                                ControlId::chkVias, ControlId::chkSelectedNets,
-                                ControlId::chkSelectedNetClasses};
-constexpr ControlId fieldIds[] = {ControlId::txtLabelOffsetX, ControlId::txtLabelOffsetY,
-                                  ControlId::txtLabelFontH, ControlId::txtLabelFontW};
-constexpr ControlId optionIds[] = {ControlId::optLabelType_0, ControlId::optLabelType_1,
-                                   ControlId::optLabelType_2};
-
-template <class Enum, std::size_t count> ControlId idOf(const ControlId (&ids)[count], Enum value) {
-    return ids[static_cast<std::size_t>(value)];
-}
-
 QString toQt(const std::u16string& text) {
     return QString::fromStdU16String(text);
 }
@@ -269,19 +254,19 @@ void FormWindow::keepChosenOptionTabStop() {
 }
 
 QListWidget* FormWindow::list(ListBox list) const {
-    return control<QListWidget>(idOf(listIds, list));
+    return control<QListWidget>(controlOf(list));
 }
 
 QCheckBox* FormWindow::box(CheckBox box) const {
-    return control<QCheckBox>(idOf(boxIds, box));
+    return control<QCheckBox>(controlOf(box));
 }
 
 QLineEdit* FormWindow::field(TextBox box) const {
-    return control<QLineEdit>(idOf(fieldIds, box));
+    return control<QLineEdit>(controlOf(box));
 }
 
 QRadioButton* FormWindow::option(int index) const {
-    return control<QRadioButton>(idOf(optionIds, index));
+    return control<QRadioButton>(optionControl(index));
 }
 
 QComboBox* FormWindow::layers() const {

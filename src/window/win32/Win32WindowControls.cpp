@@ -33,45 +33,15 @@ constexpr LPARAM storagePerEntry = 16 * sizeof(wchar_t);
 } // namespace
 
 HWND Win32Window::control(ListBox list) const {
-    switch (list) {
-    case ListBox::lstCompList:
-        return control(ControlId::lstCompList);
-    case ListBox::lstNetList:
-        return control(ControlId::lstNetList);
-    case ListBox::lstNetClassList:
-        return control(ControlId::lstNetClassList);
-    }
-    return nullptr;
+    return control(controlOf(list));
 }
 
 HWND Win32Window::control(CheckBox box) const {
-    switch (box) {
-    case CheckBox::chkSelectedComp:
-        return control(ControlId::chkSelectedComp);
-    case CheckBox::chkUnUsedPins:
-        return control(ControlId::chkUnUsedPins);
-    case CheckBox::chkVias:
-        return control(ControlId::chkVias);
-    case CheckBox::chkSelectedNets:
-        return control(ControlId::chkSelectedNets);
-    case CheckBox::chkSelectedNetClasses:
-        return control(ControlId::chkSelectedNetClasses);
-    }
-    return nullptr;
+    return control(controlOf(box));
 }
 
 HWND Win32Window::control(TextBox box) const {
-    switch (box) {
-    case TextBox::txtLabelOffsetX:
-        return control(ControlId::txtLabelOffsetX);
-    case TextBox::txtLabelOffsetY:
-        return control(ControlId::txtLabelOffsetY);
-    case TextBox::txtLabelFontH:
-        return control(ControlId::txtLabelFontH);
-    case TextBox::txtLabelFontW:
-        return control(ControlId::txtLabelFontW);
-    }
-    return nullptr;
+    return control(controlOf(box));
 }
 
 void Win32Window::listClear(ListBox list) {

@@ -184,7 +184,7 @@ bool Win32Window::onPage(HWND child) const {
 }
 
 HWND Win32Window::option(int index) const {
-    return control(static_cast<ControlId>(static_cast<int>(ControlId::optLabelType_0) + index));
+    return control(optionControl(index));
 }
 
 HWND Win32Window::chosenOption() const {
