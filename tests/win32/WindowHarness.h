@@ -32,14 +32,14 @@ struct NativeWindow {
         controls.connect(form);
         log->beforeCall = [this](const host::RecordedCall&) {
             if (during) {
-                { during(); }
+                during();
             }
         };
     }
 
     bool loadAndShow() {
         if (!form.Form_Load()) {
-            { return false; }
+            return false;
         }
         controls.show();
         pump();
@@ -51,7 +51,7 @@ struct NativeWindow {
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             if (message.message == WM_QUIT) {
-                { continue; }
+                continue;
             }
             if (!IsDialogMessageW(controls.handle(), &message)) {
                 TranslateMessage(&message);
@@ -73,7 +73,7 @@ struct NativeWindow {
     // Types `text` into a field one character at a time.
     void type(HWND field, const std::wstring& text) const {
         for (const wchar_t c : text) {
-            { PostMessageW(field, WM_CHAR, c, 1); }
+            PostMessageW(field, WM_CHAR, c, 1);
         }
         pump();
     }
