@@ -94,8 +94,11 @@ void Win32Window::setLayerDropWidth(int widest) {
                          ? 2 * systemMetric(SM_CXEDGE, dpi_) + 2 * systemMetric(SM_CXBORDER, dpi_) +
                                systemMetric(SM_CXVSCROLL, dpi_)
                          : 0;
-    SendMessageW(control(ControlId::cboLabelLayer), CB_SETDROPPEDWIDTH,
-                 static_cast<WPARAM>(widest + room), 0);
+    // Any width narrower than the box stands for the box's own: set first, it lets the
+    // width shrink where a combo box keeps the widest it was given (Wine's does).
+    HWND layers = control(ControlId::cboLabelLayer);
+    SendMessageW(layers, CB_SETDROPPEDWIDTH, 1, 0);
+    SendMessageW(layers, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(widest + room), 0);
 }
 
 void Win32Window::fitListsToEntries() {
