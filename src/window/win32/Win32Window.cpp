@@ -243,7 +243,12 @@ void Win32Window::applyDpi(UINT dpi) {
     SendMessageW(handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
     SendMessageW(handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
 
-    // The controls hold the new font now; the old one may go.
+    // The controls, and a fill under way, hold the new font now; the old one may go.
+    for (const ListFilling& fill : filling_) {
+        if (fill.measuring) {
+            SelectObject(fill.measuring.get(), font->handle());
+        }
+    }
     font_ = std::move(font);
     fitListsToEntries();
     InvalidateRect(handle(), nullptr, TRUE);
