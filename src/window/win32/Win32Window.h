@@ -99,6 +99,11 @@ class Win32Window final : public FormControls {
     void onClicked(int id);
     void showPage(int page);
     void updateOptionTabStops();
+    // Each list's widest entry measured again in the font of this dpi, and what it sets.
+    void fitListsToEntries();
+    void setListExtent(ListBox list, int widest);
+    void setLayerDropWidth(int widest);
+    UniqueMemoryDc measuringDc() const;
     HWND option(int index) const;
     HWND chosenOption() const;
     bool onPage(HWND child) const;
@@ -118,15 +123,20 @@ class Win32Window final : public FormControls {
     frmTagwright* form_ = nullptr;
     HWND focus_ = nullptr;
     bool ended_ = false;
-    // A list box being filled: whether its drawing is held, its entries, and how many its
-    // storage holds.
+    // A list box being filled: whether its drawing is held, its entries, how many its
+    // storage holds, and the one DC its entries are measured on.
     struct ListFilling {
         bool active = false;
         bool held = false;
         int count = 0;
         int reserved = 0;
+        UniqueMemoryDc measuring;
     };
     std::array<ListFilling, 3> filling_{};
+    // The width of each list's and of the layer list's widest entry in the font of this dpi,
+    // in pixels: what the list scrolls across and the layer list drops down to.
+    std::array<int, 3> widest_{};
+    int widestLayer_ = 0;
     // A WM_QUIT that came while a run worked, for the loop once it is over.
     bool quitPending_ = false;
     int quitCode_ = 0;
