@@ -23,6 +23,21 @@ const std::u16string contactAddress = u"support@tagwright.invalid";
 
 // The page in front for each label type, by option index.
 constexpr int pageOfType[] = {netsPage, componentsPage, netClassesPage};
+constexpr int pageCount = 3;
+
+// The page Ctrl+Tab (or, `backwards`, Ctrl+Shift+Tab) brings to the front: the next one that a
+// click could bring there, round the end; the page in front when there is none.
+int pageAfter(const FormControls& controls, bool backwards) {
+    const int current = controls.currentPage();
+    const int step = backwards ? pageCount - 1 : 1;
+    for (int page = (current + step) % pageCount; page != current;
+         page = (page + step) % pageCount) {
+        if (controls.pageAvailable(page)) {
+            return page;
+        }
+    }
+    return current;
+}
 
 // A list being filled, from its first append to the last, or to the failure that stops it.
 class ListFill {
@@ -295,6 +310,17 @@ void frmTagwright::cmdClose_Click() {
     if (!running()) {
         controls_.endProgram();
     }
+}
+
+void frmTagwright::Form_KeyDown(std::int16_t& keyCode, std::int16_t shift) {
+    if (running() || keyCode != keyTab || (shift & (ctrlMask | altMask)) != ctrlMask) {
+        return;
+    }
+    const int page = pageAfter(controls_, (shift & shiftMask) != 0);
+    if (page != controls_.currentPage()) {
+        controls_.setCurrentPage(page);
+    }
+    keyCode = 0;
 }
 
 void frmTagwright::Form_Close() {

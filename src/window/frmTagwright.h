@@ -49,6 +49,10 @@ class frmTagwright {
     void txtLabelOffsetX_KeyPress(std::int16_t& keyAscii);
     void txtLabelOffsetY_KeyPress(std::int16_t& keyAscii);
     void cboLabelRotation_KeyPress(std::int16_t& keyAscii);
+    // Every key pressed in the window, before the control with the focus sees it: the key's code
+    // (a virtual-key code, see keyTab) and which of Shift, Ctrl and Alt are down (shiftMask...).
+    // 0 in keyCode when the window acted on it, and the control must not see it.
+    void Form_KeyDown(std::int16_t& keyCode, std::int16_t shift);
     // The title-bar close box: no handler of the description's, but the program ends.
     void Form_Close();
     // The progress window's "取消" button (or Escape): the run stops at its next step.
@@ -94,6 +98,12 @@ class frmTagwright {
     // The run that is going, if any.
     std::optional<RunMonitor> run_;
 };
+
+// The keys Form_KeyDown acts on, which a front end maps from its own, and the modifier bits.
+inline constexpr std::int16_t keyTab = 9;
+inline constexpr std::int16_t shiftMask = 1;
+inline constexpr std::int16_t ctrlMask = 2;
+inline constexpr std::int16_t altMask = 4;
 
 // Typed characters for the size and offset fields: digits, "-", ".", Backspace, Ctrl+A.
 bool isSizeOrOffsetKey(std::int16_t keyAscii);
