@@ -90,7 +90,9 @@ bool frmTagwright::Form_Load() {
     case FillOutcome::Filled:
         break;
     case FillOutcome::Cancelled:
-        // The user chose to stop before there was a window to work in: nothing to tell.
+    case FillOutcome::CloseRequested:
+        // The user chose to stop, or to close, before there was a window to work in: nothing to
+        // tell.
         controls_.endProgram();
         return false;
     case FillOutcome::Failed:
@@ -118,6 +120,11 @@ void frmTagwright::cmdUpdateList_Click() {
     if (outcome == FillOutcome::Filled) {
         return;
     }
+    // Whatever the fill came to, the user has asked to leave: no message to hold the window.
+    if (outcome == FillOutcome::CloseRequested) {
+        Form_Close();
+        return;
+    }
     if (outcome == FillOutcome::Failed && (!failure || !failure->isEditorBusy())) {
         failAttach(failure ? &*failure : nullptr);
         return;
@@ -141,6 +148,9 @@ frmTagwright::FillOutcome frmTagwright::fillLists(std::optional<host::Failure>& 
     bool filled = false;
     const RunEnd end = watched(RunMonitor::Cursor::Ordinary,
                                [&](RunMonitor& monitor) { filled = attachAndFill(monitor); });
+    if (end.closeRequested) {
+        return FillOutcome::CloseRequested;
+    }
     if (!end.thrown) {
         return filled ? FillOutcome::Filled : FillOutcome::Cancelled;
     }
@@ -164,6 +174,7 @@ frmTagwright::RunEnd frmTagwright::watched(RunMonitor::Cursor cursor,
         end.thrown = std::current_exception();
     }
     end.cancelled = monitor.cancelled();
+    end.closeRequested = monitor.closeRequested();
     run_.reset();
     return end;
 }
@@ -324,7 +335,9 @@ void frmTagwright::Form_KeyDown(std::int16_t& keyCode, std::int16_t shift) {
 }
 
 void frmTagwright::Form_Close() {
-    if (!running()) {
+    if (run_) {
+        run_->requestClose();
+    } else {
         controls_.endProgram();
     }
 }
@@ -362,6 +375,11 @@ void frmTagwright::guarded(const std::function<void(run::RunProgress&)>& body) {
         return;
     }
     const RunEnd end = watched(RunMonitor::Cursor::Busy, body);
+    // The user has asked to leave: a failure report would only hold the window open.
+    if (end.closeRequested) {
+        Form_Close();
+        return;
+    }
     if (!end.thrown) {
         return;
     }

@@ -481,13 +481,18 @@ void FormWindow::showEvent(QShowEvent* event) {
 }
 
 void FormWindow::closeEvent(QCloseEvent* event) {
-    // While a run works the window stays: the form would not end the program then.
-    if (form_.running()) {
-        event->ignore();
-        return;
-    }
-    event->accept();
+    // While a run works the window stays; the form closes it once the run has ended.
+    event->setAccepted(!form_.running());
     form_.Form_Close();
+}
+
+bool FormWindow::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
+    // Once the progress window is up, Qt would drop the window manager's close unheard.
+    if (form_.running() && isWindowManagerClose(this, eventType, message)) {
+        form_.Form_Close();
+        return true;
+    }
+    return QWidget::nativeEvent(eventType, message, result);
 }
 
 } // namespace tagwright::window::qt

@@ -81,6 +81,7 @@ class FormWindow : public QWidget, public FormControls {
   protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     // Keys pressed anywhere in the window go to the form before the control with the focus.
     bool formKeyDown(QKeyEvent* event);
