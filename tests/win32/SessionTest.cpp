@@ -260,10 +260,8 @@ TEST_F(Session, ClicksDuringARunStartNothingAndCancelKeepsThePlacedLabels) {
     ASSERT_NE(progress, nullptr);
     EXPECT_GE(shownAt - sent, 500ms);
     EXPECT_TRUE(windowDisabled);
-    EXPECT_TRUE(program->windowShown()) << "the close during the run was refused";
-    EXPECT_EQ(SendMessageW(program->control(ControlId::optLabelType_1), BM_GETCHECK, 0, 0),
-              BST_CHECKED)
-        << "the option clicked during the run was put back";
+    // The close posted during the run, as taskkill posts it, is kept for the run's end.
+    EXPECT_EQ(program->waitForExit(), 0) << "the program ended after the run";
     std::printf("progress window after %lld ms; cancelled run ended %lld ms after the click; "
                 "slowest answer to a message during the run %lld ms\n",
                 static_cast<long long>((shownAt - sent) / 1ms),

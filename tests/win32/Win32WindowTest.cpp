@@ -233,6 +233,29 @@ TEST_F(Window, TheUserCannotBringAnUnavailablePageToTheFront) {
 }
 
 // The darkest pixel of each tab's caption: an unavailable one is drawn lighter.
+// Ctrl+Tab and Ctrl+Shift+Tab reach the form from a control outside the tab control too, and
+// pass the page a click is refused; Ctrl+A selects the whole list with the focus.
+TEST_F(Window, CtrlTabSwitchesPagesAndCtrlASelectsAList) {
+    w.click(ControlId::optLabelType_2);
+    HWND field = control(ControlId::txtLabelOffsetX);
+    SetFocus(field);
+    const std::pair<bool, int> presses[] = {{false, 0}, {false, 2}, {true, 0}, {true, 2}};
+    for (const auto& [backwards, expected] : presses) {
+        if (backwards) {
+            w.press(VK_TAB, {VK_CONTROL, VK_SHIFT});
+        } else {
+            w.press(VK_TAB, {VK_CONTROL});
+        }
+        EXPECT_EQ(page(), expected);
+        EXPECT_EQ(GetFocus(), field) << "the key stayed away from the dialog manager";
+    }
+    HWND list = control(ControlId::lstNetClassList);
+    SetFocus(list);
+    w.press('A', {VK_CONTROL});
+    EXPECT_GT(SendMessageW(list, LB_GETCOUNT, 0, 0), 0);
+    EXPECT_EQ(SendMessageW(list, LB_GETSELCOUNT, 0, 0), SendMessageW(list, LB_GETCOUNT, 0, 0));
+}
+
 TEST_F(Window, AnUnavailablePageCaptionIsGreyed) {
     using namespace window::win32;
     HWND tabs = control(ControlId::tabObjList);

@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 
@@ -53,20 +54,24 @@ struct NativeWindow {
             if (message.message == WM_QUIT) {
                 continue;
             }
-            if (!IsDialogMessageW(controls.handle(), &message)) {
-                TranslateMessage(&message);
-                DispatchMessageW(&message);
-            }
+            controls.dispatch(message);
         }
     }
 
-    // A key pressed where the focus is, through the dialog manager as the loop does it.
-    void press(WPARAM key) const {
-        MSG message{GetFocus(), WM_KEYDOWN, key, 1, 0, {}};
-        if (!IsDialogMessageW(controls.handle(), &message)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
+    // A key pressed where the focus is, handled as the loop does it; `held` are down meanwhile.
+    void press(WPARAM key, std::initializer_list<BYTE> held = {}) const {
+        BYTE keys[256] = {};
+        GetKeyboardState(keys);
+        for (const BYTE k : held) {
+            keys[k] = 0x80;
         }
+        SetKeyboardState(keys);
+        MSG message{GetFocus(), WM_KEYDOWN, key, 1, 0, {}};
+        controls.dispatch(message);
+        for (const BYTE k : held) {
+            keys[k] = 0;
+        }
+        SetKeyboardState(keys);
         pump();
     }
 

@@ -47,6 +47,9 @@ class Win32Window final : public FormControls {
     void show();
     // Runs the message loop until the program ends.
     int run();
+    // One message of the thread's queue, as the loop handles it: the window's own keys, then
+    // the dialog manager, then the window procedure.
+    void dispatch(MSG& message) const;
 
     HWND handle() const { return window_.get(); }
     HWND control(ControlId id) const { return GetDlgItem(window_.get(), controlId(id)); }
@@ -77,6 +80,7 @@ class Win32Window final : public FormControls {
     int currentPage() const override;
     void setCurrentPage(int page) override;
     void setPageAvailable(int page, bool available) override;
+    bool pageAvailable(int page) const override;
     void showMessage(const std::u16string& text, const std::u16string& title) override;
     void setBusy(bool busy) override;
     void endProgram() override;
@@ -97,6 +101,9 @@ class Win32Window final : public FormControls {
     void applyDpi(UINT dpi);
     // A click on the control `id` raises the handler the description binds to it.
     void onClicked(int id);
+    // A key pressed in the window, before the control with the focus gets it; true when the
+    // window acted on it.
+    bool onKeyDown(HWND target, WPARAM key) const;
     void showPage(int page);
     void updateOptionTabStops();
     // Each list's widest entry measured again in the font of this dpi, and what it sets.

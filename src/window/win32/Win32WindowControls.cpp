@@ -274,6 +274,10 @@ void Win32Window::setPageAvailable(int page, bool available) {
     tabs_->setAvailable(page, available);
 }
 
+bool Win32Window::pageAvailable(int page) const {
+    return tabs_->available(page);
+}
+
 void Win32Window::showMessage(const std::u16string& text, const std::u16string& title) {
     // Before the window is shown (the attach failure at start) the box stands on its own, so
     // that it can be found on the taskbar.

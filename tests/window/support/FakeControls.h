@@ -146,6 +146,7 @@ class FakeControls : public window::FormControls {
 
     int currentPage() const override { return page; }
     void setCurrentPage(int p) override { page = p; }
+    bool pageAvailable(int p) const override { return available.at(static_cast<std::size_t>(p)); }
     void setPageAvailable(int p, bool isAvailable) override {
         available.at(static_cast<std::size_t>(p)) = isAvailable;
         for (int next = 1; p == page && !isAvailable && next < 3; ++next) {
