@@ -128,27 +128,6 @@ TEST_F(StandinTest, NoEndingOfTheSessionLosesTheLabels) {
     }
 }
 
-TEST_F(StandinTest, BadDesignFilesAreRefusedNamingFileAndField) {
-    const std::vector<std::pair<const char*, const char*>> cases = {
-        {"{ \"unit\": 2, ", "not valid JSON"},
-        {R"({ "unit": "mil" })", "unit"},
-        {R"({ "unit": 2, "components": [ { "name": "U1", "pins": [ { "name": "1", "number": 1,
-              "x": "left", "y": 0 } ] } ] })",
-         "components[0].pins[0].x"},
-    };
-    for (const auto& [content, field] : cases) {
-        SCOPED_TRACE(field);
-        const QString path = write(content, "bad.json");
-        StandinProcess standin({path});
-        EXPECT_EQ(standin.waitForExit(), 2);
-        const QString errors = standin.errors();
-        EXPECT_TRUE(errors.contains(path) && errors.contains(QLatin1String(field)))
-            << errors.toStdString();
-        EXPECT_EQ(contentOf(path), QByteArray(content)) << "the file was written";
-        EXPECT_THROW(attachRunningEditor(), Failure) << "something is served";
-    }
-}
-
 // Without a display it can open, the editor serves without a window instead of ending.
 TEST_F(StandinTest, ServesWithoutAWindowWhereNoDisplayOpens) {
     const std::vector<std::pair<const char*, QStringList>> cases = {
