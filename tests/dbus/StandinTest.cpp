@@ -11,7 +11,6 @@
 #include <QDBusConnectionInterface>
 #include <QDir>
 #include <QFile>
-#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
@@ -125,32 +124,6 @@ TEST_F(StandinTest, NoEndingOfTheSessionLosesTheLabels) {
         const auto saved = memory::loadDesign((recovering ? recovered : path).toStdString());
         ASSERT_EQ(saved.liveTextCount(), 2u);
         EXPECT_TRUE(saved.texts[0]->locked && saved.texts[1]->text == u"{GND}");
-    }
-}
-
-// Without a display it can open, the editor serves without a window instead of ending.
-TEST_F(StandinTest, ServesWithoutAWindowWhereNoDisplayOpens) {
-    const std::vector<std::pair<const char*, QStringList>> cases = {
-        {"none named", {}},
-        {"a display that is not there", {"DISPLAY=:79"}},
-        {"X asked for by name", {"DISPLAY=:79", "QT_QPA_PLATFORM=xcb"}},
-    };
-    for (const auto& [what, settings] : cases) {
-        SCOPED_TRACE(what);
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-            environment.remove(QLatin1String(name));
-        }
-        for (const QString& setting : settings) {
-            environment.insert(setting.section(QLatin1Char('='), 0, 0),
-                               setting.section(QLatin1Char('='), 1));
-        }
-        StandinProcess standin({write(design)}, environment);
-        ASSERT_TRUE(standin.waitUntilServing()) << standin.errors().toStdString();
-        EXPECT_TRUE(standin.errors().contains(QLatin1String("without a window")));
-        EXPECT_EQ(attachRunningEditor().activeDocument().layerName(1), u"Top");
-        standin.sendSignal(SIGTERM);
-        EXPECT_EQ(standin.waitForExit(), 0) << standin.errors().toStdString();
     }
 }
 

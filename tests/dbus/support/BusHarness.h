@@ -85,12 +85,6 @@ class StandinProcess {
                            launcher.mid(1) + QStringList{QStringLiteral(EDITOR_STANDIN)} + all);
         }
     }
-    // Run in `environment` and without --headless: the editor shows its window where it finds
-    // a display, and finds out itself when there is none.
-    StandinProcess(const QStringList& args, const QProcessEnvironment& environment) {
-        process_.setProcessEnvironment(environment);
-        process_.start(QStringLiteral(EDITOR_STANDIN), args);
-    }
     ~StandinProcess() {
         if (process_.state() != QProcess::NotRunning) {
             process_.kill();
