@@ -2,7 +2,6 @@
 #include "host/Failure.h"
 #include "host/Text.h"
 #include "host/dbus/BusClient.h"
-#include "host/dbus/Protocol.h"
 #include "host/memory/BoardGenerator.h"
 #include "host/memory/DesignFile.h"
 #include "support/BusHarness.h"
@@ -16,7 +15,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <csignal>
 #include <functional>
 #include <memory>
@@ -140,48 +138,6 @@ TEST_F(StandinTest, ASecondEditorIsRefusedAndTheFirstServesOn) {
     EXPECT_EQ(first.waitForExit(), 0);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"other.json"});
     EXPECT_EQ(contentOf(other), QByteArray(design));
-}
-
-// Asked to, it hangs on a call as a locked-up editor does, and serves nothing after; whatever
-// ends a session still ends it, without saving: the signals at once, and the loss of its bus.
-TEST_F(StandinTest, AHungEditorAnswersNothingButStillEnds) {
-    const std::tuple<const char*, int, int> endings[] = {
-        {"SIGTERM", SIGTERM, -1}, {"SIGINT", SIGINT, -1}, {"bus gone", 0, 1}};
-    for (const auto& [name, signal, status] : endings) {
-        SCOPED_TRACE(name);
-        tagwright::testing::PrivateBus own(false);
-        const QString path = write(design);
-        StandinProcess standin({path, QStringLiteral("--hang-after"), QStringLiteral("1")},
-                               own.address());
-        ASSERT_TRUE(standin.waitUntilServing()) << standin.errors().toStdString();
-        {
-            auto connection = QDBusConnection::connectToBus(own.address(), QStringLiteral("own"));
-            const HostApplication application(dbus::connectToEditor(
-                connection, QLatin1String(dbus::serviceName), std::chrono::milliseconds(300)));
-            const HostDocument document = application.activeDocument();
-            EXPECT_EQ(tagwright::test::failureNumber([&] {
-                          document.addText({u"{GND}", 1, 110, 195, 15, 1, 0});
-                      }),
-                      462);
-            auto other = QDBusConnection::connectToBus(own.address(), QStringLiteral("other"));
-            EXPECT_THROW(
-                HostApplication(dbus::connectToEditor(other, QLatin1String(dbus::serviceName),
-                                                      std::chrono::milliseconds(300)))
-                    .activeDocument(),
-                Failure)
-                << "it served another client";
-        }
-        QDBusConnection::disconnectFromBus(QStringLiteral("own"));
-        QDBusConnection::disconnectFromBus(QStringLiteral("other"));
-        if (signal) {
-            standin.sendSignal(signal);
-        } else {
-            own.stop();
-        }
-        EXPECT_EQ(standin.waitForExit(), status);
-        EXPECT_EQ(standin.processId(), 0) << "it hangs on";
-        EXPECT_EQ(contentOf(path), QByteArray(design)) << "a hung editor saved";
-    }
 }
 
 // A run in flight when the editor ends must read as an editor that is gone (462), not as a
