@@ -118,34 +118,30 @@ class ComLink : public testing::TestWithParam<Serving> {
     test::InProcessEditor* inProcess_ = nullptr;
 };
 
+// Every collection in the editor's order; the generated board has more components than one
+// enumeration batch brings, so that walk crosses batch boundaries.
 TEST_P(ComLink, ListsEveryCollectionInHostOrder) {
-    Design design = smallDesign();
-    auto editor = serve(design);
-    HostDocument document = test::attachTestEditor().activeDocument();
-
-    EXPECT_EQ(namesOf(document.components()), (std::vector<std::u16string>{u"U1", u"R1"}));
-    EXPECT_EQ(namesOf(document.nets()), (std::vector<std::u16string>{u"GND", u"SDA", u"NC1"}));
-    EXPECT_EQ(namesOf(document.netClasses()), (std::vector<std::u16string>{u"POWER", u"SIGNAL"}));
-    ASSERT_EQ(document.layerCount(), 4);
-    for (std::int32_t layer = 1; layer <= 4; ++layer) {
-        EXPECT_EQ(document.layerName(layer), design.layers[layer - 1]);
+    const Design design = smallDesign();
+    {
+        auto editor = serve(design);
+        HostDocument document = test::attachTestEditor().activeDocument();
+        EXPECT_EQ(namesOf(document.components()), (std::vector<std::u16string>{u"U1", u"R1"}));
+        EXPECT_EQ(namesOf(document.nets()), (std::vector<std::u16string>{u"GND", u"SDA", u"NC1"}));
+        EXPECT_EQ(namesOf(document.netClasses()),
+                  (std::vector<std::u16string>{u"POWER", u"SIGNAL"}));
+        ASSERT_EQ(document.layerCount(), 4);
+        for (std::int32_t layer = 1; layer <= 4; ++layer) {
+            EXPECT_EQ(document.layerName(layer), design.layers[layer - 1]);
+        }
+        EXPECT_EQ(document.unit(), 2);
     }
-    EXPECT_EQ(document.unit(), 2);
-}
-
-// More members than one enumeration batch brings, so the walk crosses batch boundaries.
-TEST_P(ComLink, WalksCollectionsLongerThanOneBatch) {
-    host::memory::BoardShape shape;
-    shape.components = 150;
-    Design design = host::memory::generateBoard(shape);
-    auto editor = serve(design);
-    HostDocument document = test::attachTestEditor().activeDocument();
-
+    const Design large = host::memory::generateBoard({.components = 150});
+    auto editor = serve(large);
     std::vector<std::u16string> expected;
-    for (const auto& component : design.components) {
+    for (const auto& component : large.components) {
         expected.push_back(component.name);
     }
-    EXPECT_EQ(namesOf(document.components()), expected);
+    EXPECT_EQ(namesOf(test::attachTestEditor().activeDocument().components()), expected);
 }
 
 TEST_P(ComLink, AddLabelsPlacesWhatTheInMemoryRunPlaces) {

@@ -162,18 +162,6 @@ TEST(ComFailure, ExceptionsCarryTheServersNumberAndDescription) {
         EXPECT_EQ(received.description(), failure.description());
         EXPECT_EQ(info.bstrDescription, nullptr) << "strings are freed";
     }
-
-    EXCEPINFO byCode{};
-    byCode.wCode = 1001;
-    byCode.bstrDescription = SysAllocString(L"from wCode");
-    Failure fromCode = failureFromException(byCode, u"Item", false);
-    EXPECT_EQ(fromCode.number(), 1001);
-    EXPECT_EQ(fromCode.description(), u"from wCode");
-
-    EXCEPINFO bare{};
-    bare.scode = E_OUTOFMEMORY;
-    EXPECT_EQ(failureFromException(bare, u"Item", false).description(),
-              systemMessage(E_OUTOFMEMORY));
 }
 
 // Objects arrive as IDispatch, as IUnknown that answers IDispatch, or by reference; each keeps

@@ -49,7 +49,7 @@ class FakeDispatch : public IDispatch, public ISupportErrorInfo {
     std::function<void()> onRejection;
 
     ULONG references = 1;
-    int lookups = 0, typeInfos = 0, batches = 0;
+    int lookups = 0;
     std::vector<DISPID> invoked;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
@@ -80,7 +80,6 @@ class FakeDispatch : public IDispatch, public ISupportErrorInfo {
         if (reject(Method::TypeInfo)) {
             return rejection;
         }
-        ++typeInfos;
         if (!type) {
             return DISP_E_BADINDEX;
         }
@@ -162,7 +161,7 @@ class FakeDispatch : public IDispatch, public ISupportErrorInfo {
             if (collection_.reject(Method::Next)) {
                 return collection_.rejection;
             }
-            if (collection_.batches++ == collection_.brokenBatch) {
+            if (collection_.batches_++ == collection_.brokenBatch) {
                 return E_FAIL;
             }
             ULONG count = 0;
@@ -212,6 +211,7 @@ class FakeDispatch : public IDispatch, public ISupportErrorInfo {
 
     std::map<std::wstring, DISPID> ids_;
     std::map<DISPID, Behaviour> members_;
+    int batches_ = 0;
 };
 
 } // namespace tagwright::test

@@ -1,6 +1,7 @@
 #include "host/Failure.h"
 #include "host/dbus/BusClient.h"
 #include "host/dbus/BusServer.h"
+#include "support/FailureOf.h"
 
 #include <QDBusArgument>
 #include <QDBusConnectionInterface>
@@ -111,12 +112,9 @@ Value call(const ObjectRef& object, std::u16string_view member, std::vector<Valu
 // The number and description of the failure `body` ends with, or none.
 std::optional<std::pair<std::int32_t, std::u16string>>
 failureOf(const std::function<void()>& body) {
-    try {
-        body();
-    } catch (const Failure& failure) {
-        return std::pair(failure.number(), failure.description());
-    }
-    return std::nullopt;
+    const auto failure = tagwright::test::failureOf(body);
+    return failure ? std::optional(std::pair(failure->number(), failure->description()))
+                   : std::nullopt;
 }
 
 // The server in a thread and on a connection of its own, as another process would be.

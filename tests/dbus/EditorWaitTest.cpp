@@ -6,6 +6,7 @@
 #include "host/dbus/BusClient.h"
 #include "host/dbus/Protocol.h"
 #include "support/BusHarness.h"
+#include "support/FailureOf.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -50,15 +51,6 @@ class RecordingWatcher : public EditorWaitWatcher {
     std::optional<milliseconds> patience_;
 };
 
-std::optional<Failure> failureOf(const std::function<void()>& body) {
-    try {
-        body();
-    } catch (const Failure& failure) {
-        return failure;
-    }
-    return std::nullopt;
-}
-
 ObjectRef attach() {
     return dbus::connectToEditor(QDBusConnection::sessionBus(), QLatin1String(dbus::serviceName),
                                  linkTimeout);
@@ -100,7 +92,7 @@ TEST_F(EditorWaitTest, AWatchingRunHearsOfTheHangAndCanEndIt) {
         ObjectRef application;
         QElapsedTimer timer;
         timer.start();
-        const auto failure = failureOf([&] {
+        const auto failure = tagwright::test::failureOf([&] {
             const EditorWaitScope watching(watcher);
             application = attach();
             HostApplication(application).activeDocument().unit();
@@ -139,7 +131,7 @@ TEST_F(EditorWaitTest, AWatchingRunHearsOfTheHangAndCanEndIt) {
             for (const auto& later : std::vector<std::function<void()>>{
                      [&] { HostApplication(application).activeDocument(); },
                      [&] { application->enumerate(); }}) {
-                const auto again = failureOf(later);
+                const auto again = tagwright::test::failureOf(later);
                 ASSERT_TRUE(again);
                 EXPECT_EQ(again->number(), 462);
                 EXPECT_EQ(again->description(), failure->description());

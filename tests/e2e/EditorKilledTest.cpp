@@ -1,59 +1,29 @@
 // The stand-in editor killed at random points of a label run over the bus, now and then while
 // it is saving: the window reports the editor gone (462) and stays, and the design file is
 // the one saved last, whole, whatever the moment of the kill.
-#include "host/Attach.h"
+#include "EditorSession.h"
 #include "host/dbus/Protocol.h"
-#include "support/BusHarness.h"
-#include "support/CallRecorder.h"
-#include "window/qt/WindowHarness.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <cstdio>
 #include <random>
 
 using namespace tagwright;
-using host::memory::Design;
 using tagwright::testing::contentOf;
-using tagwright::testing::copyDemoBoard;
-using tagwright::testing::StandinProcess;
 
 namespace {
 
-std::vector<std::u16string> marked(const Design& design) {
-    std::vector<std::u16string> labels;
-    for (const auto& t : design.texts) {
-        if (!t->deleted && t->text.size() >= 2 && t->text.front() == u'{' &&
-            t->text.back() == u'}') {
-            labels.push_back(t->text);
-        }
-    }
-    return labels;
-}
-
-class EditorKilledTest : public ::testing::Test {
+class EditorKilledTest : public test::EditorSessionTest {
   protected:
     void startOnAFreshBoard() {
-        ASSERT_TRUE(copyDemoBoard(path));
-        editor = std::make_unique<StandinProcess>(QStringList{path});
-        ASSERT_TRUE(editor->waitUntilServing()) << editor->errors().toStdString();
-        window.emplace([this] {
-            return host::HostApplication(
-                host::recordCalls(host::attachRunningEditor().object(), log));
-        });
-        ASSERT_TRUE(window->form().Form_Load());
+        window.reset();
+        QFile::remove(path);
+        startSession();
         log->clear();
-    }
-    void netNameLabelsWithVias() {
-        window->click("optLabelType_0");
-        window->tick("chkVias");
-        window->click("cmdAddLabel");
     }
     // Asks the editor to save, on a connection of its own, without waiting for the answer.
     void saveWithoutWaiting() {
@@ -65,22 +35,17 @@ class EditorKilledTest : public ::testing::Test {
         saver.send(call);
     }
 
-    QTemporaryDir dir;
-    QString path = dir.filePath("board.json");
-    std::unique_ptr<StandinProcess> editor;
-    std::shared_ptr<host::CallLog> log = std::make_shared<host::CallLog>();
-    std::optional<test::WindowUnderTest> window;
     QDBusConnection saver = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "saver");
 };
 
 TEST_F(EditorKilledTest, AtTenRandomPointsOfARunTheSavedDesignSurvivesWhole) {
     startOnAFreshBoard();
-    netNameLabelsWithVias();
+    test::netNameLabelsWithVias(*window);
     ASSERT_TRUE(window->takeMessages().empty());
     const std::size_t calls = log->calls.size();
     host::attachRunningEditor().call(u"Save");
-    const std::vector<std::u16string> runLabels =
-        marked(host::memory::loadDesign(path.toStdString()));
+    const std::vector<test::Label> runLabels =
+        test::marked(host::memory::loadDesign(path.toStdString()));
     ASSERT_GT(calls, 100u);
 
     const unsigned seed = std::random_device()();
@@ -91,7 +56,6 @@ TEST_F(EditorKilledTest, AtTenRandomPointsOfARunTheSavedDesignSurvivesWhole) {
         const bool saving = trial % 2 == 1;
         SCOPED_TRACE(::testing::Message() << "seed " << seed << ", killed before call " << k
                                           << " of " << calls << (saving ? " while saving" : ""));
-        window.reset();
         startOnAFreshBoard();
         host::attachRunningEditor().call(u"Save");
         const QByteArray lastSaved = contentOf(path);
@@ -112,7 +76,7 @@ TEST_F(EditorKilledTest, AtTenRandomPointsOfARunTheSavedDesignSurvivesWhole) {
             editor->sendSignal(SIGKILL);
             editor->waitForExit();
         };
-        netNameLabelsWithVias();
+        test::netNameLabelsWithVias(*window);
         log->beforeCall = nullptr;
 
         const auto shown = window->takeMessages();
@@ -126,10 +90,10 @@ TEST_F(EditorKilledTest, AtTenRandomPointsOfARunTheSavedDesignSurvivesWhole) {
         ++savesLanded;
         // Only a save that finished before the kill may have replaced the file, and whole.
         EXPECT_TRUE(saving) << "the file changed although nobody saved";
-        const std::vector<std::u16string> saved =
-            marked(host::memory::parseDesign(now.toStdString(), path.toStdString()));
-        const std::vector<std::u16string> before =
-            marked(host::memory::parseDesign(lastSaved.toStdString(), path.toStdString()));
+        const std::vector<test::Label> saved =
+            test::marked(host::memory::parseDesign(now.toStdString(), path.toStdString()));
+        const std::vector<test::Label> before =
+            test::marked(host::memory::parseDesign(lastSaved.toStdString(), path.toStdString()));
         ASSERT_GE(saved.size(), before.size());
         ASSERT_LE(saved.size() - before.size(), labelsBefore);
         EXPECT_TRUE(std::equal(saved.begin() + before.size(), saved.end(),

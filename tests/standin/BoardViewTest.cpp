@@ -348,15 +348,4 @@ TEST_F(BoardViewTest, OpenAsksAgainAboutEditsMadeWhileChoosingTheFile) {
     }
 }
 
-TEST_F(BoardViewTest, TitleIsTheFileNameMarkedWhileUnsaved) {
-    EXPECT_EQ(window.windowTitle(), QStringLiteral("board.json[*]"));
-    EXPECT_FALSE(window.isWindowModified());
-    session.dirty = true;
-    document().addText({u"{GND}", 1, 0, 0, 15, 1, 0});
-    EXPECT_TRUE(window.isWindowModified());
-    session.dirty = false;
-    window.sessionSaved();
-    EXPECT_FALSE(window.isWindowModified());
-}
-
 } // namespace

@@ -39,48 +39,13 @@ class PrivateBus {
         daemon_.start(QStringLiteral("dbus-daemon"),
                       {"--session", "--nofork", "--nopidfile", "--print-address=1"});
         while (!daemon_.canReadLine()) {
-            {
-                {
-                    {
-                        {
-                            {
-                                {
-                                    if (!daemon_.waitForReadyRead(10'000)) {
-                                        {
-                                            {
-                                                {
-                                                    {
-                                                        {
-                                                            {
-                                                                throw std::runtime_error(
-                                                                    "dbus-daemon did not start");
-                                                            }
-                                                        }
-                                                    }
-                                                }
-                                            }
-                                        }
-                                    }
-                                }
-                            }
-                        }
-                    }
-                }
+            if (!daemon_.waitForReadyRead(10'000)) {
+                throw std::runtime_error("dbus-daemon did not start");
             }
         }
         address_ = QString::fromUtf8(daemon_.readLine().trimmed());
         if (asSessionBus) {
-            {
-                {
-                    {
-                        {
-                            {
-                                { qputenv("DBUS_SESSION_BUS_ADDRESS", address_.toUtf8()); }
-                            }
-                        }
-                    }
-                }
-            }
+            qputenv("DBUS_SESSION_BUS_ADDRESS", address_.toUtf8());
         }
     }
     ~PrivateBus() { stop(); }
@@ -114,41 +79,11 @@ class StandinProcess {
         // The tests watch the editor through the bus and its output, never its window.
         const QStringList all = QStringList{QStringLiteral("--headless")} + args;
         if (launcher.isEmpty()) {
-            {
-                {
-                    {
-                        {
-                            {
-                                { process_.start(QStringLiteral(EDITOR_STANDIN), all); }
-                            }
-                        }
-                    }
-                }
-            }
+            process_.start(QStringLiteral(EDITOR_STANDIN), all);
         } else {
-            {
-                {
-                    {
-                        {
-                            {
-                                {
-                                    process_.start(launcher[0],
-                                                   launcher.mid(1) +
-                                                       QStringList{QStringLiteral(EDITOR_STANDIN)} +
-                                                       all);
-                                }
-                            }
-                        }
-                    }
-                }
-            }
+            process_.start(launcher[0],
+                           launcher.mid(1) + QStringList{QStringLiteral(EDITOR_STANDIN)} + all);
         }
-    }
-    // Run in `environment` and without --headless: the editor shows its window where it finds
-    // a display, and finds out itself when there is none.
-    StandinProcess(const QStringList& args, const QProcessEnvironment& environment) {
-        process_.setProcessEnvironment(environment);
-        process_.start(QStringLiteral(EDITOR_STANDIN), args);
     }
     ~StandinProcess() {
         if (process_.state() != QProcess::NotRunning) {
@@ -162,30 +97,8 @@ class StandinProcess {
     // True once `text` appeared on its standard output.
     bool waitForOutput(const QString& text) {
         while (!output().contains(text)) {
-            {
-                {
-                    {
-                        {
-                            {
-                                {
-                                    if (!process_.waitForReadyRead(patienceMs)) {
-                                        {
-                                            {
-                                                {
-                                                    {
-                                                        {
-                                                            { return output().contains(text); }
-                                                        }
-                                                    }
-                                                }
-                                            }
-                                        }
-                                    }
-                                }
-                            }
-                        }
-                    }
-                }
+            if (!process_.waitForReadyRead(patienceMs)) {
+                return output().contains(text);
             }
         }
         return true;
@@ -198,17 +111,7 @@ class StandinProcess {
     void sendSignal(int number) {
         // A finished process has no id; kill(0) would signal the whole test instead.
         if (process_.state() == QProcess::Running && process_.processId() > 0) {
-            {
-                {
-                    {
-                        {
-                            {
-                                { ::kill(static_cast<pid_t>(process_.processId()), number); }
-                            }
-                        }
-                    }
-                }
-            }
+            ::kill(static_cast<pid_t>(process_.processId()), number);
         }
     }
     // Stops it as a debugger or a wedged machine would. A stop reaches each thread only when
@@ -222,17 +125,7 @@ class StandinProcess {
                 QFile stat(tasks.filePath(task + QStringLiteral("/stat")));
                 const QByteArray line = stat.open(QIODevice::ReadOnly) ? stat.readAll() : "";
                 if (line.mid(line.lastIndexOf(')') + 2, 1) != "T") {
-                    {
-                        {
-                            {
-                                {
-                                    {
-                                        { return false; }
-                                    }
-                                }
-                            }
-                        }
-                    }
+                    return false;
                 }
             }
             return true;
@@ -240,30 +133,8 @@ class StandinProcess {
         QElapsedTimer waited;
         waited.start();
         while (!allStopped()) {
-            {
-                {
-                    {
-                        {
-                            {
-                                {
-                                    if (waited.elapsed() > patienceMs) {
-                                        {
-                                            {
-                                                {
-                                                    {
-                                                        {
-                                                            { return false; }
-                                                        }
-                                                    }
-                                                }
-                                            }
-                                        }
-                                    }
-                                }
-                            }
-                        }
-                    }
-                }
+            if (waited.elapsed() > patienceMs) {
+                return false;
             }
         }
         return true;

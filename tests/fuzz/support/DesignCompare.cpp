@@ -5,8 +5,12 @@
 #include "host/Text.h"
 #include "host/memory/DesignFile.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <initializer_list>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace tagwright::fuzz {
@@ -15,37 +19,58 @@ namespace {
 
 using namespace host::memory;
 
-// Collects the first difference; later comparisons are skipped once one is found.
-class Comparison {
-  public:
-    template <class T> void same(const std::string& what, const T& a, const T& b) {
-        if (difference_.empty() && !(a == b)) {
-            difference_ = what + " differs";
-        }
+// Numbers to the bit: a -0 saved as 0 is a difference.
+bool same(double a, double b) {
+    return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+}
+template <class T> bool same(const T& a, const T& b) {
+    return a == b;
+}
+template <class... T> bool same(const std::tuple<T...>& a, const std::tuple<T...>& b) {
+    return [&]<std::size_t... i>(std::index_sequence<i...>) {
+        return (same(std::get<i>(a), std::get<i>(b)) && ...);
     }
-    void same(const std::string& what, double a, double b) {
-        if (difference_.empty() &&
-            std::bit_cast<std::uint64_t>(a) != std::bit_cast<std::uint64_t>(b)) {
-            difference_ = what + " differs: " + std::to_string(a) + " / " + std::to_string(b);
-        }
-    }
-    void same(const std::string& what, const std::u16string& a, const std::u16string& b) {
-        if (difference_.empty() && a != b) {
-            difference_ =
-                what + " differs: \"" + host::toUtf8(a) + "\" / \"" + host::toUtf8(b) + "\"";
-        }
-    }
-    void sameCount(const std::string& what, std::size_t a, std::size_t b) {
-        if (difference_.empty() && a != b) {
-            difference_ = what + " count differs: " + std::to_string(a) + " / " + std::to_string(b);
-        }
-    }
-    bool ok() const { return difference_.empty(); }
-    std::string result() const { return difference_; }
+    (std::index_sequence_for<T...>{});
+}
 
-  private:
-    std::string difference_;
-};
+// Every field of each part that the design file holds.
+auto fields(const std::u16string& x) {
+    return std::tie(x);
+}
+auto fields(const NetClassData& x) {
+    return std::tie(x.name, x.extra);
+}
+auto fields(const NetData& x) {
+    return std::tie(x.name, x.netClass, x.selected, x.extra);
+}
+auto fields(const PinData& x) {
+    return std::tie(x.name, x.number, x.x, x.y, x.net, x.extra);
+}
+auto fields(const ComponentData& x) {
+    return std::tie(x.name, x.selected, x.extra);
+}
+auto fields(const ViaData& x) {
+    return std::tie(x.x, x.y, x.net, x.extra);
+}
+auto fields(const TextData* x) {
+    return std::tie(x->text, x->layer, x->x, x->y, x->height, x->lineWidth, x->rotation, x->locked,
+                    x->extra);
+}
+
+// The first member of two lists that differs, or their counts, in words; empty when alike.
+template <class List>
+std::string differenceIn(const std::string& what, const List& a, const List& b) {
+    if (a.size() != b.size()) {
+        return what + " count differs: " + std::to_string(a.size()) + " / " +
+               std::to_string(b.size());
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (!same(fields(a[i]), fields(b[i]))) {
+            return what + "[" + std::to_string(i) + "] differs";
+        }
+    }
+    return {};
+}
 
 std::vector<const TextData*> liveTexts(const Design& design) {
     std::vector<const TextData*> live;
@@ -57,77 +82,31 @@ std::vector<const TextData*> liveTexts(const Design& design) {
     return live;
 }
 
-std::string at(const char* array, std::size_t i) {
-    return std::string(array) + "[" + std::to_string(i) + "]";
-}
-
 } // namespace
 
 std::string differenceBetween(const Design& a, const Design& b) {
-    Comparison c;
-    c.same("unit", a.unit, b.unit);
-    c.same("extra", a.extra, b.extra);
-    c.sameCount("layers", a.layers.size(), b.layers.size());
-    for (std::size_t i = 0; c.ok() && i < a.layers.size(); ++i) {
-        c.same(at("layers", i), a.layers[i], b.layers[i]);
+    if (a.unit != b.unit || a.extra != b.extra) {
+        return "unit or extra differs";
     }
-    c.sameCount("netClasses", a.netClasses.size(), b.netClasses.size());
-    for (std::size_t i = 0; c.ok() && i < a.netClasses.size(); ++i) {
-        c.same(at("netClasses", i) + ".name", a.netClasses[i].name, b.netClasses[i].name);
-        c.same(at("netClasses", i) + ".extra", a.netClasses[i].extra, b.netClasses[i].extra);
-    }
-    c.sameCount("nets", a.nets.size(), b.nets.size());
-    for (std::size_t i = 0; c.ok() && i < a.nets.size(); ++i) {
-        const NetData &x = a.nets[i], &y = b.nets[i];
-        const std::string path = at("nets", i);
-        c.same(path + ".name", x.name, y.name);
-        c.same(path + ".netClass", x.netClass, y.netClass);
-        c.same(path + ".selected", x.selected, y.selected);
-        c.same(path + ".extra", x.extra, y.extra);
-    }
-    c.sameCount("components", a.components.size(), b.components.size());
-    for (std::size_t i = 0; c.ok() && i < a.components.size(); ++i) {
-        const ComponentData &x = a.components[i], &y = b.components[i];
-        const std::string path = at("components", i);
-        c.same(path + ".name", x.name, y.name);
-        c.same(path + ".selected", x.selected, y.selected);
-        c.same(path + ".extra", x.extra, y.extra);
-        c.sameCount(path + ".pins", x.pins.size(), y.pins.size());
-        for (std::size_t k = 0; c.ok() && k < x.pins.size(); ++k) {
-            const PinData &p = x.pins[k], &q = y.pins[k];
-            const std::string pin = path + "." + at("pins", k);
-            c.same(pin + ".name", p.name, q.name);
-            c.same(pin + ".number", p.number, q.number);
-            c.same(pin + ".x", p.x, q.x);
-            c.same(pin + ".y", p.y, q.y);
-            c.same(pin + ".net", p.net, q.net);
-            c.same(pin + ".extra", p.extra, q.extra);
+    for (std::size_t i = 0; i < std::min(a.components.size(), b.components.size()); ++i) {
+        const std::string pins = differenceIn("components[" + std::to_string(i) + "].pins",
+                                              a.components[i].pins, b.components[i].pins);
+        if (!pins.empty()) {
+            return pins;
         }
     }
-    c.sameCount("vias", a.vias.size(), b.vias.size());
-    for (std::size_t i = 0; c.ok() && i < a.vias.size(); ++i) {
-        const ViaData &x = a.vias[i], &y = b.vias[i];
-        c.same(at("vias", i) + ".x", x.x, y.x);
-        c.same(at("vias", i) + ".y", x.y, y.y);
-        c.same(at("vias", i) + ".net", x.net, y.net);
-        c.same(at("vias", i) + ".extra", x.extra, y.extra);
+    for (const std::string& difference :
+         std::initializer_list<std::string>{differenceIn("layers", a.layers, b.layers),
+                                            differenceIn("netClasses", a.netClasses, b.netClasses),
+                                            differenceIn("nets", a.nets, b.nets),
+                                            differenceIn("components", a.components, b.components),
+                                            differenceIn("vias", a.vias, b.vias),
+                                            differenceIn("texts", liveTexts(a), liveTexts(b))}) {
+        if (!difference.empty()) {
+            return difference;
+        }
     }
-    const auto textsA = liveTexts(a), textsB = liveTexts(b);
-    c.sameCount("texts", textsA.size(), textsB.size());
-    for (std::size_t i = 0; c.ok() && i < textsA.size(); ++i) {
-        const TextData &x = *textsA[i], &y = *textsB[i];
-        const std::string path = at("texts", i);
-        c.same(path + ".text", x.text, y.text);
-        c.same(path + ".layer", x.layer, y.layer);
-        c.same(path + ".x", x.x, y.x);
-        c.same(path + ".y", x.y, y.y);
-        c.same(path + ".height", x.height, y.height);
-        c.same(path + ".lineWidth", x.lineWidth, y.lineWidth);
-        c.same(path + ".rotation", x.rotation, y.rotation);
-        c.same(path + ".locked", x.locked, y.locked);
-        c.same(path + ".extra", x.extra, y.extra);
-    }
-    return c.result();
+    return {};
 }
 
 void checkSavesAndReloads(const Design& design) {
