@@ -30,10 +30,40 @@ std::vector<std::filesystem::path> commandLineArguments() {
                                               split.get() + count);
 }
 
+// Per logon session, as the desktop a user sees is.
+constexpr wchar_t runningCopyName[] = L"Local\\Tagwright.Window";
+
+// True when another copy of the program runs in this session: two copies labelling the same
+// design at once only confuse. Its window is brought to the front, unless it has not shown
+// yet; it then comes up in front anyway. Otherwise this process is now the running copy: the
+// mutex stays with it until it ends.
+bool anotherCopyRuns() {
+    const HANDLE runningCopy = CreateMutexW(nullptr, FALSE, runningCopyName);
+    const DWORD error = GetLastError();
+    // An elevated copy's mutex cannot be opened from here, but it is there all the same.
+    if (runningCopy ? error != ERROR_ALREADY_EXISTS : error != ERROR_ACCESS_DENIED) {
+        return false;
+    }
+    const HWND running = FindWindowW(tagwright::window::win32::windowClassName,
+                                     tagwright::window::win32::windowCaption);
+    if (running && IsWindowVisible(running)) {
+        if (IsIconic(running)) {
+            ShowWindow(running, SW_RESTORE);
+        }
+        // This process was just started by the user, so it may hand the foreground on; a
+        // message box over the window stays in front of it.
+        SetForegroundWindow(GetLastActivePopup(running));
+    }
+    return true;
+}
+
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     using namespace tagwright;
+    if (anotherCopyRuns()) {
+        return 0;
+    }
     try {
         // Made first, so the apartment outlives every host object the form holds.
         host::com::ComApartment apartment;

@@ -76,6 +76,7 @@ class FormControls : public ProgressControls {
     virtual int currentPage() const = 0;
     virtual void setCurrentPage(int page) = 0;
     virtual void setPageAvailable(int page, bool available) = 0;
+    virtual bool pageAvailable(int page) const = 0;
 
     // Ends the program: closes the window and leaves the event loop (or, before the window
     // was shown, makes the start-up return without showing it).

@@ -54,6 +54,10 @@ class RunMonitor final : public run::RunProgress, public host::EditorWaitWatcher
     // editor meanwhile gives up at once. Ignored by a run that cannot be cancelled.
     void cancel();
     bool cancelled() const { return cancelled_; }
+    // The window was asked to close: the run goes on to its end (only cancelling stops it), and
+    // the window closes then.
+    void requestClose() { closeRequested_ = true; }
+    bool closeRequested() const { return closeRequested_; }
     // A modal message while the run works: the user is asked to read and click, so the
     // ordinary cursor while it is up.
     void showMessage(const std::u16string& text, const std::u16string& title);
@@ -76,6 +80,7 @@ class RunMonitor final : public run::RunProgress, public host::EditorWaitWatcher
     const bool cancellable_;
     const Cursor cursor_;
     bool cancelled_ = false;
+    bool closeRequested_ = false;
     bool shown_ = false;
     ProgressControls::Clock::time_point started_;
     ProgressControls::Clock::time_point lastTurn_;

@@ -156,4 +156,35 @@ int optionIndex(ControlId id) {
     }
 }
 
+namespace {
+
+// By the value of the roles' enumerators.
+constexpr ControlId listIds[] = {ControlId::lstCompList, ControlId::lstNetList,
+                                 ControlId::lstNetClassList};
+constexpr ControlId boxIds[] = {ControlId::chkSelectedComp, ControlId::chkUnUsedPins,
+                                ControlId::chkVias, ControlId::chkSelectedNets,
+                                ControlId::chkSelectedNetClasses};
+constexpr ControlId fieldIds[] = {ControlId::txtLabelOffsetX, ControlId::txtLabelOffsetY,
+                                  ControlId::txtLabelFontH, ControlId::txtLabelFontW};
+constexpr ControlId optionIds[] = {ControlId::optLabelType_0, ControlId::optLabelType_1,
+                                   ControlId::optLabelType_2};
+
+} // namespace
+
+ControlId controlOf(window::ListBox list) {
+    return listIds[static_cast<std::size_t>(list)];
+}
+
+ControlId controlOf(window::CheckBox box) {
+    return boxIds[static_cast<std::size_t>(box)];
+}
+
+ControlId controlOf(window::TextBox field) {
+    return fieldIds[static_cast<std::size_t>(field)];
+}
+
+ControlId optionControl(int index) {
+    return optionIds[static_cast<std::size_t>(index)];
+}
+
 } // namespace tagwright::window

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "window/FormControls.h"
+
 #include <cstdint>
 #include <span>
 
@@ -116,5 +118,11 @@ TwipRect clientTwips(const ControlDescription& control);
 
 // The option index of an optLabelType member, -1 for any other control.
 int optionIndex(ControlId id);
+
+// The controls the form names by role.
+ControlId controlOf(ListBox list);
+ControlId controlOf(CheckBox box);
+ControlId controlOf(TextBox field);
+ControlId optionControl(int index);
 
 } // namespace tagwright::window

@@ -23,6 +23,21 @@ const std::u16string contactAddress = u"support@tagwright.invalid";
 
 // The page in front for each label type, by option index.
 constexpr int pageOfType[] = {netsPage, componentsPage, netClassesPage};
+constexpr int pageCount = 3;
+
+// The page Ctrl+Tab (or, `backwards`, Ctrl+Shift+Tab) brings to the front: the next one that a
+// click could bring there, round the end; the page in front when there is none.
+int pageAfter(const FormControls& controls, bool backwards) {
+    const int current = controls.currentPage();
+    const int step = backwards ? pageCount - 1 : 1;
+    for (int page = (current + step) % pageCount; page != current;
+         page = (page + step) % pageCount) {
+        if (controls.pageAvailable(page)) {
+            return page;
+        }
+    }
+    return current;
+}
 
 // A list being filled, from its first append to the last, or to the failure that stops it.
 class ListFill {
@@ -75,7 +90,9 @@ bool frmTagwright::Form_Load() {
     case FillOutcome::Filled:
         break;
     case FillOutcome::Cancelled:
-        // The user chose to stop before there was a window to work in: nothing to tell.
+    case FillOutcome::CloseRequested:
+        // The user chose to stop, or to close, before there was a window to work in: nothing to
+        // tell.
         controls_.endProgram();
         return false;
     case FillOutcome::Failed:
@@ -103,6 +120,11 @@ void frmTagwright::cmdUpdateList_Click() {
     if (outcome == FillOutcome::Filled) {
         return;
     }
+    // Whatever the fill came to, the user has asked to leave: no message to hold the window.
+    if (outcome == FillOutcome::CloseRequested) {
+        Form_Close();
+        return;
+    }
     if (outcome == FillOutcome::Failed && (!failure || !failure->isEditorBusy())) {
         failAttach(failure ? &*failure : nullptr);
         return;
@@ -126,6 +148,9 @@ frmTagwright::FillOutcome frmTagwright::fillLists(std::optional<host::Failure>& 
     bool filled = false;
     const RunEnd end = watched(RunMonitor::Cursor::Ordinary,
                                [&](RunMonitor& monitor) { filled = attachAndFill(monitor); });
+    if (end.closeRequested) {
+        return FillOutcome::CloseRequested;
+    }
     if (!end.thrown) {
         return filled ? FillOutcome::Filled : FillOutcome::Cancelled;
     }
@@ -149,6 +174,7 @@ frmTagwright::RunEnd frmTagwright::watched(RunMonitor::Cursor cursor,
         end.thrown = std::current_exception();
     }
     end.cancelled = monitor.cancelled();
+    end.closeRequested = monitor.closeRequested();
     run_.reset();
     return end;
 }
@@ -297,8 +323,21 @@ void frmTagwright::cmdClose_Click() {
     }
 }
 
+void frmTagwright::Form_KeyDown(std::int16_t& keyCode, std::int16_t shift) {
+    if (running() || keyCode != keyTab || (shift & (ctrlMask | altMask)) != ctrlMask) {
+        return;
+    }
+    const int page = pageAfter(controls_, (shift & shiftMask) != 0);
+    if (page != controls_.currentPage()) {
+        controls_.setCurrentPage(page);
+    }
+    keyCode = 0;
+}
+
 void frmTagwright::Form_Close() {
-    if (!running()) {
+    if (run_) {
+        run_->requestClose();
+    } else {
         controls_.endProgram();
     }
 }
@@ -336,6 +375,11 @@ void frmTagwright::guarded(const std::function<void(run::RunProgress&)>& body) {
         return;
     }
     const RunEnd end = watched(RunMonitor::Cursor::Busy, body);
+    // The user has asked to leave: a failure report would only hold the window open.
+    if (end.closeRequested) {
+        Form_Close();
+        return;
+    }
     if (!end.thrown) {
         return;
     }

@@ -31,7 +31,7 @@ class frmTagwright {
 
     std::int16_t labelTypeIndex() const { return labelTypeIndex_; }
     // True while a handler's run works: the window takes no input, and a handler raised
-    // nonetheless does nothing.
+    // nonetheless does nothing; a request to close waits for the run's end.
     bool running() const { return run_.has_value(); }
 
     // The event handlers, named after control and event.
@@ -49,13 +49,18 @@ class frmTagwright {
     void txtLabelOffsetX_KeyPress(std::int16_t& keyAscii);
     void txtLabelOffsetY_KeyPress(std::int16_t& keyAscii);
     void cboLabelRotation_KeyPress(std::int16_t& keyAscii);
-    // The title-bar close box: no handler of the description's, but the program ends.
+    // Every key pressed in the window, before the control with the focus sees it: the key's code
+    // (a virtual-key code, see keyTab) and which of Shift, Ctrl and Alt are down (shiftMask...).
+    // 0 in keyCode when the window acted on it, and the control must not see it.
+    void Form_KeyDown(std::int16_t& keyCode, std::int16_t shift);
+    // A request to close the window: the title-bar close box, or another program's. No handler
+    // of the description's, but the program ends, once any run that is going has ended.
     void Form_Close();
     // The progress window's "取消" button (or Escape): the run stops at its next step.
     void cmdCancelRun_Click();
 
   private:
-    enum class FillOutcome { Filled, Cancelled, Failed };
+    enum class FillOutcome { Filled, Cancelled, Failed, CloseRequested };
 
     // Load and refresh share this: attach, fill the four lists. False when told to stop;
     // throws on any failure.
@@ -73,6 +78,7 @@ class frmTagwright {
     struct RunEnd {
         std::exception_ptr thrown;
         bool cancelled = false;
+        bool closeRequested = false;
     };
     // Runs `body` watched by the run monitor, which the user can cancel; over when this returns.
     RunEnd watched(RunMonitor::Cursor cursor, const std::function<void(RunMonitor&)>& body);
@@ -94,6 +100,12 @@ class frmTagwright {
     // The run that is going, if any.
     std::optional<RunMonitor> run_;
 };
+
+// The keys Form_KeyDown acts on, which a front end maps from its own, and the modifier bits.
+inline constexpr std::int16_t keyTab = 9;
+inline constexpr std::int16_t shiftMask = 1;
+inline constexpr std::int16_t ctrlMask = 2;
+inline constexpr std::int16_t altMask = 4;
 
 // Typed characters for the size and offset fields: digits, "-", ".", Backspace, Ctrl+A.
 bool isSizeOrOffsetKey(std::int16_t keyAscii);

@@ -39,7 +39,7 @@ struct SlowWindow : test::NativeWindow {
 };
 
 // Net names with vias over 60 components of 2 pins and 100 vias, a millisecond a call: both
-// stages last long enough to be seen. Meanwhile clicks on every button and the close box,
+// stages last long enough to be seen. Meanwhile clicks on every button and another option,
 // posted as another program would post them; Escape once the vias are reached.
 TEST(Win32LongRun, ProgressWindowOverTheDisabledWindowCancelledWithEscape) {
     SlowWindow w(1000us, {.components = 60, .pinsPerComponent = 2, .nets = 20, .vias = 100});
@@ -60,10 +60,10 @@ TEST(Win32LongRun, ProgressWindowOverTheDisabledWindowCancelledWithEscape) {
             EXPECT_EQ(textOf(GetDlgItem(progress, IDCANCEL)), L"取消");
             for (const ControlId button :
                  {ControlId::cmdAddLabel, ControlId::cmdDeleteLabel, ControlId::cmdUpdateList,
-                  ControlId::cmdHelp, ControlId::cmdClose, ControlId::cmdLocateComp}) {
+                  ControlId::cmdHelp, ControlId::cmdClose, ControlId::cmdLocateComp,
+                  ControlId::optLabelType_1}) {
                 PostMessageW(w.controls.control(button), BM_CLICK, 0, 0);
             }
-            PostMessageW(main, WM_CLOSE, 0, 0);
         }
         if (!progress || labelsAtEscape != 0) {
             return;
@@ -90,7 +90,10 @@ TEST(Win32LongRun, ProgressWindowOverTheDisabledWindowCancelledWithEscape) {
     const std::size_t labels = w.design->liveTextCount();
     EXPECT_TRUE(labels >= labelsAtEscape && labels < labelsAtEscape + 10) << labels;
     EXPECT_EQ(w.log->count(u"AddText"), labels);
-    EXPECT_FALSE(w.controls.ended()) << "the close during the run was refused";
+    EXPECT_FALSE(w.controls.ended()) << "the close button during the run was refused";
+    EXPECT_EQ(SendMessageW(w.controls.control(ControlId::optLabelType_0), BM_GETCHECK, 0, 0),
+              BST_CHECKED)
+        << "the option clicked during the run was put back";
     EXPECT_FALSE(IsWindow(progress));
     EXPECT_TRUE(IsWindowEnabled(main));
     EXPECT_EQ(GetActiveWindow(), main);

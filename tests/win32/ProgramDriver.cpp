@@ -75,10 +75,21 @@ ProgramUnderTest::ProgramUnderTest() {
     std::wstring command = L"\"" + besideThisProgram(L"tagwright.exe") + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process_)) {
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                        nullptr, &startup, &process_)) {
         throw std::runtime_error("cannot start tagwright.exe");
     }
+    // One copy runs per session: a program outliving a test killed on its timeout would make
+    // every later test's program end at its start. The job ends it with this process.
+    static const HANDLE endsWithThisProcess = [] {
+        const HANDLE job = CreateJobObjectW(nullptr, nullptr);
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+        return job;
+    }();
+    AssignProcessToJobObject(endsWithThisProcess, process_.hProcess);
+    ResumeThread(process_.hThread);
 }
 
 ProgramUnderTest::~ProgramUnderTest() {

@@ -7,6 +7,7 @@
 #include "window/win32/Handles.h"
 
 #include <commctrl.h>
+#include <imm.h>
 
 #include <gtest/gtest.h>
 
@@ -58,6 +59,33 @@ constexpr Native natives[] = {
     {L"ListBox", LBS_EXTENDEDSEL | LBS_SORT, LBS_EXTENDEDSEL},
     {L"SysTabControl32", TCS_OWNERDRAWFIXED, TCS_OWNERDRAWFIXED},
 };
+
+// How many characters of the captions `face` has no glyph for, as the mapper realises it.
+int missingGlyphs(LOGFONTW face) {
+    std::wstring captions;
+    for (const ControlDescription& d : window::windowDescription()) {
+        captions += reinterpret_cast<const wchar_t*>(d.text);
+    }
+    for (const char16_t* caption : window::pageCaptions) {
+        captions += reinterpret_cast<const wchar_t*>(caption);
+    }
+    face.lfHeight = -12;
+    const window::win32::UniqueFont font(CreateFontIndirectW(&face));
+    const window::win32::WindowDc dc(nullptr);
+    const window::win32::SelectedObject selected(dc.get(), font.get());
+    std::vector<WORD> glyphs(captions.size());
+    GetGlyphIndicesW(dc.get(), captions.c_str(), static_cast<int>(captions.size()), glyphs.data(),
+                     GGI_MARK_NONEXISTING_GLYPHS);
+    return static_cast<int>(std::ranges::count(glyphs, WORD(0xFFFF)));
+}
+
+int textWidth(HFONT font, const std::wstring& text) {
+    const window::win32::WindowDc dc(nullptr);
+    const window::win32::SelectedObject selected(dc.get(), font);
+    SIZE size{};
+    GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &size);
+    return size.cx;
+}
 
 bool takesFocus(const ControlDescription& d) {
     return d.kind != ControlKind::Frame && d.kind != ControlKind::Caption;
@@ -205,6 +233,29 @@ TEST_F(Window, TheUserCannotBringAnUnavailablePageToTheFront) {
 }
 
 // The darkest pixel of each tab's caption: an unavailable one is drawn lighter.
+// Ctrl+Tab and Ctrl+Shift+Tab reach the form from a control outside the tab control too, and
+// pass the page a click is refused; Ctrl+A selects the whole list with the focus.
+TEST_F(Window, CtrlTabSwitchesPagesAndCtrlASelectsAList) {
+    w.click(ControlId::optLabelType_2);
+    HWND field = control(ControlId::txtLabelOffsetX);
+    SetFocus(field);
+    const std::pair<bool, int> presses[] = {{false, 0}, {false, 2}, {true, 0}, {true, 2}};
+    for (const auto& [backwards, expected] : presses) {
+        if (backwards) {
+            w.press(VK_TAB, {VK_CONTROL, VK_SHIFT});
+        } else {
+            w.press(VK_TAB, {VK_CONTROL});
+        }
+        EXPECT_EQ(page(), expected);
+        EXPECT_EQ(GetFocus(), field) << "the key stayed away from the dialog manager";
+    }
+    HWND list = control(ControlId::lstNetClassList);
+    SetFocus(list);
+    w.press('A', {VK_CONTROL});
+    EXPECT_GT(SendMessageW(list, LB_GETCOUNT, 0, 0), 0);
+    EXPECT_EQ(SendMessageW(list, LB_GETSELCOUNT, 0, 0), SendMessageW(list, LB_GETCOUNT, 0, 0));
+}
+
 TEST_F(Window, AnUnavailablePageCaptionIsGreyed) {
     using namespace window::win32;
     HWND tabs = control(ControlId::tabObjList);
@@ -297,16 +348,26 @@ TEST_F(Window, EveryControlUsesAFaceThatDrawsChinese) {
     const LOGFONTW chosen = window::win32::DialogFont::chosenFace();
     EXPECT_STREQ(face.lfFaceName, chosen.lfFaceName);
 
-    const window::win32::WindowDc dc(nullptr);
-    const window::win32::SelectedObject selected(dc.get(), font);
-    const std::wstring chinese =
-        L"标注类型距焊盘偏移量旋转层元器件网络管脚号删除更新列表帮助关闭定位过孔";
-    std::vector<WORD> glyphs(chinese.size());
-    GetGlyphIndicesW(dc.get(), chinese.c_str(), static_cast<int>(chinese.size()), glyphs.data(),
-                     GGI_MARK_NONEXISTING_GLYPHS);
-    EXPECT_EQ(std::ranges::count(glyphs, WORD(0xFFFF)), 0)
+    EXPECT_EQ(missingGlyphs(face), 0)
         << "face "
         << std::string(chosen.lfFaceName, chosen.lfFaceName + wcslen(chosen.lfFaceName)).c_str();
+}
+
+// Without the designed faces, and with a last resort that draws no Chinese, the search still
+// ends on a face that draws every caption.
+TEST(DialogFontFallback, FindsAChineseFaceWithoutTheDesignedOnes) {
+    LOGFONTW noChinese{};
+    wcscpy(noChinese.lfFaceName, L"Marlett");
+    noChinese.lfCharSet = SYMBOL_CHARSET;
+    ASSERT_GT(missingGlyphs(noChinese), 0);
+    const std::vector<std::vector<const wchar_t*>> designed = {
+        {}, {L"Tagwright Missing Face"}, {L"Marlett", L"Tagwright Missing Face"}};
+    for (const auto& names : designed) {
+        SCOPED_TRACE(names.size());
+        const LOGFONTW chosen = window::win32::DialogFont::chosenFace(names, noChinese);
+        EXPECT_STRNE(chosen.lfFaceName, L"Marlett");
+        EXPECT_EQ(missingGlyphs(chosen), 0);
+    }
 }
 
 // The client area as designed at 96 dpi, and a monitor of 144 dpi: places, sizes and the font
@@ -337,6 +398,120 @@ TEST_F(Window, ScalesWithTheMonitorDpi) {
         sizeof face, &face);
     EXPECT_EQ(face.lfHeight, -18);
     EXPECT_EQ(clientAt(96), std::pair(353L, 310L));
+}
+
+// The dotted frame inside the focused tab, only while the tab control has the focus and the
+// system shows focus cues (asked with WM_QUERYUISTATE; Wine keeps no such state, so the
+// answer is put in front of the control's own).
+TEST_F(Window, TheFocusedTabShowsTheFocusRectangle) {
+    HWND tabs = control(ControlId::tabObjList);
+    static LRESULT uiState = 0;
+    const auto answerUiState = [](HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                  DWORD_PTR) -> LRESULT {
+        return message == WM_QUERYUISTATE ? uiState
+                                          : DefSubclassProc(window, message, wParam, lParam);
+    };
+    SetWindowSubclass(tabs, answerUiState, 99, 0);
+    const auto tabPixels = [&] {
+        using namespace window::win32;
+        RECT area, item;
+        GetClientRect(tabs, &area);
+        TabCtrl_GetItemRect(tabs, TabCtrl_GetCurFocus(tabs), &item);
+        const WindowDc screen(tabs);
+        const UniqueMemoryDc memory(CreateCompatibleDC(screen.get()));
+        const UniqueBitmap bitmap(CreateCompatibleBitmap(screen.get(), area.right, area.bottom));
+        const SelectedObject selected(memory.get(), bitmap.get());
+        SendMessageW(tabs, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory.get()),
+                     PRF_CLIENT | PRF_ERASEBKGND);
+        std::vector<COLORREF> pixels;
+        for (int y = item.top; y < item.bottom; ++y) {
+            for (int x = item.left; x < item.right; ++x) {
+                pixels.push_back(GetPixel(memory.get(), x, y));
+            }
+        }
+        return pixels;
+    };
+    SetFocus(control(ControlId::cmdClose));
+    const auto unfocused = tabPixels();
+    struct Case {
+        bool focused;
+        LRESULT uiState;
+        bool drawn;
+    };
+    for (const Case c :
+         {Case{true, 0, true}, Case{true, UISF_HIDEFOCUS, false}, Case{false, 0, false}}) {
+        SCOPED_TRACE(testing::Message() << "focused " << c.focused << ", state " << c.uiState);
+        uiState = c.uiState;
+        SetFocus(control(c.focused ? ControlId::tabObjList : ControlId::cmdClose));
+        w.pump();
+        EXPECT_EQ(tabPixels() != unfocused, c.drawn);
+    }
+    RemoveWindowSubclass(tabs, answerUiState, 99);
+}
+
+// A list scrolls across its widest entry, filled at once (across a dpi change) or entry by
+// entry, and the layer list drops down as wide as its widest name, in the font of each dpi.
+TEST_F(Window, ListsReachTheirWidestEntryAtEveryDpi) {
+    using window::ListBox;
+    const std::wstring longest = L"U1234_THE_WIDEST_PART_NAME_ON_THE_BOARD_电源";
+    const auto u16 = [](const std::wstring& text) {
+        return std::u16string(text.begin(), text.end());
+    };
+    auto& c = w.controls;
+    const auto setDpi = [&](UINT dpi) {
+        RECT suggested;
+        GetWindowRect(c.handle(), &suggested);
+        SendMessageW(c.handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                     reinterpret_cast<LPARAM>(&suggested));
+    };
+    c.listFillBegin(ListBox::lstCompList);
+    c.listAppend(ListBox::lstCompList, u"R1");
+    setDpi(144);
+    c.listAppend(ListBox::lstCompList, u16(longest));
+    c.listFillEnd(ListBox::lstCompList);
+    c.listClear(ListBox::lstNetList);
+    c.listAppend(ListBox::lstNetList, u"GND");
+    c.listAppend(ListBox::lstNetList, u16(longest));
+    c.layerClear();
+    c.layerAppend(u"Top");
+    c.layerAppend(u16(longest));
+    HWND layers = control(ControlId::cboLabelLayer);
+    for (const UINT dpi : {144u, 96u, 144u}) {
+        SCOPED_TRACE(dpi);
+        if (dpi != c.dpi()) {
+            setDpi(dpi);
+        }
+        const int width = textWidth(c.font().handle(), longest);
+        const int slack = MulDiv(40, static_cast<int>(dpi), 96);
+        for (const ControlId id : {ControlId::lstCompList, ControlId::lstNetList}) {
+            HWND list = control(id);
+            EXPECT_NE(GetWindowLongW(list, GWL_STYLE) & WS_HSCROLL, 0);
+            const auto extent = static_cast<int>(SendMessageW(list, LB_GETHORIZONTALEXTENT, 0, 0));
+            EXPECT_GE(extent, width);
+            EXPECT_LE(extent, width + slack);
+        }
+        const auto dropped = static_cast<int>(SendMessageW(layers, CB_GETDROPPEDWIDTH, 0, 0));
+        EXPECT_GE(dropped, width + GetSystemMetrics(SM_CXVSCROLL));
+        EXPECT_LE(dropped, width + 2 * slack);
+    }
+    c.listClear(ListBox::lstCompList);
+    EXPECT_EQ(SendMessageW(control(ControlId::lstCompList), LB_GETHORIZONTALEXTENT, 0, 0), 0);
+}
+
+// The fields that take numbers only have no input method; every other one keeps its own.
+TEST_F(Window, OnlyTheNumberFieldsTakeNoInputMethod) {
+    for (const ControlDescription& d : window::windowDescription()) {
+        SCOPED_TRACE(d.name);
+        HWND field = control(d.id);
+        COMBOBOXINFO combo{};
+        combo.cbSize = sizeof combo;
+        if (d.kind == ControlKind::EditableCombo && GetComboBoxInfo(field, &combo)) {
+            field = combo.hwndItem;
+        }
+        HIMC context = ImmGetContext(field);
+        EXPECT_EQ(context == nullptr, d.keyPress != nullptr);
+        ImmReleaseContext(field, context);
+    }
 }
 
 TEST_F(Window, BusyCursorWhileARunWorks) {

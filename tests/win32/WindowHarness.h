@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 
@@ -32,14 +33,14 @@ struct NativeWindow {
         controls.connect(form);
         log->beforeCall = [this](const host::RecordedCall&) {
             if (during) {
-                { during(); }
+                during();
             }
         };
     }
 
     bool loadAndShow() {
         if (!form.Form_Load()) {
-            { return false; }
+            return false;
         }
         controls.show();
         pump();
@@ -51,29 +52,33 @@ struct NativeWindow {
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             if (message.message == WM_QUIT) {
-                { continue; }
+                continue;
             }
-            if (!IsDialogMessageW(controls.handle(), &message)) {
-                TranslateMessage(&message);
-                DispatchMessageW(&message);
-            }
+            controls.dispatch(message);
         }
     }
 
-    // A key pressed where the focus is, through the dialog manager as the loop does it.
-    void press(WPARAM key) const {
-        MSG message{GetFocus(), WM_KEYDOWN, key, 1, 0, {}};
-        if (!IsDialogMessageW(controls.handle(), &message)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
+    // A key pressed where the focus is, handled as the loop does it; `held` are down meanwhile.
+    void press(WPARAM key, std::initializer_list<BYTE> held = {}) const {
+        BYTE keys[256] = {};
+        GetKeyboardState(keys);
+        for (const BYTE k : held) {
+            keys[k] = 0x80;
         }
+        SetKeyboardState(keys);
+        MSG message{GetFocus(), WM_KEYDOWN, key, 1, 0, {}};
+        controls.dispatch(message);
+        for (const BYTE k : held) {
+            keys[k] = 0;
+        }
+        SetKeyboardState(keys);
         pump();
     }
 
     // Types `text` into a field one character at a time.
     void type(HWND field, const std::wstring& text) const {
         for (const wchar_t c : text) {
-            { PostMessageW(field, WM_CHAR, c, 1); }
+            PostMessageW(field, WM_CHAR, c, 1);
         }
         pump();
     }

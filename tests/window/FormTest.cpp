@@ -236,6 +236,47 @@ TEST(Form, LabelTypeFromEveryTypeAndPage) {
     EXPECT_EQ(s.takeMessages(), Messages({{u"运行时错误 '9':\n下标越界"}}));
 }
 
+// Ctrl+Tab and Ctrl+Shift+Tab bring the next or the previous page to the front, round the end
+// and past the pages a click is refused, and the control with the focus never sees them; any
+// other key, or Tab with other modifiers, is left to the control.
+TEST(Form, CtrlTabSwitchesToTheNextAvailablePage) {
+    using window::ctrlMask, window::shiftMask, window::altMask, window::keyTab;
+    struct Case {
+        std::int16_t labelType;
+        int from;
+        std::int16_t key, shift;
+        int page; // -1: the key is not the form's
+    };
+    const Case cases[] = {
+        {0, 0, keyTab, ctrlMask, 1},
+        {0, 2, keyTab, ctrlMask, 0},
+        {0, 0, keyTab, ctrlMask | shiftMask, 2},
+        {0, 2, keyTab, ctrlMask | shiftMask, 1},
+        {2, 0, keyTab, ctrlMask, 2},
+        {2, 2, keyTab, ctrlMask, 0},
+        {2, 2, keyTab, ctrlMask | shiftMask, 0},
+        {2, 0, keyTab, ctrlMask | shiftMask, 2},
+        {1, 0, keyTab, ctrlMask, 0},
+        {1, 0, keyTab, ctrlMask | shiftMask, 0},
+        {0, 0, keyTab, 0, -1},
+        {0, 0, keyTab, shiftMask, -1},
+        {0, 0, keyTab, ctrlMask | altMask, -1},
+        {0, 0, 'A', ctrlMask, -1},
+    };
+    Session s;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "type " << c.labelType << ", page " << c.from << ", key "
+                                        << c.key << ", shift " << c.shift);
+        s.choose(c.labelType);
+        s.pickPage(c.from);
+        ASSERT_EQ(s.controls.page, c.from);
+        std::int16_t key = c.key;
+        s.form.Form_KeyDown(key, c.shift);
+        EXPECT_EQ(s.controls.page, c.page < 0 ? c.from : c.page);
+        EXPECT_EQ(key, c.page < 0 ? c.key : 0);
+    }
+}
+
 TEST(Form, KeyFiltersKeepOnlyTheCharactersOfANumber) {
     using Handler = void (window::frmTagwright::*)(std::int16_t&);
     const std::pair<Handler, bool> fields[] = {

@@ -141,7 +141,6 @@ const std::pair<const char*, std::function<void(Form&)>> everyHandler[] = {
     {"locate nets", &Form::cmdLocateNet_Click},
     {"about", &Form::cmdHelp_Click},
     {"close", &Form::cmdClose_Click},
-    {"close box", &Form::Form_Close},
     {"label type", [](Form& f) { f.optLabelType_Click(2); }},
 };
 
@@ -335,6 +334,60 @@ INSTANTIATE_TEST_SUITE_P(Runs, CancelledRun, testing::ValuesIn(cancelCases()),
                              return std::string(std::get<0>(info.param).name) +
                                     (std::get<1>(info.param) ? "DuringAWait" : "BetweenTwoSteps");
                          });
+
+struct CloseCase {
+    const char* name;
+    Job run;
+    bool cancelled, failing;
+    friend void PrintTo(const CloseCase& c, std::ostream* out) { *out << c.name; }
+};
+
+const CloseCase closeCases[] = {
+    {"Load", Job::Load, false, false},
+    {"Refresh", Job::Refresh, false, false},
+    {"Add", Job::Add, false, false},
+    {"Delete", Job::Delete, false, false},
+    {"LocateNets", Job::LocateNets, false, false},
+    {"CancelledRefresh", Job::Refresh, true, false},
+    {"FailingAdd", Job::Add, false, true},
+};
+
+class ClosedDuringRun : public testing::TestWithParam<CloseCase> {};
+
+// A request to close the window while a run works (its close box, another program's) neither
+// stops the run nor is lost: the run goes on to where it would have ended, and the program ends
+// right after it, once, with no message, not even one the run's end would have shown.
+TEST_P(ClosedDuringRun, EndsTheProgramOnceTheRunHasEnded) {
+    const auto& [name, run, cancelled, failing] = GetParam();
+    const auto session = [&](bool close) {
+        auto s = std::make_unique<SlowSession>(run);
+        int turns = 0;
+        s->atCall = [&turns](const host::RecordedCall& call) {
+            if (GetParam().failing && call.member == u"AddText" && turns > 5) {
+                throw host::Failure(-2147023174, u"RPC 服务器不可用");
+            }
+        };
+        s->controls.onEvents = [&s = *s, &turns, close] {
+            ++turns;
+            if (turns == 3 && close) {
+                s.form.Form_Close();
+            }
+            if (turns == 4 && GetParam().cancelled) {
+                s.form.cmdCancelRun_Click();
+            }
+        };
+        const auto messagesBefore = s->controls.messages.size();
+        EXPECT_EQ(s->start(run), run != Job::Load || (!close && !cancelled));
+        EXPECT_EQ(s->controls.programEnds, close || (cancelled && run == Job::Load) ? 1 : 0);
+        EXPECT_EQ(s->controls.messages.size() > messagesBefore, !close && (cancelled || failing));
+        EXPECT_FALSE(s->controls.inputBlocked || s->controls.progress.shown);
+        return s->log->calls.size();
+    };
+    EXPECT_EQ(session(true), session(false)) << "the run went on as it would have";
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, ClosedDuringRun, testing::ValuesIn(closeCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // A run that takes no time shows no window, yet blocks the window's input while it works.
 TEST(LongRun, FastRunShowsNothing) {

@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -36,21 +37,6 @@ const QStringList chineseFamilies = {
     QStringLiteral("SimSun"), QStringLiteral("宋体"), QStringLiteral("Noto Sans CJK SC"),
     QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("AR PL UMing CN")};
 constexpr int pointSize = 9;
-
-// The controls FormControls names, by the value of its enumerators.
-constexpr ControlId listIds[] = {ControlId::lstCompList, ControlId::lstNetList,
-                                 ControlId::lstNetClassList};
-constexpr ControlId boxIds[] = {ControlId::chkSelectedComp, ControlId::chkUnUsedPins,
-                                ControlId::chkVias, ControlId::chkSelectedNets,
-                                ControlId::chkSelectedNetClasses};
-constexpr ControlId fieldIds[] = {ControlId::txtLabelOffsetX, ControlId::txtLabelOffsetY,
-                                  ControlId::txtLabelFontH, ControlId::txtLabelFontW};
-constexpr ControlId optionIds[] = {ControlId::optLabelType_0, ControlId::optLabelType_1,
-                                   ControlId::optLabelType_2};
-
-template <class Enum, std::size_t count> ControlId idOf(const ControlId (&ids)[count], Enum value) {
-    return ids[static_cast<std::size_t>(value)];
-}
 
 QString toQt(const std::u16string& text) {
     return QString::fromStdU16String(text);
@@ -118,7 +104,10 @@ FormWindow::FormWindow(host::AttachFunction attach, QWidget* parent)
     dispatchEvents();
 }
 
-FormWindow::~FormWindow() = default;
+FormWindow::~FormWindow() {
+    // Before the widgets go: their last events must not reach a half-destroyed window.
+    QCoreApplication::instance()->removeEventFilter(this);
+}
 
 void FormWindow::build() {
     setObjectName(QStringLiteral("frmTagwright"));
@@ -130,8 +119,9 @@ void FormWindow::build() {
     }
     // As designed, the nets page is in front until the form chooses.
     tabs()->setCurrentIndex(netsPage);
-    // The page stack is what the tab control moves below its strip.
-    tabs()->widget(0)->parentWidget()->installEventFilter(this);
+    // Keys go to the focus widget first, and the tab control would take Ctrl+Tab for itself;
+    // the filter also sees the page stack, which the tab control moves below its strip.
+    QCoreApplication::instance()->installEventFilter(this);
 }
 
 QWidget* FormWindow::create(const ControlDescription& described) {
@@ -240,10 +230,38 @@ void FormWindow::dispatchEvents() {
 }
 
 bool FormWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Move || event->type() == QEvent::Resize) {
-        placePageControls();
+    switch (event->type()) {
+    case QEvent::Move:
+    case QEvent::Resize:
+        if (watched == tabs()->widget(0)->parentWidget()) {
+            placePageControls();
+        }
+        break;
+    case QEvent::KeyPress:
+        if (watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == this &&
+            formKeyDown(static_cast<QKeyEvent*>(event))) {
+            return true;
+        }
+        break;
+    default:
+        break;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+bool FormWindow::formKeyDown(QKeyEvent* event) {
+    // Tab is the only key the form acts on; Shift+Tab arrives as Backtab.
+    if (event->key() != Qt::Key_Tab && event->key() != Qt::Key_Backtab) {
+        return false;
+    }
+    const Qt::KeyboardModifiers modifiers = event->modifiers();
+    const auto shift = static_cast<std::int16_t>(
+        (modifiers & Qt::ShiftModifier || event->key() == Qt::Key_Backtab ? shiftMask : 0) |
+        (modifiers & Qt::ControlModifier ? ctrlMask : 0) |
+        (modifiers & Qt::AltModifier ? altMask : 0));
+    std::int16_t keyCode = keyTab;
+    form_.Form_KeyDown(keyCode, shift);
+    return keyCode == 0;
 }
 
 void FormWindow::placePageControls() {
@@ -269,19 +287,19 @@ void FormWindow::keepChosenOptionTabStop() {
 }
 
 QListWidget* FormWindow::list(ListBox list) const {
-    return control<QListWidget>(idOf(listIds, list));
+    return control<QListWidget>(controlOf(list));
 }
 
 QCheckBox* FormWindow::box(CheckBox box) const {
-    return control<QCheckBox>(idOf(boxIds, box));
+    return control<QCheckBox>(controlOf(box));
 }
 
 QLineEdit* FormWindow::field(TextBox box) const {
-    return control<QLineEdit>(idOf(fieldIds, box));
+    return control<QLineEdit>(controlOf(box));
 }
 
 QRadioButton* FormWindow::option(int index) const {
-    return control<QRadioButton>(idOf(optionIds, index));
+    return control<QRadioButton>(optionControl(index));
 }
 
 QComboBox* FormWindow::layers() const {
@@ -386,6 +404,10 @@ void FormWindow::setPageAvailable(int page, bool available) {
     tabs()->setTabEnabled(page, available);
 }
 
+bool FormWindow::pageAvailable(int page) const {
+    return tabs()->isTabEnabled(page);
+}
+
 void FormWindow::showMessage(const std::u16string& text, const std::u16string& title) {
     messages_->show(toQt(text), toQt(title));
 }
@@ -444,13 +466,18 @@ void FormWindow::showEvent(QShowEvent* event) {
 }
 
 void FormWindow::closeEvent(QCloseEvent* event) {
-    // While a run works the window stays: the form would not end the program then.
-    if (form_.running()) {
-        event->ignore();
-        return;
-    }
-    event->accept();
+    // While a run works the window stays; the form closes it once the run has ended.
+    event->setAccepted(!form_.running());
     form_.Form_Close();
+}
+
+bool FormWindow::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
+    // Once the progress window is up, Qt would drop the window manager's close unheard.
+    if (form_.running() && isWindowManagerClose(this, eventType, message)) {
+        form_.Form_Close();
+        return true;
+    }
+    return QWidget::nativeEvent(eventType, message, result);
 }
 
 } // namespace tagwright::window::qt

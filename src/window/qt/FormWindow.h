@@ -16,6 +16,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QKeyEvent;
 class QLineEdit;
 class QListWidget;
 class QRadioButton;
@@ -64,6 +65,7 @@ class FormWindow : public QWidget, public FormControls {
     int currentPage() const override;
     void setCurrentPage(int page) override;
     void setPageAvailable(int page, bool available) override;
+    bool pageAvailable(int page) const override;
     void showMessage(const std::u16string& text, const std::u16string& title) override;
     void setBusy(bool busy) override;
     void endProgram() override;
@@ -79,7 +81,10 @@ class FormWindow : public QWidget, public FormControls {
   protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Keys pressed anywhere in the window go to the form before the control with the focus.
+    bool formKeyDown(QKeyEvent* event);
 
   private:
     void build();

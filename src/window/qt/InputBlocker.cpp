@@ -28,7 +28,6 @@ bool isUserInput(QEvent::Type type) {
     case QEvent::DragEnter:
     case QEvent::DragMove:
     case QEvent::Drop:
-    case QEvent::Close:
         return true;
     default:
         return false;
@@ -52,7 +51,7 @@ bool InputBlocker::eventFilter(QObject* receiver, QEvent* event) {
     if (static_cast<QWidget*>(receiver)->window() != window_) {
         return false;
     }
-    // A refused close must say so, or the window closes anyway.
+    // Nothing further up acts on a dropped event either.
     event->ignore();
     return true;
 }

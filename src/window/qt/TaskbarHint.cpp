@@ -1,5 +1,6 @@
 #include "window/qt/TaskbarHint.h"
 
+#include <QByteArray>
 #include <QGuiApplication>
 #include <QWidget>
 
@@ -81,6 +82,21 @@ bool isKeptOffTaskbar(QWidget* window) {
                     atom(connection, "_NET_WM_STATE_SKIP_TASKBAR"));
 }
 
+bool isWindowManagerClose(QWidget* window, const QByteArray& eventType, void* message) {
+    xcb_connection_t* connection = x11Connection();
+    if (connection == nullptr || eventType != "xcb_generic_event_t") {
+        return false;
+    }
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    if ((event->response_type & 0x7f) != XCB_CLIENT_MESSAGE) {
+        return false;
+    }
+    const auto* client = static_cast<const xcb_client_message_event_t*>(message);
+    return client->window == static_cast<xcb_window_t>(window->winId()) && client->format == 32 &&
+           client->type == atom(connection, "WM_PROTOCOLS") &&
+           client->data.data32[0] == atom(connection, "WM_DELETE_WINDOW");
+}
+
 } // namespace tagwright::window::qt
 
 #else
@@ -89,6 +105,9 @@ namespace tagwright::window::qt {
 
 void keepOffTaskbar(QWidget*) {}
 bool isKeptOffTaskbar(QWidget*) {
+    return false;
+}
+bool isWindowManagerClose(QWidget*, const QByteArray&, void*) {
     return false;
 }
 

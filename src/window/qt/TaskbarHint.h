@@ -1,5 +1,6 @@
 #pragma once
 
+class QByteArray;
 class QWidget;
 
 namespace tagwright::window::qt {
@@ -12,5 +13,10 @@ void keepOffTaskbar(QWidget* window);
 
 // Whether the window's _NET_WM_STATE asks to skip the taskbar (false where there is no X11).
 bool isKeptOffTaskbar(QWidget* window);
+
+// Whether a native event of `window` is the window manager asking it to close (WM_DELETE_WINDOW
+// on X11): Qt drops that request, before any close event, while a modal window blocks `window`.
+// False elsewhere.
+bool isWindowManagerClose(QWidget* window, const QByteArray& eventType, void* message);
 
 } // namespace tagwright::window::qt

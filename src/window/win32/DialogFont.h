@@ -4,14 +4,16 @@
 
 #include <windows.h>
 
+#include <span>
 #include <string>
 
 namespace tagwright::window::win32 {
 
 // The font of every control: SimSun 9 pt in the simplified Chinese character set. SimSun is
 // optional on Windows outside China, so where it is missing the window takes Microsoft YaHei
-// UI, and then the system's own dialog font; each of them draws Chinese, unlike a face picked
-// by name alone, which the system would replace with one that may not.
+// UI, then whatever face the font mapper gives for the Chinese character set, then a known
+// Chinese face, and only then the system's own dialog font. A face counts only when it has a
+// glyph for every caption: a face picked by name alone may be replaced by one that has none.
 class DialogFont {
   public:
     explicit DialogFont(UINT dpi);
@@ -22,6 +24,9 @@ class DialogFont {
 
     // The face the window uses on this system, with its character set.
     static LOGFONTW chosenFace();
+    // The same search, with `designed` as the faces wanted first and `system` as the last
+    // resort.
+    static LOGFONTW chosenFace(std::span<const wchar_t* const> designed, const LOGFONTW& system);
 
   private:
     UniqueFont font_;

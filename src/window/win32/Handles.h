@@ -43,29 +43,7 @@ class WindowDc {
     explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
     ~WindowDc() {
         if (dc_) {
-            {
-                {
-                    {
-                        {
-                            {
-                                {
-                                    {
-                                        {
-                                            {
-                                                {
-                                                    {
-                                                        { ReleaseDC(window_, dc_); }
-                                                    }
-                                                }
-                                            }
-                                        }
-                                    }
-                                }
-                            }
-                        }
-                    }
-                }
-            }
+            ReleaseDC(window_, dc_);
         }
     }
     WindowDc(const WindowDc&) = delete;
@@ -85,29 +63,7 @@ class SelectedObject {
     SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
     ~SelectedObject() {
         if (previous_) {
-            {
-                {
-                    {
-                        {
-                            {
-                                {
-                                    {
-                                        {
-                                            {
-                                                {
-                                                    {
-                                                        { SelectObject(dc_, previous_); }
-                                                    }
-                                                }
-                                            }
-                                        }
-                                    }
-                                }
-                            }
-                        }
-                    }
-                }
-            }
+            SelectObject(dc_, previous_);
         }
     }
     SelectedObject(const SelectedObject&) = delete;

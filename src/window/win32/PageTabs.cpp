@@ -44,6 +44,29 @@ void PageTabs::draw(const DRAWITEMSTRUCT& item, HFONT font) const {
     SetTextColor(item.hDC, GetSysColor(available(page) ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
     DrawTextW(item.hDC, reinterpret_cast<const wchar_t*>(pageCaptions[page]), -1, &area,
               DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    if (showsFocus(page, item.itemState)) {
+        InflateRect(&area, -GetSystemMetrics(SM_CXEDGE), -GetSystemMetrics(SM_CYEDGE));
+        DrawFocusRect(item.hDC, &area);
+    }
+}
+
+bool PageTabs::showsFocus(int page, UINT state) const {
+    // As the system's own tabs: on the tab that has the focus while the control has it,
+    // unless focus cues are hidden until the keyboard is used.
+    if (GetFocus() != tabs_ || (state & ODS_NOFOCUSRECT) != 0) {
+        return false;
+    }
+    if ((state & ODS_FOCUS) == 0 && page != TabCtrl_GetCurFocus(tabs_)) {
+        return false;
+    }
+    return (SendMessageW(tabs_, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) == 0;
+}
+
+void PageTabs::invalidateFocus() const {
+    RECT item;
+    if (TabCtrl_GetItemRect(tabs_, TabCtrl_GetCurFocus(tabs_), &item)) {
+        InvalidateRect(tabs_, &item, TRUE);
+    }
 }
 
 HBRUSH PageTabs::faceBrush(HDC dc, HWND on) {
@@ -119,6 +142,13 @@ LRESULT PageTabs::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return step(+1);
         }
         break;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_UPDATEUISTATE: {
+        const LRESULT result = DefSubclassProc(tabs_, message, wParam, lParam);
+        invalidateFocus();
+        return result;
+    }
     case WM_SIZE:
     case WM_SETFONT:
     case WM_THEMECHANGED:

@@ -11,7 +11,8 @@ namespace tagwright::window::win32 {
 // The tab control of the object lists (SysTabControl32, owner-drawn). It has no disabled tabs
 // of its own, so this keeps which pages the user may bring to the front: it learns from the
 // user's input which page a change is heading for, so the window can refuse it while it is
-// being asked (TCN_SELCHANGING), and draws an unavailable page's caption greyed. The program
+// being asked (TCN_SELCHANGING). It draws the tabs: an unavailable page's caption greyed, and
+// the focus rectangle, which an owner-drawn tab control leaves to its owner. The program
 // brings any page to the front with TCM_SETCURSEL, which asks nothing.
 //
 // The page controls are the window's own children, lying over the tab control but below it in
@@ -45,6 +46,9 @@ class PageTabs {
     LRESULT headingFor(int page, UINT message, WPARAM wParam, LPARAM lParam);
     // Left or right to the nearest available page; nothing when there is none.
     LRESULT step(int direction);
+    // Whether the tab of `page`, drawn in the owner-draw `state`, shows the focus rectangle.
+    bool showsFocus(int page, UINT state) const;
+    void invalidateFocus() const;
     void excludeCoveredParts(HDC dc) const;
     void dropFace();
 

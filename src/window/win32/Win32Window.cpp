@@ -6,6 +6,7 @@
 #include "window/win32/Resources.h"
 
 #include <commctrl.h>
+#include <imm.h>
 
 #include <algorithm>
 #include <stdexcept>
@@ -46,7 +47,8 @@ NativeKind nativeKind(ControlKind kind) {
         return {WC_COMBOBOXW, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0};
     case ControlKind::ListBox:
         return {WC_LISTBOXW,
-                LBS_EXTENDEDSEL | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY | WS_VSCROLL | WS_TABSTOP,
+                LBS_EXTENDEDSEL | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY | WS_VSCROLL | WS_HSCROLL |
+                    WS_TABSTOP,
                 WS_EX_CLIENTEDGE};
     case ControlKind::TabControl:
         return {WC_TABCONTROLW, TCS_OWNERDRAWFIXED | WS_TABSTOP, 0};
@@ -174,6 +176,8 @@ void Win32Window::createControls() {
         if (!field) {
             continue;
         }
+        // Numbers only: an input method would compose characters the filter then drops.
+        ImmAssociateContextEx(field, nullptr, 0);
         filterTypedCharacters(field, [this, handler = described.keyPress](std::int16_t& keyAscii) {
             if (form_) {
                 handler(*form_, keyAscii);
@@ -239,8 +243,14 @@ void Win32Window::applyDpi(UINT dpi) {
     SendMessageW(handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
     SendMessageW(handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
 
-    // The controls hold the new font now; the old one may go.
+    // The controls, and a fill under way, hold the new font now; the old one may go.
+    for (const ListFilling& fill : filling_) {
+        if (fill.measuring) {
+            SelectObject(fill.measuring.get(), font->handle());
+        }
+    }
     font_ = std::move(font);
+    fitListsToEntries();
     InvalidateRect(handle(), nullptr, TRUE);
 }
 

@@ -47,6 +47,9 @@ class Win32Window final : public FormControls {
     void show();
     // Runs the message loop until the program ends.
     int run();
+    // One message of the thread's queue, as the loop handles it: the window's own keys, then
+    // the dialog manager, then the window procedure.
+    void dispatch(MSG& message) const;
 
     HWND handle() const { return window_.get(); }
     HWND control(ControlId id) const { return GetDlgItem(window_.get(), controlId(id)); }
@@ -77,6 +80,7 @@ class Win32Window final : public FormControls {
     int currentPage() const override;
     void setCurrentPage(int page) override;
     void setPageAvailable(int page, bool available) override;
+    bool pageAvailable(int page) const override;
     void showMessage(const std::u16string& text, const std::u16string& title) override;
     void setBusy(bool busy) override;
     void endProgram() override;
@@ -97,8 +101,16 @@ class Win32Window final : public FormControls {
     void applyDpi(UINT dpi);
     // A click on the control `id` raises the handler the description binds to it.
     void onClicked(int id);
+    // A key pressed in the window, before the control with the focus gets it; true when the
+    // window acted on it.
+    bool onKeyDown(HWND target, WPARAM key) const;
     void showPage(int page);
     void updateOptionTabStops();
+    // Each list's widest entry measured again in the font of this dpi, and what it sets.
+    void fitListsToEntries();
+    void setListExtent(ListBox list, int widest);
+    void setLayerDropWidth(int widest);
+    UniqueMemoryDc measuringDc() const;
     HWND option(int index) const;
     HWND chosenOption() const;
     bool onPage(HWND child) const;
@@ -118,15 +130,20 @@ class Win32Window final : public FormControls {
     frmTagwright* form_ = nullptr;
     HWND focus_ = nullptr;
     bool ended_ = false;
-    // A list box being filled: whether its drawing is held, its entries, and how many its
-    // storage holds.
+    // A list box being filled: whether its drawing is held, its entries, how many its
+    // storage holds, and the one DC its entries are measured on.
     struct ListFilling {
         bool active = false;
         bool held = false;
         int count = 0;
         int reserved = 0;
+        UniqueMemoryDc measuring;
     };
     std::array<ListFilling, 3> filling_{};
+    // The width of each list's and of the layer list's widest entry in the font of this dpi,
+    // in pixels: what the list scrolls across and the layer list drops down to.
+    std::array<int, 3> widest_{};
+    int widestLayer_ = 0;
     // A WM_QUIT that came while a run worked, for the loop once it is over.
     bool quitPending_ = false;
     int quitCode_ = 0;

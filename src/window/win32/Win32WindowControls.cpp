@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <string>
 
 namespace tagwright::window::win32 {
 
@@ -30,52 +31,90 @@ std::u16string windowText(HWND window) {
 constexpr int firstListStorage = 256;
 constexpr LPARAM storagePerEntry = 16 * sizeof(wchar_t);
 
+int textWidth(HDC dc, const wchar_t* text, std::size_t length) {
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text, static_cast<int>(length), &size);
+    return size.cx;
+}
+
+// The widest entry of a list box or combo box (the messages for its entries given), each
+// measured once on `dc`.
+int widestEntry(HDC dc, HWND box, UINT count, UINT length, UINT text) {
+    int widest = 0;
+    std::wstring entry;
+    const auto entries = static_cast<int>(SendMessageW(box, count, 0, 0));
+    for (int index = 0; index < entries; ++index) {
+        const auto size = SendMessageW(box, length, index, 0);
+        if (size < 0) {
+            continue;
+        }
+        entry.resize(static_cast<std::size_t>(size) + 1);
+        const auto copied = SendMessageW(box, text, index, reinterpret_cast<LPARAM>(entry.data()));
+        if (copied > 0) {
+            widest =
+                std::max(widest, textWidth(dc, entry.data(), static_cast<std::size_t>(copied)));
+        }
+    }
+    return widest;
+}
+
 } // namespace
 
 HWND Win32Window::control(ListBox list) const {
-    switch (list) {
-    case ListBox::lstCompList:
-        return control(ControlId::lstCompList);
-    case ListBox::lstNetList:
-        return control(ControlId::lstNetList);
-    case ListBox::lstNetClassList:
-        return control(ControlId::lstNetClassList);
-    }
-    return nullptr;
+    return control(controlOf(list));
 }
 
 HWND Win32Window::control(CheckBox box) const {
-    switch (box) {
-    case CheckBox::chkSelectedComp:
-        return control(ControlId::chkSelectedComp);
-    case CheckBox::chkUnUsedPins:
-        return control(ControlId::chkUnUsedPins);
-    case CheckBox::chkVias:
-        return control(ControlId::chkVias);
-    case CheckBox::chkSelectedNets:
-        return control(ControlId::chkSelectedNets);
-    case CheckBox::chkSelectedNetClasses:
-        return control(ControlId::chkSelectedNetClasses);
-    }
-    return nullptr;
+    return control(controlOf(box));
 }
 
 HWND Win32Window::control(TextBox box) const {
-    switch (box) {
-    case TextBox::txtLabelOffsetX:
-        return control(ControlId::txtLabelOffsetX);
-    case TextBox::txtLabelOffsetY:
-        return control(ControlId::txtLabelOffsetY);
-    case TextBox::txtLabelFontH:
-        return control(ControlId::txtLabelFontH);
-    case TextBox::txtLabelFontW:
-        return control(ControlId::txtLabelFontW);
+    return control(controlOf(box));
+}
+
+UniqueMemoryDc Win32Window::measuringDc() const {
+    UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
+    // Left selected as the DC goes: the window's font outlives it.
+    SelectObject(dc.get(), font_->handle());
+    return dc;
+}
+
+void Win32Window::setListExtent(ListBox list, int widest) {
+    widest_[static_cast<std::size_t>(list)] = widest;
+    // The list draws its entries a little way in from either side.
+    const int margin = widest > 0 ? 2 * systemMetric(SM_CXEDGE, dpi_) : 0;
+    SendMessageW(control(list), LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest + margin), 0);
+}
+
+void Win32Window::setLayerDropWidth(int widest) {
+    widestLayer_ = widest;
+    // Room for the entries' margins, the list's border and its scroll bar; the system never
+    // drops it narrower than the box.
+    const int room = widest > 0
+                         ? 2 * systemMetric(SM_CXEDGE, dpi_) + 2 * systemMetric(SM_CXBORDER, dpi_) +
+                               systemMetric(SM_CXVSCROLL, dpi_)
+                         : 0;
+    // Any width narrower than the box stands for the box's own: set first, it lets the
+    // width shrink where a combo box keeps the widest it was given (Wine's does).
+    HWND layers = control(ControlId::cboLabelLayer);
+    SendMessageW(layers, CB_SETDROPPEDWIDTH, 1, 0);
+    SendMessageW(layers, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(widest + room), 0);
+}
+
+void Win32Window::fitListsToEntries() {
+    const UniqueMemoryDc dc = measuringDc();
+    for (const ListBox list :
+         {ListBox::lstCompList, ListBox::lstNetList, ListBox::lstNetClassList}) {
+        setListExtent(list,
+                      widestEntry(dc.get(), control(list), LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT));
     }
-    return nullptr;
+    setLayerDropWidth(widestEntry(dc.get(), control(ControlId::cboLabelLayer), CB_GETCOUNT,
+                                  CB_GETLBTEXTLEN, CB_GETLBTEXT));
 }
 
 void Win32Window::listClear(ListBox list) {
     SendMessageW(control(list), LB_RESETCONTENT, 0, 0);
+    setListExtent(list, 0);
 }
 
 void Win32Window::listAppend(ListBox list, const std::u16string& text) {
@@ -90,8 +129,21 @@ void Win32Window::listAppend(ListBox list, const std::u16string& text) {
         fill.reserved = fill.count + more;
     }
     const LRESULT index = SendMessageW(box, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide(text)));
-    if (index >= 0) {
-        fill.count = static_cast<int>(index) + 1;
+    if (index < 0) {
+        return;
+    }
+    fill.count = static_cast<int>(index) + 1;
+    // A fill measures on one DC and sets the extent once, at its end.
+    const UniqueMemoryDc single = fill.active ? nullptr : measuringDc();
+    const int width =
+        textWidth(fill.active ? fill.measuring.get() : single.get(), wide(text), text.size());
+    int& widest = widest_[static_cast<std::size_t>(list)];
+    if (width > widest) {
+        if (fill.active) {
+            widest = width;
+        } else {
+            setListExtent(list, width);
+        }
     }
 }
 
@@ -100,6 +152,7 @@ void Win32Window::listFillBegin(ListBox list) {
     ListFilling& fill = filling_[static_cast<std::size_t>(list)];
     fill.active = true;
     fill.count = fill.reserved = static_cast<int>(SendMessageW(box, LB_GETCOUNT, 0, 0));
+    fill.measuring = measuringDc();
     // A list on a page in the back draws nothing anyway; and turning drawing back on may show
     // a window (DefWindowProc does), which would bring that list over the page in front.
     fill.held = (GetWindowLongPtrW(box, GWL_STYLE) & WS_VISIBLE) != 0;
@@ -112,6 +165,7 @@ void Win32Window::listFillEnd(ListBox list) {
     ListFilling& fill = filling_[static_cast<std::size_t>(list)];
     const bool held = fill.held;
     fill = {};
+    setListExtent(list, widest_[static_cast<std::size_t>(list)]);
     if (!held) {
         return;
     }
@@ -142,11 +196,16 @@ bool Win32Window::listSelected(ListBox list, int index) const {
 
 void Win32Window::layerClear() {
     SendMessageW(control(ControlId::cboLabelLayer), CB_RESETCONTENT, 0, 0);
+    setLayerDropWidth(0);
 }
 
 void Win32Window::layerAppend(const std::u16string& text) {
     SendMessageW(control(ControlId::cboLabelLayer), CB_ADDSTRING, 0,
                  reinterpret_cast<LPARAM>(wide(text)));
+    const int width = textWidth(measuringDc().get(), wide(text), text.size());
+    if (width > widestLayer_) {
+        setLayerDropWidth(width);
+    }
 }
 
 int Win32Window::layerCount() const {
@@ -213,6 +272,10 @@ void Win32Window::setCurrentPage(int page) {
 
 void Win32Window::setPageAvailable(int page, bool available) {
     tabs_->setAvailable(page, available);
+}
+
+bool Win32Window::pageAvailable(int page) const {
+    return tabs_->available(page);
 }
 
 void Win32Window::showMessage(const std::u16string& text, const std::u16string& title) {

@@ -148,6 +148,27 @@ void Win32Window::onClicked(int id) {
     }
 }
 
+bool Win32Window::onKeyDown(HWND target, WPARAM key) const {
+    const bool ctrl = GetKeyState(VK_CONTROL) < 0;
+    // A list box has extended selection but no key that selects every entry.
+    const ControlDescription* described = describedAt(GetDlgCtrlID(target));
+    if (ctrl && key == 'A' && described && described->kind == ControlKind::ListBox &&
+        GetParent(target) == handle()) {
+        SendMessageW(target, LB_SETSEL, TRUE, -1);
+        return true;
+    }
+    if (!form_) {
+        return false;
+    }
+    // Virtual-key codes are the form's key codes.
+    auto keyCode = static_cast<std::int16_t>(key);
+    const auto shift =
+        static_cast<std::int16_t>((GetKeyState(VK_SHIFT) < 0 ? shiftMask : 0) |
+                                  (ctrl ? ctrlMask : 0) | (GetKeyState(VK_MENU) < 0 ? altMask : 0));
+    form_->Form_KeyDown(keyCode, shift);
+    return keyCode == 0;
+}
+
 void Win32Window::showPage(int page) {
     HWND focus = GetFocus();
     // Hidden first, so no two pages ever show at once.
@@ -184,7 +205,7 @@ bool Win32Window::onPage(HWND child) const {
 }
 
 HWND Win32Window::option(int index) const {
-    return control(static_cast<ControlId>(static_cast<int>(ControlId::optLabelType_0) + index));
+    return control(optionControl(index));
 }
 
 HWND Win32Window::chosenOption() const {

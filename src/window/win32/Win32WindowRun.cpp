@@ -9,12 +9,22 @@ namespace tagwright::window::win32 {
 int Win32Window::run() {
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (!IsDialogMessageW(handle(), &message)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
+        dispatch(message);
     }
     return 0;
+}
+
+void Win32Window::dispatch(MSG& message) const {
+    // Keys go to the control with the focus, so the window sees them here or not at all.
+    if (message.message == WM_KEYDOWN &&
+        (message.hwnd == handle() || IsChild(handle(), message.hwnd)) &&
+        onKeyDown(message.hwnd, message.wParam)) {
+        return;
+    }
+    if (!IsDialogMessageW(handle(), &message)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
 }
 
 // The window's class cursor says whether a run works: the system shows it over the window,

@@ -180,6 +180,26 @@ TEST_F(Window, UnavailablePagesRefuseOnlyTheUser) {
     }
 }
 
+// Ctrl+Tab and Ctrl+Shift+Tab reach the form from a control outside the tab control too, and
+// pass the page a click is refused; Ctrl+A selects the whole list with the focus.
+TEST_F(Window, CtrlTabSwitchesPagesAndCtrlASelectsAList) {
+    auto* tabs = harness.control<QTabWidget>("tabObjList");
+    harness.click("optLabelType_2");
+    QWidget* field = harness.control("txtLabelOffsetX");
+    const std::pair<Qt::Key, int> presses[] = {
+        {Qt::Key_Tab, 0}, {Qt::Key_Tab, 2}, {Qt::Key_Backtab, 0}, {Qt::Key_Backtab, 2}};
+    for (const auto& [key, page] : presses) {
+        const auto shift = key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier;
+        QTest::keyClick(field, key, Qt::ControlModifier | shift);
+        EXPECT_EQ(tabs->currentIndex(), page);
+    }
+    auto* list = harness.control<QListWidget>("lstNetClassList");
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(list->selectedItems().size(), list->count());
+    EXPECT_GT(list->count(), 0);
+}
+
 // What the form reads and sets through FormControls is the control of that name.
 TEST_F(Window, FormControlsAreTheNamedWidgets) {
     window::FormControls& controls = *harness.window;

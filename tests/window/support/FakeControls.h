@@ -139,6 +139,7 @@ class FakeControls : public window::FormControls {
 
     int currentPage() const override { return page; }
     void setCurrentPage(int p) override { page = p; }
+    bool pageAvailable(int p) const override { return at(available, p); }
     void setPageAvailable(int p, bool isAvailable) override {
         at(available, p) = isAvailable;
         for (int next = 1; p == page && !isAvailable && next < 3; ++next) {
