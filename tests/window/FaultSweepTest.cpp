@@ -13,9 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -31,14 +29,6 @@ namespace {
 
 using Messages = std::vector<test::FormMessage>;
 
-const std::string& sampleBoard() {
-    static const std::string json = [] {
-        std::ifstream in(DEMO_BOARD, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }();
-    return json;
-}
-
 // What a handler can change in the design: its live texts and the selection.
 struct DesignState {
     std::vector<std::tuple<std::u16string, std::int32_t, double, double, double, double, double>>
@@ -46,23 +36,6 @@ struct DesignState {
     std::vector<bool> components, nets;
     friend bool operator==(const DesignState&, const DesignState&) = default;
 };
-
-DesignState stateOf(const host::memory::Design& design) {
-    DesignState state;
-    for (const auto& t : design.texts) {
-        if (!t->deleted) {
-            state.texts.emplace_back(t->text, t->layer, t->x, t->y, t->height, t->lineWidth,
-                                     t->rotation);
-        }
-    }
-    for (const auto& component : design.components) {
-        state.components.push_back(component.selected);
-    }
-    for (const auto& net : design.nets) {
-        state.nets.push_back(net.selected);
-    }
-    return state;
-}
 
 // A design of its own, texts included, so that runs on copies never meet.
 std::shared_ptr<host::memory::Design> copyOf(const host::memory::Design& design) {
@@ -75,25 +48,26 @@ std::shared_ptr<host::memory::Design> copyOf(const host::memory::Design& design)
 
 // The form over fake controls, loaded with a design, its calls forgotten.
 struct Session : test::FormSession {
-    explicit Session(std::shared_ptr<host::memory::Design> d) : FormSession(std::move(d)) {
+    explicit Session(const host::memory::Design& d) : FormSession(copyOf(d)) {
         EXPECT_TRUE(form.Form_Load());
         log->clear();
     }
-    DesignState state() const { return stateOf(*design); }
-};
-
-std::shared_ptr<host::memory::Design> sampleDesign() {
-    static const host::memory::Design parsed =
-        host::memory::parseDesign(sampleBoard(), "demo-board.json");
-    return copyOf(parsed);
-}
-
-struct Handler {
-    const char* name;
-    std::function<void(Session&)> prepare; // once: what the design holds before the run
-    std::function<void(Session&)> setUp;   // in every session: what the user does first
-    std::function<void(Session&)> run;
-    friend void PrintTo(const Handler& handler, std::ostream* out) { *out << handler.name; }
+    DesignState state() const {
+        DesignState state;
+        for (const auto& t : design->texts) {
+            if (!t->deleted) {
+                state.texts.emplace_back(t->text, t->layer, t->x, t->y, t->height, t->lineWidth,
+                                         t->rotation);
+            }
+        }
+        for (const auto& component : design->components) {
+            state.components.push_back(component.selected);
+        }
+        for (const auto& net : design->nets) {
+            state.nets.push_back(net.selected);
+        }
+        return state;
+    }
 };
 
 void addLabels(Session& s, std::int16_t type) {
@@ -111,17 +85,25 @@ void selectEveryOther(Session& s, ListBox list) {
     }
 }
 
+struct Handler {
+    const char* name;
+    std::function<void(Session&)> setUp; // in every session: what the user does first
+    std::function<void(Session&)> run;
+    std::function<void(Session&)> prepare = [](Session&) {}; // once: what the design holds
+    friend void PrintTo(const Handler& handler, std::ostream* out) { *out << handler.name; }
+};
+
 const auto nothing = [](Session&) {};
 
 const Handler handlers[] = {
-    {"NetNameLabelsWithVias", nothing, nothing, [](Session& s) { addLabels(s, 0); }},
-    {"PinNumberLabels", nothing, nothing, [](Session& s) { addLabels(s, 1); }},
-    {"NetClassLabelsWithVias", nothing, nothing, [](Session& s) { addLabels(s, 2); }},
-    {"DeleteBesideALockedText", [](Session& s) { addLabels(s, 0); }, nothing,
-     [](Session& s) { s.form.cmdDeleteLabel_Click(); }},
-    {"LocateComponents", nothing, [](Session& s) { selectEveryOther(s, ListBox::lstCompList); },
+    {"NetNameLabelsWithVias", nothing, [](Session& s) { addLabels(s, 0); }},
+    {"PinNumberLabels", nothing, [](Session& s) { addLabels(s, 1); }},
+    {"NetClassLabelsWithVias", nothing, [](Session& s) { addLabels(s, 2); }},
+    {"DeleteBesideALockedText", nothing, [](Session& s) { s.form.cmdDeleteLabel_Click(); },
+     [](Session& s) { addLabels(s, 0); }},
+    {"LocateComponents", [](Session& s) { selectEveryOther(s, ListBox::lstCompList); },
      [](Session& s) { s.form.cmdLocateComp_Click(); }},
-    {"LocateNets", nothing,
+    {"LocateNets",
      [](Session& s) {
          s.choose(0);
          selectEveryOther(s, ListBox::lstNetList);
@@ -129,56 +111,45 @@ const Handler handlers[] = {
      [](Session& s) { s.form.cmdLocateNet_Click(); }},
 };
 
-// What a clean run of a handler shows and does, call by call.
-struct CleanRun {
-    std::vector<DesignState> stateAfter; // [j]: the design after the run's first j calls
-    std::vector<std::pair<std::size_t, test::FormMessage>> messages; // each after how many calls
-    Messages shown() const {
-        Messages all;
-        for (const auto& [calls, message] : messages) {
-            all.push_back(message);
-        }
-        return all;
-    }
-};
-
-CleanRun cleanRun(const Handler& handler, const host::memory::Design& prepared) {
-    Session s(copyOf(prepared));
-    handler.setUp(s);
-    s.controls.messages.clear();
-    s.log->clear();
-    CleanRun clean;
-    const auto note = [&](std::size_t calls) {
-        for (std::size_t i = clean.messages.size(); i < s.controls.messages.size(); ++i) {
-            clean.messages.emplace_back(calls, s.controls.messages[i]);
-        }
-    };
-    s.log->beforeCall = [&](const host::RecordedCall&) {
-        clean.stateAfter.push_back(s.state());
-        note(s.log->calls.size() - 1);
-    };
-    handler.run(s);
-    clean.stateAfter.push_back(s.state());
-    note(s.log->calls.size());
-    return clean;
-}
-
 class FaultSweep : public ::testing::TestWithParam<Handler> {};
 
 TEST_P(FaultSweep, EveryHostCallOfTheRunFailedInTurn) {
     const Handler& handler = GetParam();
     host::memory::Design prepared;
     {
-        Session s(sampleDesign());
+        Session s(host::memory::loadDesign(DEMO_BOARD));
         handler.prepare(s);
         s.design->sweepDeletedTexts();
         prepared = *copyOf(*s.design);
     }
-    const CleanRun clean = cleanRun(handler, prepared);
-    const std::size_t calls = clean.stateAfter.size() - 1;
+    // A clean run, call by call: the design after its first j calls, and each message with
+    // the number of calls made before it.
+    std::vector<DesignState> stateAfter;
+    std::vector<std::pair<std::size_t, test::FormMessage>> cleanMessages;
+    Messages shown;
+    {
+        Session s(prepared);
+        handler.setUp(s);
+        s.controls.messages.clear();
+        s.log->clear();
+        const auto note = [&](std::size_t calls) {
+            for (std::size_t i = cleanMessages.size(); i < s.controls.messages.size(); ++i) {
+                cleanMessages.emplace_back(calls, s.controls.messages[i]);
+            }
+        };
+        s.log->beforeCall = [&](const host::RecordedCall&) {
+            stateAfter.push_back(s.state());
+            note(s.log->calls.size() - 1);
+        };
+        handler.run(s);
+        stateAfter.push_back(s.state());
+        note(s.log->calls.size());
+        shown = s.controls.messages;
+    }
+    const std::size_t calls = stateAfter.size() - 1;
     ASSERT_GT(calls, 5u);
     std::printf("%s: %zu host calls, each failed in turn\n", handler.name, calls);
-    for (const auto& [after, message] : clean.messages) {
+    for (const test::FormMessage& message : shown) {
         ASSERT_EQ(message.text.find(u"运行时错误"), std::u16string::npos)
             << "the clean run failed: " << host::toUtf8(message.text);
     }
@@ -187,7 +158,7 @@ TEST_P(FaultSweep, EveryHostCallOfTheRunFailedInTurn) {
         SCOPED_TRACE(testing::Message() << "call " << k << " of " << calls << " fails");
         std::weak_ptr<host::memory::Design> design;
         {
-            Session s(copyOf(prepared));
+            Session s(prepared);
             design = s.design;
             handler.setUp(s);
             s.controls.messages.clear();
@@ -201,7 +172,7 @@ TEST_P(FaultSweep, EveryHostCallOfTheRunFailedInTurn) {
             handler.run(s);
 
             Messages expected;
-            for (const auto& [after, message] : clean.messages) {
+            for (const auto& [after, message] : cleanMessages) {
                 if (after < k) {
                     expected.push_back(message);
                 }
@@ -211,13 +182,13 @@ TEST_P(FaultSweep, EveryHostCallOfTheRunFailedInTurn) {
             ASSERT_EQ(s.controls.messages, expected);
             ASSERT_EQ(s.controls.programEnds, 0);
             ASSERT_FALSE(s.controls.busy);
-            ASSERT_TRUE(s.state() == clean.stateAfter[k - 1])
+            ASSERT_TRUE(s.state() == stateAfter[k - 1])
                 << "the design differs from what the first " << k - 1 << " calls made";
 
             s.log->beforeCall = nullptr;
             s.controls.messages.clear();
             handler.run(s);
-            ASSERT_EQ(s.controls.messages, clean.shown()) << "the next run";
+            ASSERT_EQ(s.controls.messages, shown) << "the next run";
         }
         ASSERT_TRUE(design.expired()) << "a host object outlived the window";
     }

@@ -399,9 +399,6 @@ TEST(Form, UncaughtFailuresAreReportedAndTheProgramLivesOn) {
              // Assigned as a string: mingw's gcc 12 warns wrongly about the bare literal.
              [](Session& s) { s.controls.field(TextBox::txtLabelOffsetY) = std::u16string(u"-"); },
              u"运行时错误 '13':\n类型不匹配", 0},
-            {"the host fails",
-             atSecondLabel([] { throw host::Failure(1004, u"应用程序定义或对象定义错误"); }),
-             u"运行时错误 '1004':\n应用程序定义或对象定义错误", 1},
             // Said once, by the run that met it; only a cancelled run keeps quiet about it.
             {"the editor is gone",
              atSecondLabel([] { throw host::Failure::editorGone(u"进程已结束"); }),

@@ -1,12 +1,12 @@
 // Long runs over a slow host, on controls held in memory: when the progress window comes and
 // what it says, cancelling, and that nothing the user does reaches the window meanwhile. The
 // clock is the test's own: every host call moves it on, so the runs take the same time always.
+#include "host/EditorWait.h"
 #include "host/Failure.h"
 #include "host/memory/BoardGenerator.h"
 #include "host/memory/MemoryHost.h"
 #include "support/CallRecorder.h"
 #include "window/frmTagwright.h"
-#include "window/support/EditorStall.h"
 #include "window/support/FakeControls.h"
 
 #include <gtest/gtest.h>
@@ -26,11 +26,16 @@ using Form = window::frmTagwright;
 
 namespace {
 
-// 60 components of 4 pins, 130 nets, 40 vias, 200 labels; every host call takes `perCall`.
+enum class Job { Load, Refresh, Add, Delete, LocateNets };
+
+// 60 components of 4 pins, 130 nets, 40 vias, 200 labels; every host call takes `perCall`, then
+// `atCall` runs. Ready for `run`: loaded but for a start-up, and net names with vias chosen,
+// every net selected, for the runs on labels and nets; by default loaded with pin numbers.
 struct SlowSession : test::FormSession {
     Clock::duration perCall = 0ms;
+    std::function<void(const host::RecordedCall&)> atCall;
 
-    explicit SlowSession(bool load = true)
+    explicit SlowSession(Job run = Job::Refresh)
         : FormSession(std::make_shared<host::memory::Design>(
               host::memory::generateBoard({.components = 60,
                                            .pinsPerComponent = 4,
@@ -38,62 +43,74 @@ struct SlowSession : test::FormSession {
                                            .netClasses = 3,
                                            .vias = 40,
                                            .texts = 200}))) {
-        log->beforeCall = [this](const host::RecordedCall&) { controls.clock += perCall; };
-        if (load) {
+        log->beforeCall = [this](const host::RecordedCall& call) {
+            controls.clock += perCall;
+            if (atCall) {
+                atCall(call);
+            }
+        };
+        if (run != Job::Load) {
             EXPECT_TRUE(form.Form_Load());
         }
-        perCall = 2ms;
+        if (run >= Job::Add) {
+            choose(0);
+            controls.box(CheckBox::chkVias).ticked = true;
+            for (auto& entry : controls.list(ListBox::lstNetList)) {
+                entry.selected = true;
+            }
+        }
+        perCall = 5ms;
     }
-    void chooseNetNamesWithVias() {
-        choose(0);
-        controls.box(CheckBox::chkVias).ticked = true;
+    // What the start of `run` returns: whether the window is to be shown, for a start-up.
+    bool start(Job run) {
+        const std::function<bool(Form&)> handlers[] = {
+            &Form::Form_Load,
+            [](Form& f) { return f.cmdUpdateList_Click(), true; },
+            [](Form& f) { return f.cmdAddLabel_Click(), true; },
+            [](Form& f) { return f.cmdDeleteLabel_Click(), true; },
+            [](Form& f) { return f.cmdLocateNet_Click(), true; },
+        };
+        return handlers[static_cast<int>(run)](form);
     }
 };
+
+// A link's side of one call that waits for the editor, on the test's clock: every 25 ms of
+// waiting it tells the run's watcher, as the links do, until `lasts` has passed and the call
+// goes on. A watcher that says to give up fails the call at once, as the links do. `waited`
+// is how long the call waited in the end.
+void stallEditor(Clock::time_point& clock, host::EditorWaitReason reason,
+                 std::chrono::milliseconds lasts, std::chrono::milliseconds& waited) {
+    constexpr std::chrono::milliseconds poll{25};
+    for (waited = {}; waited < lasts;) {
+        clock += poll;
+        waited += poll;
+        host::EditorWaitWatcher* watcher = host::EditorWaitScope::current();
+        if (watcher &&
+            !watcher->editorWaiting(reason, waited, host::unansweredCallLimit - waited)) {
+            throw host::Failure::editorNotAnswering(waited);
+        }
+    }
+}
 
 struct RunCase {
     const char* name;
-    std::function<void(SlowSession&)> run;
+    Job run;
     // What the window says at each stage, in order; the first number is the bar's value, and
     // the bar's maximum is the number after "/", or 0 (a busy bar) where there is none.
     std::vector<const char*> stages;
+    friend void PrintTo(const RunCase& c, std::ostream* out) { *out << c.name; }
 };
-
-void PrintTo(const RunCase& c, std::ostream* out) {
-    *out << c.name;
-}
 
 const RunCase runCases[] = {
-    {"add net names with vias",
-     [](SlowSession& s) {
-         s.chooseNetNamesWithVias();
-         s.form.cmdAddLabel_Click();
-     },
+    {"AddNetNamesWithVias",
+     Job::Add,
      {"正在标注… 元器件 (\\d+) / (60)", "正在标注过孔… 已放置 (\\d+) 个"}},
-    {"delete",
-     [](SlowSession& s) { s.form.cmdDeleteLabel_Click(); },
-     {"正在删除标注… 已删除 (\\d+) 个"}},
-    {"locate nets",
-     [](SlowSession& s) { s.form.cmdLocateNet_Click(); },
-     {"正在定位… (\\d+) / (130)"}},
-    {"refresh",
-     [](SlowSession& s) {
-         s.perCall = 5ms;
-         s.form.cmdUpdateList_Click();
-     },
-     {"正在读取列表… 元器件 (\\d+)  网络 (\\d+)  网络类型 (\\d+)"}},
+    {"Delete", Job::Delete, {"正在删除标注… 已删除 (\\d+) 个"}},
+    {"LocateNets", Job::LocateNets, {"正在定位… (\\d+) / (130)"}},
+    {"Refresh", Job::Refresh, {"正在读取列表… 元器件 (\\d+)  网络 (\\d+)  网络类型 (\\d+)"}},
     // At start-up, before the window is shown.
-    {"load",
-     [](SlowSession& s) {
-         s.perCall = 5ms;
-         EXPECT_TRUE(s.form.Form_Load());
-     },
-     {"正在读取列表… 元器件 (\\d+)  网络 (\\d+)  网络类型 (\\d+)"}},
+    {"Load", Job::Load, {"正在读取列表… 元器件 (\\d+)  网络 (\\d+)  网络类型 (\\d+)"}},
 };
-
-bool isRunText(const RunCase& c, const std::string& text) {
-    return std::ranges::any_of(
-        c.stages, [&](const char* stage) { return std::regex_match(text, std::regex(stage)); });
-}
 
 // One progress window, shown at the first turn of the event loop after half a second, not one
 // later, gone at the end; a turn at least every 25 ms plus one step (a label is at most a
@@ -115,166 +132,159 @@ void expectAnsweringThroughout(const SlowSession& s, Clock::time_point start) {
     EXPECT_LE(controls.clock - last, 25ms + 12 * s.perCall);
 }
 
+// Every event a user can raise, as the toolkit raises it.
+const std::pair<const char*, std::function<void(Form&)>> everyHandler[] = {
+    {"add", &Form::cmdAddLabel_Click},
+    {"delete", &Form::cmdDeleteLabel_Click},
+    {"refresh", &Form::cmdUpdateList_Click},
+    {"locate components", &Form::cmdLocateComp_Click},
+    {"locate nets", &Form::cmdLocateNet_Click},
+    {"about", &Form::cmdHelp_Click},
+    {"close", &Form::cmdClose_Click},
+    {"label type", [](Form& f) { f.optLabelType_Click(2); }},
+};
+
 class LongRuns : public testing::TestWithParam<RunCase> {};
 
+// Straight through, and with the run's first call waiting eight seconds for the editor. Every
+// run text is in the words of its stage, the stages in order, the counts only growing. During
+// the wait the window answers as between steps, and the progress window comes at half a second
+// though no step has come yet; it says at once that the editor is busy, or after five seconds
+// that it does not answer, with the seconds left, and gives the run's own words back at the
+// first step after the wait. Whatever reaches the form meanwhile starts nothing: no host call,
+// no message, no end of the program; a click on an option puts the choice back.
 TEST_P(LongRuns, ShowTheirProgressAfterHalfASecondAndNeverStopAnswering) {
     const RunCase& c = GetParam();
-    SlowSession s(c.name != std::string("load"));
-    auto& controls = s.controls;
-    const Clock::time_point start = controls.clock;
-    c.run(s);
-    expectAnsweringThroughout(s, start);
-
-    // Every text in the words of its stage, the stages in order, the counts only growing.
-    std::size_t stage = 0;
-    int lastValue = 0;
-    for (const auto& [text, value, maximum] : controls.progressTexts) {
-        const std::string said = host::toUtf8(text);
-        std::smatch numbers;
-        for (; stage < c.stages.size() &&
-               !std::regex_match(said, numbers, std::regex(c.stages[stage]));
-             ++stage) {
-            lastValue = 0;
-        }
-        ASSERT_LT(stage, c.stages.size()) << said;
-        const bool counted = said.find(" / ") != std::string::npos;
-        const int count = std::stoi(numbers[1].str());
-        EXPECT_EQ(value, counted ? count : 0) << said;
-        EXPECT_EQ(maximum, counted ? std::stoi(numbers[2].str()) : 0) << said;
-        EXPECT_GE(count, lastValue) << said;
-        lastValue = count;
-    }
-    EXPECT_EQ(stage, c.stages.size() - 1) << "every stage shown, the last one last";
-    EXPECT_TRUE(controls.messages.empty());
-}
-
-// The run's first call waits eight seconds for the editor. The window answers as between
-// steps, and the progress window comes at half a second though no step has come yet; it says
-// at once that the editor is busy, or after five seconds that it does not answer, with the
-// seconds left, and gives the run's own words back at the first step after the wait.
-TEST_P(LongRuns, AWaitForTheEditorKeepsTheWindowAnsweringAndSaysWhy) {
-    const RunCase& c = GetParam();
     const std::regex waitWords("编辑器(正忙（可能有对话框未关闭）|没有响应)… 还等 (\\d+) 秒");
-    const std::tuple<host::EditorWaitReason, const char*, std::vector<int>> waits[] = {
-        {host::EditorWaitReason::Busy,
-         "正忙（可能有对话框未关闭）",
-         {25, 24, 23, 22, 21, 20, 19, 18, 17}},
-        {host::EditorWaitReason::NotAnswering, "没有响应", {20, 19, 18, 17}},
-    };
+    const std::tuple<std::optional<host::EditorWaitReason>, const char*, std::vector<int>> waits[] =
+        {{std::nullopt, "no wait", {}},
+         {host::EditorWaitReason::Busy,
+          "正忙（可能有对话框未关闭）",
+          {25, 24, 23, 22, 21, 20, 19, 18, 17}},
+         {host::EditorWaitReason::NotAnswering, "没有响应", {20, 19, 18, 17}}};
     for (const auto& [reason, said, secondsLeft] : waits) {
         SCOPED_TRACE(said);
-        SlowSession s(c.name != std::string("load"));
+        SlowSession s(c.run);
         auto& controls = s.controls;
         const Clock::time_point start = controls.clock;
         std::optional<Clock::time_point> waitOver;
-        s.log->beforeCall = [&](const host::RecordedCall&) {
-            controls.clock += s.perCall;
-            if (!waitOver) {
+        s.atCall = [&](const host::RecordedCall&) {
+            if (reason && !waitOver) {
                 std::chrono::milliseconds waited{};
-                test::stallEditor(controls.clock, reason, 8s, waited);
+                stallEditor(controls.clock, *reason, 8s, waited);
                 waitOver = controls.clock;
             }
         };
-        c.run(s);
-        ASSERT_TRUE(waitOver);
+        const int chosen = controls.chosenOption;
+        const int type = s.form.labelTypeIndex();
+        controls.onEvents = [&] {
+            for (const auto& [what, raise] : everyHandler) {
+                SCOPED_TRACE(what);
+                const auto calls = s.log->calls.size();
+                const int chosenNow = controls.chosenOption;
+                if (what == std::string("label type")) {
+                    if (c.run == Job::Load) {
+                        continue; // no option to click before the window is shown
+                    }
+                    controls.chooseOption(2); // as the toolkit does before it tells
+                }
+                raise(s.form);
+                EXPECT_EQ(s.log->calls.size(), calls);
+                EXPECT_EQ(controls.chosenOption, chosenNow);
+            }
+        };
+        EXPECT_TRUE(s.start(c.run));
+        EXPECT_EQ(controls.programEnds, 0);
+        if (c.run != Job::Load) {
+            EXPECT_EQ(std::pair(controls.chosenOption, int(s.form.labelTypeIndex())),
+                      std::pair(chosen, type));
+        }
         EXPECT_EQ(host::EditorWaitScope::current(), nullptr) << "watched only while it works";
         EXPECT_TRUE(controls.messages.empty());
         expectAnsweringThroughout(s, start);
 
+        std::size_t stage = 0;
+        int lastValue = 0;
         std::vector<int> secondsSaid;
         std::optional<std::size_t> lastWaitText;
+        std::optional<Clock::time_point> firstStepAfterWait;
         for (std::size_t k = 0; k < controls.progressTexts.size(); ++k) {
-            const std::string text = host::toUtf8(std::get<0>(controls.progressTexts[k]));
-            std::smatch words;
-            if (std::regex_match(text, words, waitWords)) {
-                EXPECT_EQ(words[1].str(), said);
-                if (secondsSaid.empty() || secondsSaid.back() != std::stoi(words[2].str())) {
-                    secondsSaid.push_back(std::stoi(words[2].str()));
+            const auto& [text, value, maximum, at] = controls.progressTexts[k];
+            const std::string shown = host::toUtf8(text);
+            std::smatch numbers;
+            if (std::regex_match(shown, numbers, waitWords)) {
+                EXPECT_EQ(numbers[1].str(), said);
+                if (secondsSaid.empty() || secondsSaid.back() != std::stoi(numbers[2].str())) {
+                    secondsSaid.push_back(std::stoi(numbers[2].str()));
                 }
                 lastWaitText = k;
-            } else {
-                EXPECT_TRUE(text == "正在等待编辑器…" || isRunText(c, text)) << text;
+                continue;
+            }
+            if (reason && shown == "正在等待编辑器…") {
+                continue;
+            }
+            for (; stage < c.stages.size() &&
+                   !std::regex_match(shown, numbers, std::regex(c.stages[stage]));
+                 ++stage) {
+                lastValue = 0;
+            }
+            ASSERT_LT(stage, c.stages.size()) << shown;
+            const bool counted = shown.find(" / ") != std::string::npos;
+            const int count = std::stoi(numbers[1].str());
+            EXPECT_EQ(value, counted ? count : 0) << shown;
+            EXPECT_EQ(maximum, counted ? std::stoi(numbers[2].str()) : 0) << shown;
+            EXPECT_GE(count, lastValue) << shown;
+            lastValue = count;
+            if (lastWaitText && *lastWaitText + 1 == k) {
+                firstStepAfterWait = at;
             }
         }
+        EXPECT_EQ(stage, c.stages.size() - 1) << "every stage shown, the last one last";
         EXPECT_EQ(secondsSaid, secondsLeft);
-        ASSERT_TRUE(lastWaitText && *lastWaitText + 1 < controls.progressTexts.size());
-        EXPECT_TRUE(
-            isRunText(c, host::toUtf8(std::get<0>(controls.progressTexts[*lastWaitText + 1]))));
-        EXPECT_LT(controls.progressTimes[*lastWaitText + 1] - *waitOver,
-                  window::RunMonitor::eventInterval)
-            << "back at the first step, not at the next turn";
+        ASSERT_EQ(reason.has_value(), waitOver.has_value());
+        if (reason) {
+            ASSERT_TRUE(firstStepAfterWait) << "the run's words back after the wait";
+            EXPECT_LT(*firstStepAfterWait - *waitOver, window::RunMonitor::eventInterval)
+                << "back at the first step, not at the next turn";
+        }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Runs, LongRuns, testing::ValuesIn(runCases));
+INSTANTIATE_TEST_SUITE_P(Runs, LongRuns, testing::ValuesIn(runCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
-enum class Run { Load, Refresh, Add, Delete, LocateNets };
-
-void start(SlowSession& s, Run run) {
-    switch (run) {
-    case Run::Load:
-        EXPECT_FALSE(s.form.Form_Load());
-        break;
-    case Run::Refresh:
-        s.form.cmdUpdateList_Click();
-        break;
-    case Run::Add:
-        s.form.cmdAddLabel_Click();
-        break;
-    case Run::Delete:
-        s.form.cmdDeleteLabel_Click();
-        break;
-    case Run::LocateNets:
-        s.form.cmdLocateNet_Click();
-        break;
+// Each run cancelled between two steps, and all but locating cancelled during a wait: locating
+// asks for the list's length once an Item call fails, to tell a stale list from a failure.
+std::vector<std::tuple<RunCase, bool>> cancelCases() {
+    std::vector<std::tuple<RunCase, bool>> cases;
+    for (const RunCase& c : runCases) {
+        cases.emplace_back(c, false);
+        if (c.run != Job::LocateNets) {
+            cases.emplace_back(c, true);
+        }
     }
+    return cases;
 }
 
-struct CancelCase {
-    const char* name;
-    Run run;
-    bool duringWait;
-    friend void PrintTo(const CancelCase& c, std::ostream* out) { *out << c.name; }
-};
+class CancelledRun : public testing::TestWithParam<std::tuple<RunCase, bool>> {};
 
-const CancelCase cancelCases[] = {
-    {"AddBetweenTwoSteps", Run::Add, false},
-    {"DeleteBetweenTwoSteps", Run::Delete, false},
-    {"LocateBetweenTwoSteps", Run::LocateNets, false},
-    {"LoadBetweenTwoSteps", Run::Load, false},
-    {"RefreshBetweenTwoSteps", Run::Refresh, false},
-    {"AddDuringAWait", Run::Add, true},
-    {"LoadDuringAWait", Run::Load, true},
-    {"RefreshDuringAWait", Run::Refresh, true},
-};
-
-class CancelledRun : public testing::TestWithParam<CancelCase> {};
-
-// Cancelled between two steps (at its third turn with the progress window up), or while a call
-// waits for an editor that does not answer, a run stops at once: not one call more, nor more
-// waiting, and what was done stays done. It says nothing, but for a refresh, which leaves no
-// half-filled list behind and tells the user so once; at start-up the program ends. The next run
-// goes to its end.
+// Cancelled between two steps (at its third turn with the progress window up), or while its
+// 30th call waits for an editor that does not answer, a run stops at once: not one call more,
+// nor more waiting, and what was done stays done. It says nothing, but for a refresh, which
+// leaves no half-filled list behind and tells the user so once; at start-up the program ends.
+// The next run goes to its end.
 TEST_P(CancelledRun, StopsAtOnceKeepingWhatWasDone) {
-    const auto& [name, run, duringWait] = GetParam();
-    SlowSession s(run != Run::Load);
-    s.perCall = 5ms;
-    if (run >= Run::Add) {
-        s.chooseNetNamesWithVias();
-    }
-    for (auto& entry : s.controls.list(ListBox::lstNetList)) {
-        entry.selected = true;
-    }
-    const std::u16string waitingCall = run == Run::Add ? u"AddText" : u"Nets";
+    const auto& [c, duringWait] = GetParam();
+    const Job run = c.run;
+    SlowSession s(run);
     std::chrono::milliseconds waited{};
-    s.log->beforeCall = [&, stalled = false](const host::RecordedCall& call) mutable {
-        s.controls.clock += s.perCall;
-        if (duringWait && call.member == waitingCall && !std::exchange(stalled, true)) {
-            test::stallEditor(s.controls.clock, host::EditorWaitReason::NotAnswering,
-                              host::unansweredCallLimit, waited);
+    const std::size_t callsBefore = s.log->calls.size();
+    s.atCall = [&](const host::RecordedCall&) {
+        if (duringWait && s.log->calls.size() == callsBefore + 30) {
+            stallEditor(s.controls.clock, host::EditorWaitReason::NotAnswering,
+                        host::unansweredCallLimit, waited);
         }
     };
-    const std::size_t callsBefore = s.log->calls.size();
     std::optional<Clock::time_point> cancelledAt;
     std::size_t callsAtCancel = 0;
     int turnsShown = 0;
@@ -287,7 +297,7 @@ TEST_P(CancelledRun, StopsAtOnceKeepingWhatWasDone) {
             s.form.cmdCancelRun_Click();
         }
     };
-    start(s, run);
+    EXPECT_EQ(s.start(run), run != Job::Load);
     ASSERT_TRUE(cancelledAt);
     EXPECT_EQ(s.controls.clock, *cancelledAt) << "not one call more, nor more waiting";
     EXPECT_GT(callsAtCancel, callsBefore) << "the run had done something";
@@ -295,93 +305,51 @@ TEST_P(CancelledRun, StopsAtOnceKeepingWhatWasDone) {
         EXPECT_EQ(waited, host::notAnsweringNotice);
     }
     EXPECT_FALSE(s.controls.busy || s.controls.inputBlocked || s.controls.progress.shown);
-    EXPECT_EQ(s.controls.programEnds, run == Run::Load ? 1 : 0);
+    EXPECT_EQ(s.controls.programEnds, run == Job::Load ? 1 : 0);
     EXPECT_EQ(s.controls.filling, (std::array<bool, 3>{})) << "a list left undrawn";
     const std::vector<test::FormMessage> refreshCancelled = {
         {u"已取消读取列表，列表为空。请点击“更新列表”重新读取。", u"提示"}};
     EXPECT_EQ(s.controls.messages,
-              run == Run::Refresh ? refreshCancelled : std::vector<test::FormMessage>{});
-    if (run == Run::Refresh) {
+              run == Job::Refresh ? refreshCancelled : std::vector<test::FormMessage>{});
+    if (run == Job::Refresh) {
         for (const auto& list : s.controls.lists) {
             EXPECT_TRUE(list.empty());
         }
         EXPECT_TRUE(s.controls.layers.empty());
     }
-    if (run == Run::Load) {
+    if (run == Job::Load) {
         return;
     }
 
     s.controls.onEvents = nullptr;
-    s.log->beforeCall = nullptr;
+    s.atCall = nullptr;
     const auto calls = s.log->calls.size();
-    start(s, run);
+    s.start(run);
     EXPECT_GT(s.log->calls.size() - calls, 100u) << "the next run is not cancelled";
-    EXPECT_EQ(s.controls.messages.size(), run == Run::Refresh ? 1u : 0u);
+    EXPECT_EQ(s.controls.messages.size(), run == Job::Refresh ? 1u : 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Runs, CancelledRun, testing::ValuesIn(cancelCases),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-// Whatever reaches the form while a run works starts nothing: no host call, no message, no
-// end of the program; a click on an option puts the choice back.
-TEST(LongRun, NoHandlerStartsInsideAnother) {
-    const std::pair<const char*, std::function<void(Form&)>> handlers[] = {
-        {"add", &Form::cmdAddLabel_Click},
-        {"delete", &Form::cmdDeleteLabel_Click},
-        {"refresh", &Form::cmdUpdateList_Click},
-        {"locate components", &Form::cmdLocateComp_Click},
-        {"locate nets", &Form::cmdLocateNet_Click},
-        {"about", &Form::cmdHelp_Click},
-        {"close", &Form::cmdClose_Click},
-        {"label type", [](Form& f) { f.optLabelType_Click(0); }},
-    };
-    for (const bool refreshing : {false, true}) {
-        SCOPED_TRACE(refreshing ? "during a refresh" : "during an add");
-        SlowSession s;
-        s.perCall = refreshing ? 5ms : 2ms;
-        int turns = 0;
-        s.controls.onEvents = [&] {
-            ++turns;
-            for (const auto& [what, raise] : handlers) {
-                SCOPED_TRACE(what);
-                const auto calls = s.log->calls.size();
-                if (what == std::string("label type")) {
-                    s.controls.chooseOption(0); // as the toolkit does before it tells
-                }
-                raise(s.form);
-                EXPECT_EQ(s.log->calls.size(), calls);
-                EXPECT_EQ(s.controls.chosenOption, 1);
-            }
-        };
-        if (refreshing) {
-            s.form.cmdUpdateList_Click();
-        } else {
-            s.form.cmdAddLabel_Click();
-        }
-        EXPECT_GT(turns, 10);
-        EXPECT_TRUE(s.controls.messages.empty());
-        EXPECT_EQ(s.controls.programEnds, 0);
-        EXPECT_EQ(s.form.labelTypeIndex(), 1);
-        EXPECT_EQ(s.controls.progressWindows, 1);
-        EXPECT_EQ(s.controls.list(ListBox::lstCompList).size(), 60u);
-    }
-}
+INSTANTIATE_TEST_SUITE_P(Runs, CancelledRun, testing::ValuesIn(cancelCases()),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param).name) +
+                                    (std::get<1>(info.param) ? "DuringAWait" : "BetweenTwoSteps");
+                         });
 
 struct CloseCase {
     const char* name;
-    Run run;
+    Job run;
     bool cancelled, failing;
     friend void PrintTo(const CloseCase& c, std::ostream* out) { *out << c.name; }
 };
 
 const CloseCase closeCases[] = {
-    {"Load", Run::Load, false, false},
-    {"Refresh", Run::Refresh, false, false},
-    {"Add", Run::Add, false, false},
-    {"Delete", Run::Delete, false, false},
-    {"LocateNets", Run::LocateNets, false, false},
-    {"CancelledRefresh", Run::Refresh, true, false},
-    {"FailingAdd", Run::Add, false, true},
+    {"Load", Job::Load, false, false},
+    {"Refresh", Job::Refresh, false, false},
+    {"Add", Job::Add, false, false},
+    {"Delete", Job::Delete, false, false},
+    {"LocateNets", Job::LocateNets, false, false},
+    {"CancelledRefresh", Job::Refresh, true, false},
+    {"FailingAdd", Job::Add, false, true},
 };
 
 class ClosedDuringRun : public testing::TestWithParam<CloseCase> {};
@@ -392,11 +360,9 @@ class ClosedDuringRun : public testing::TestWithParam<CloseCase> {};
 TEST_P(ClosedDuringRun, EndsTheProgramOnceTheRunHasEnded) {
     const auto& [name, run, cancelled, failing] = GetParam();
     const auto session = [&](bool close) {
-        auto s = std::make_unique<SlowSession>(run != Run::Load);
-        s->chooseNetNamesWithVias();
+        auto s = std::make_unique<SlowSession>(run);
         int turns = 0;
-        s->log->beforeCall = [&s = *s, &turns](const host::RecordedCall& call) {
-            s.controls.clock += s.perCall;
+        s->atCall = [&turns](const host::RecordedCall& call) {
             if (GetParam().failing && call.member == u"AddText" && turns > 5) {
                 throw host::Failure(-2147023174, u"RPC 服务器不可用");
             }
@@ -411,12 +377,8 @@ TEST_P(ClosedDuringRun, EndsTheProgramOnceTheRunHasEnded) {
             }
         };
         const auto messagesBefore = s->controls.messages.size();
-        if (run == Run::Load) {
-            EXPECT_EQ(s->form.Form_Load(), !close && !cancelled);
-        } else {
-            start(*s, run);
-        }
-        EXPECT_EQ(s->controls.programEnds, close || (cancelled && run == Run::Load) ? 1 : 0);
+        EXPECT_EQ(s->start(run), run != Job::Load || (!close && !cancelled));
+        EXPECT_EQ(s->controls.programEnds, close || (cancelled && run == Job::Load) ? 1 : 0);
         EXPECT_EQ(s->controls.messages.size() > messagesBefore, !close && (cancelled || failing));
         EXPECT_FALSE(s->controls.inputBlocked || s->controls.progress.shown);
         return s->log->calls.size();
@@ -432,9 +394,7 @@ TEST(LongRun, FastRunShowsNothing) {
     SlowSession s;
     s.perCall = 0ms;
     bool blockedAtEveryCall = true;
-    s.log->beforeCall = [&](const host::RecordedCall&) {
-        blockedAtEveryCall &= s.controls.inputBlocked;
-    };
+    s.atCall = [&](const host::RecordedCall&) { blockedAtEveryCall &= s.controls.inputBlocked; };
     for (const auto handler : {&Form::cmdAddLabel_Click, &Form::cmdDeleteLabel_Click,
                                &Form::cmdLocateComp_Click, &Form::cmdUpdateList_Click}) {
         (s.form.*handler)();
@@ -452,8 +412,7 @@ TEST(LongRun, FailureIsReportedOnceTheProgressWindowHasGone) {
     s.controls.box(CheckBox::chkUnUsedPins).ticked = true;
     s.design->components[40].pins[1].name.clear();
     std::size_t placed = 0;
-    s.log->beforeCall = [&](const host::RecordedCall& call) {
-        s.controls.clock += s.perCall;
+    s.atCall = [&](const host::RecordedCall& call) {
         if (call.member == u"AddText" && ++placed == 200) {
             throw host::Failure(-2147023174, u"RPC 服务器不可用");
         }

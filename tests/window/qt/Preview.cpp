@@ -2,10 +2,7 @@
 // picture of it: tagwright_window_preview DESIGN.json OUT.png [PROGRESS.png]
 // With a third file, a second picture: the window with the progress window of an add-labels
 // run over it, the host slowed down so that the run takes a while.
-#include "host/memory/DesignFile.h"
-#include "host/memory/MemoryHost.h"
-#include "support/CallRecorder.h"
-#include "window/qt/FormWindow.h"
+#include "window/qt/WindowHarness.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -15,6 +12,7 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <thread>
 
 using namespace tagwright;
@@ -25,17 +23,16 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "usage: %s DESIGN.json OUT.png [PROGRESS.png]\n", argv[0]);
         return 2;
     }
-    std::shared_ptr<host::memory::Design> design;
+    // Messages are recorded, not shown: a pin without a name would stop the run at its
+    // message, and nobody is there to read it.
+    std::optional<test::WindowHarness> harness;
     try {
-        design = std::make_shared<host::memory::Design>(host::memory::loadDesign(argv[1]));
+        harness.emplace(host::memory::loadDesign(argv[1]));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;
     }
-    auto log = std::make_shared<host::CallLog>();
-    window::qt::FormWindow window([design, log] {
-        return host::HostApplication(host::recordCalls(host::memory::makeApplication(design), log));
-    });
+    window::qt::FormWindow& window = *harness->window;
     if (!window.form().Form_Load()) {
         return 1;
     }
@@ -58,15 +55,10 @@ int main(int argc, char* argv[]) {
         // Every call takes 10 ms until the run is a few components in; then both windows are
         // taken, the progress window drawn where it stands over the window with an edge (the
         // system's frames are not part of either picture), and the run finishes at full speed.
-        // A pin without a name would stop the run at its message; nobody is there to read it.
-        struct Unread : window::qt::Messages {
-            void show(const QString&, const QString&) override {}
-        };
-        window.setMessages(std::make_unique<Unread>());
         using Clock = std::chrono::steady_clock;
         Clock::time_point shownAt{};
         bool taken = false;
-        log->beforeCall = [&](const host::RecordedCall&) {
+        harness->log->beforeCall = [&](const host::RecordedCall&) {
             if (taken) {
                 return;
             }

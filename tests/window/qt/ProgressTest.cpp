@@ -3,7 +3,6 @@
 // kept for later. When it comes and what it says are the form's, tested there.
 #include "WindowHarness.h"
 
-#include "host/CallDelay.h"
 #include "host/memory/BoardGenerator.h"
 
 #include <QApplication>
@@ -30,28 +29,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// The window over a generated board whose host waits at each call; `during` runs at every
-// host call, inside the handler.
-struct SlowWindow : test::WindowUnderTest {
-    std::shared_ptr<host::memory::Design> design;
-    std::shared_ptr<host::CallLog> log = std::make_shared<host::CallLog>();
-    std::function<void()> during;
-
-    SlowWindow(host::memory::BoardShape shape, std::chrono::microseconds delay)
-        : WindowUnderTest([this, delay] {
-              return host::HostApplication(host::recordCalls(
-                  host::delayCalls(host::memory::makeApplication(design), delay), log));
-          }),
-          design(std::make_shared<host::memory::Design>(host::memory::generateBoard(shape))) {
-        log->beforeCall = [this](const host::RecordedCall&) {
-            if (during) {
-                during();
-            }
-        };
-    }
-    window::qt::ProgressWindow* progress() const { return window->progressWindow(); }
-};
-
 void escape(QWidget* window) {
     // Posted: it takes a turn of the event loop to arrive.
     QCoreApplication::postEvent(window, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, {}));
@@ -61,7 +38,8 @@ void escape(QWidget* window) {
 // window; with the progress window up, a click on the window, its close box, then Escape. The
 // window stays until the run has ended, and closes then.
 TEST(QtLongRun, ModalProgressWindowCancelledWithEscapeWhileInputIsDropped) {
-    SlowWindow w({.components = 80, .pinsPerComponent = 3}, 1000us);
+    test::WindowHarness w(host::memory::generateBoard({.components = 80, .pinsPerComponent = 3}),
+                          1000us);
     ASSERT_TRUE(w.form().Form_Load());
     w.window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w.window.get()));
@@ -70,12 +48,12 @@ TEST(QtLongRun, ModalProgressWindowCancelledWithEscapeWhileInputIsDropped) {
     QSignalSpy deletes(w.control<QPushButton>("cmdDeleteLabel"), &QPushButton::clicked);
     std::size_t labelsAtEscape = 0;
     int calls = 0;
-    w.during = [&] {
+    w.log->beforeCall = [&](const host::RecordedCall&) {
         if (++calls == 20) {
             QTest::mouseClick(w.control("cmdDeleteLabel"), Qt::LeftButton);
             QTest::keyClick(w.window.get(), Qt::Key_Space);
         }
-        window::qt::ProgressWindow* progress = w.progress();
+        window::qt::ProgressWindow* progress = w.window->progressWindow();
         if (!progress || labelsAtEscape != 0) {
             return;
         }
@@ -91,7 +69,7 @@ TEST(QtLongRun, ModalProgressWindowCancelledWithEscapeWhileInputIsDropped) {
         escape(progress);
     };
     add->click();
-    w.during = nullptr;
+    w.log->beforeCall = nullptr;
 
     EXPECT_EQ(adds.count(), 1) << "only the click that started the run";
     EXPECT_EQ(deletes.count(), 0) << "the click never reached the button";
@@ -99,17 +77,19 @@ TEST(QtLongRun, ModalProgressWindowCancelledWithEscapeWhileInputIsDropped) {
     EXPECT_TRUE(labels >= labelsAtEscape && labels < labelsAtEscape + 10) << "stopped at once";
     EXPECT_EQ(w.log->count(u"AddText"), labels) << "nothing else ran, nothing was deleted";
     EXPECT_TRUE(w.messages->empty());
-    EXPECT_TRUE(w.progress() == nullptr && QApplication::overrideCursor() == nullptr);
+    EXPECT_TRUE(w.window->progressWindow() == nullptr && QApplication::overrideCursor() == nullptr);
     EXPECT_EQ(w.programEnds, 1) << "the close box during the run, once the run was over";
 }
 
 // At start-up the progress window stands alone, over the whole program, and offers its cancel
 // button; Escape there ends the start-up without a word, and the window is never shown.
 TEST(QtLongRun, AtLoadAloneAndCancelledWithEscape) {
-    SlowWindow w({.components = 150, .pinsPerComponent = 1, .nets = 300}, 2000us);
+    test::WindowHarness w(
+        host::memory::generateBoard({.components = 150, .pinsPerComponent = 1, .nets = 300}),
+        2000us);
     bool seen = false;
-    w.during = [&] {
-        if (auto* progress = w.progress(); progress && !seen) {
+    w.log->beforeCall = [&](const host::RecordedCall&) {
+        if (auto* progress = w.window->progressWindow(); progress && !seen) {
             seen = true;
             EXPECT_EQ(progress->parentWidget(), nullptr);
             EXPECT_EQ(progress->windowModality(), Qt::ApplicationModal);
@@ -124,7 +104,7 @@ TEST(QtLongRun, AtLoadAloneAndCancelledWithEscape) {
     EXPECT_LT(w.control<QListWidget>("lstNetList")->count(), 300) << "stopped before the end";
     EXPECT_TRUE(w.messages->empty());
     EXPECT_EQ(w.programEnds, 1);
-    EXPECT_TRUE(w.progress() == nullptr && !w.window->isVisible());
+    EXPECT_TRUE(w.window->progressWindow() == nullptr && !w.window->isVisible());
 }
 
 #ifdef TAGWRIGHT_HAVE_XCB
@@ -156,13 +136,14 @@ TEST(WindowOnX11, AWindowManagerCloseDuringARunEndsTheProgramAfterIt) {
     if (QGuiApplication::platformName() != "xcb") {
         GTEST_SKIP() << "not on X11";
     }
-    SlowWindow w({.components = 40, .pinsPerComponent = 3}, 1000us);
+    test::WindowHarness w(host::memory::generateBoard({.components = 40, .pinsPerComponent = 3}),
+                          1000us);
     ASSERT_TRUE(w.form().Form_Load());
     w.window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w.window.get()));
     bool sent = false;
-    w.during = [&] {
-        if (w.progress() != nullptr && !sent) {
+    w.log->beforeCall = [&](const host::RecordedCall&) {
+        if (w.window->progressWindow() != nullptr && !sent) {
             sent = true;
             closeFromWindowManager(w.window.get());
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "host/CallDelay.h"
 #include "host/Failure.h"
 #include "host/memory/DesignFile.h"
 #include "host/memory/MemoryHost.h"
@@ -13,7 +14,7 @@
 #include <QListWidget>
 #include <QString>
 
-#include <functional>
+#include <chrono>
 #include <memory>
 #include <ostream>
 #include <stdexcept>
@@ -62,13 +63,7 @@ struct WindowUnderTest {
         auto* widget = window->objectName() == name ? qobject_cast<Widget*>(window.get())
                                                     : window->findChild<Widget*>(name);
         if (widget == nullptr) {
-            {
-                {
-                    {
-                        { throw std::runtime_error("no control " + name.toStdString()); }
-                    }
-                }
-            }
+            throw std::runtime_error("no control " + name.toStdString());
         }
         return widget;
     }
@@ -79,48 +74,28 @@ struct WindowUnderTest {
     }
     void setText(const char* field, const char* text) const {
         if (auto* combo = window->findChild<QComboBox*>(field)) {
-            {
-                {
-                    {
-                        { combo->setEditText(text); }
-                    }
-                }
-            }
+            combo->setEditText(text);
         } else {
-            {
-                {
-                    {
-                        { control<QLineEdit>(field)->setText(text); }
-                    }
-                }
-            }
+            control<QLineEdit>(field)->setText(text);
         }
     }
     MessageLog takeMessages() { return std::exchange(*messages, {}); }
 };
 
-// The window attached to an in-memory design through a recording decorator.
+// The window attached to an in-memory design through a recording decorator; the host can wait
+// `delay` at each call.
 struct WindowHarness : WindowUnderTest {
     std::shared_ptr<host::memory::Design> design;
     std::shared_ptr<host::CallLog> log = std::make_shared<host::CallLog>();
-    bool designOpen = true;
-    std::function<void()> onAttach; // runs at each attach, before the editor is reached
 
     explicit WindowHarness(const std::string& json = smallBoard)
-        : WindowUnderTest([this] {
-              if (onAttach) {
-                  {
-                      {
-                          {
-                              { onAttach(); }
-                          }
-                      }
-                  }
-              }
+        : WindowHarness(host::memory::parseDesign(json, "test")) {}
+    explicit WindowHarness(host::memory::Design board, std::chrono::microseconds delay = {})
+        : WindowUnderTest([this, delay] {
               return host::HostApplication(host::recordCalls(
-                  host::memory::makeApplication(designOpen ? design : nullptr), log));
+                  host::delayCalls(host::memory::makeApplication(design), delay), log));
           }),
-          design(std::make_shared<host::memory::Design>(host::memory::parseDesign(json, "test"))) {}
+          design(std::make_shared<host::memory::Design>(std::move(board))) {}
 };
 
 } // namespace tagwright::test

@@ -43,10 +43,6 @@ void expectLegible(const QWidget* widget, const QString& text) {
     }
 }
 
-bool takesFocus(window::ControlKind kind) {
-    return kind != window::ControlKind::Frame && kind != window::ControlKind::Caption;
-}
-
 // Every control as the window description has it: its kind, caption or starting text, its
 // container or page, and its place in pixels (twips / 15) there; page controls are placed in the
 // tab control's coordinates, below whatever strip the style draws.
@@ -135,8 +131,10 @@ QStringList describedStops(const window::qt::FormWindow& w) {
     for (const window::ControlDescription& described : window::windowDescription()) {
         const QWidget* widget = w.control(described.id);
         const auto* option = qobject_cast<const QRadioButton*>(widget);
-        if (takesFocus(described.kind) && (described.page < 0 || described.page == page) &&
-            widget->isEnabled() && (option == nullptr || option->isChecked())) {
+        const bool takesFocus = described.kind != window::ControlKind::Frame &&
+                                described.kind != window::ControlKind::Caption;
+        if (takesFocus && (described.page < 0 || described.page == page) && widget->isEnabled() &&
+            (option == nullptr || option->isChecked())) {
             stops << widget->objectName();
         }
     }

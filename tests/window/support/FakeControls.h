@@ -12,7 +12,6 @@
 #include <ostream>
 #include <stdexcept>
 #include <string>
-#include <tuple>
 #include <vector>
 
 namespace tagwright::test {
@@ -27,7 +26,9 @@ struct FormMessage {
 
 // The window's controls as plain state: what the form sets, and what a user sets before
 // raising an event. Behaves like a toolkit where the form could tell: disabling the current page
-// brings the next available one to the front, and the focus moves only when asked to.
+// brings the next available one to the front, and the focus moves only when asked to. What no
+// toolkit would let the form do (a second progress window, events while the window takes
+// input) throws.
 class FakeControls : public window::FormControls {
   public:
     struct Entry {
@@ -69,91 +70,81 @@ class FakeControls : public window::FormControls {
     struct Progress {
         bool shown = false, cancellable = false;
         std::u16string text;
-        int value = 0, maximum = 0;
         Clock::time_point shownAt{};
     } progress;
     // Each text the progress window showed, with its bar's value and maximum, and when.
-    std::vector<std::tuple<std::u16string, int, int>> progressTexts;
-    std::vector<Clock::time_point> progressTimes;
+    struct ProgressText {
+        std::u16string text;
+        int value, maximum;
+        Clock::time_point at;
+    };
+    std::vector<ProgressText> progressTexts;
     int progressWindows = 0;
     int messagesOverProgress = 0;
 
-    Box& box(window::CheckBox b) { return boxes.at(static_cast<std::size_t>(b)); }
-    std::vector<Entry>& list(window::ListBox l) { return lists.at(static_cast<std::size_t>(l)); }
-    std::u16string& field(window::TextBox t) { return texts.at(static_cast<std::size_t>(t)); }
+    template <class Items, class Index> static auto& at(Items&& items, Index index) {
+        return items.at(static_cast<std::size_t>(index));
+    }
+    Box& box(window::CheckBox b) { return at(boxes, b); }
+    std::vector<Entry>& list(window::ListBox l) { return at(lists, l); }
+    std::u16string& field(window::TextBox t) { return at(texts, t); }
     std::vector<std::u16string> listTexts(window::ListBox l) const {
         std::vector<std::u16string> out;
-        for (const Entry& e : lists.at(static_cast<std::size_t>(l))) {
-            {
-                { out.push_back(e.text); }
-            }
+        for (const Entry& e : at(lists, l)) {
+            out.push_back(e.text);
         }
         return out;
     }
 
     void listClear(window::ListBox l) override { list(l).clear(); }
     void listAppend(window::ListBox l, const std::u16string& text) override {
-        appendsOutsideFill += filling.at(static_cast<std::size_t>(l)) ? 0 : 1;
+        appendsOutsideFill += at(filling, l) ? 0 : 1;
         list(l).push_back({text});
     }
-    void listFillBegin(window::ListBox l) override {
-        filling.at(static_cast<std::size_t>(l)) = true;
+    void listFillBegin(window::ListBox l) override { at(filling, l) = true; }
+    void listFillEnd(window::ListBox l) override { at(filling, l) = false; }
+    int listCount(window::ListBox l) const override { return int(at(lists, l).size()); }
+    std::u16string listText(window::ListBox l, int i) const override {
+        return at(at(lists, l), i).text;
     }
-    void listFillEnd(window::ListBox l) override {
-        filling.at(static_cast<std::size_t>(l)) = false;
-    }
-    int listCount(window::ListBox l) const override {
-        return static_cast<int>(lists.at(static_cast<std::size_t>(l)).size());
-    }
-    std::u16string listText(window::ListBox l, int index) const override {
-        return lists.at(static_cast<std::size_t>(l)).at(static_cast<std::size_t>(index)).text;
-    }
-    bool listSelected(window::ListBox l, int index) const override {
-        return lists.at(static_cast<std::size_t>(l)).at(static_cast<std::size_t>(index)).selected;
+    bool listSelected(window::ListBox l, int i) const override {
+        return at(at(lists, l), i).selected;
     }
 
     void layerClear() override { layers.clear(), layer = -1; }
     void layerAppend(const std::u16string& text) override { layers.push_back(text); }
-    int layerCount() const override { return static_cast<int>(layers.size()); }
+    int layerCount() const override { return int(layers.size()); }
     int layerIndex() const override { return layer; }
     void setLayerIndex(int index) override {
         if (index < -1 || index >= layerCount()) {
-            {
-                { throw std::out_of_range("layer index"); }
-            }
+            throw std::out_of_range("layer index");
         }
         layer = index;
     }
 
     std::u16string rotationText() const override { return rotation; }
     void setRotationIndex(int index) override {
-        rotation = std::array{u"00", u"90", u"180", u"270"}.at(static_cast<std::size_t>(index));
+        rotation = at(std::array{u"00", u"90", u"180", u"270"}, index);
     }
 
-    bool checked(window::CheckBox b) const override {
-        return boxes.at(static_cast<std::size_t>(b)).ticked;
-    }
+    bool checked(window::CheckBox b) const override { return at(boxes, b).ticked; }
     void setEnabled(window::CheckBox b, bool enabled) override { box(b).enabled = enabled; }
-    std::u16string text(window::TextBox t) const override {
-        return texts.at(static_cast<std::size_t>(t));
-    }
+    std::u16string text(window::TextBox t) const override { return at(texts, t); }
 
     void chooseOption(int index) override { chosenOption = index; }
     std::u16string optionCaption(int index) const override {
-        return std::array{u"网络名称", u"管脚号", u"网络类型"}.at(static_cast<std::size_t>(index));
+        return at(std::array{u"网络名称", u"管脚号", u"网络类型"}, index);
     }
     void focusChosenOption() override { focusedOption = chosenOption; }
 
     int currentPage() const override { return page; }
     void setCurrentPage(int p) override { page = p; }
-    bool pageAvailable(int p) const override { return available.at(static_cast<std::size_t>(p)); }
+    bool pageAvailable(int p) const override { return at(available, p); }
     void setPageAvailable(int p, bool isAvailable) override {
-        available.at(static_cast<std::size_t>(p)) = isAvailable;
+        at(available, p) = isAvailable;
         for (int next = 1; p == page && !isAvailable && next < 3; ++next) {
-            if (available.at(static_cast<std::size_t>((page + next) % 3))) {
-                {
-                    { page = (page + next) % 3; }
-                }
+            if (at(available, (page + next) % 3)) {
+                page = (page + next) % 3;
             }
         }
     }
@@ -171,52 +162,36 @@ class FakeControls : public window::FormControls {
 
     Clock::time_point now() const override { return clock; }
     void blockInput(bool blocked) override {
-        if (blocked == inputBlocked) {
-            {
-                { throw std::logic_error("input blocked or unblocked twice"); }
-            }
-        }
+        require(blocked != inputBlocked, "input blocked or unblocked twice");
         inputBlocked = blocked;
     }
     void processEvents() override {
-        if (!inputBlocked) {
-            {
-                { throw std::logic_error("events processed with the window taking input"); }
-            }
-        }
+        require(inputBlocked, "events processed with the window taking input");
         eventTurns.push_back(clock);
         if (onEvents) {
-            {
-                { onEvents(); }
-            }
+            onEvents();
         }
     }
     void showProgress(bool cancellable) override {
-        if (progress.shown) {
-            {
-                { throw std::logic_error("a second progress window"); }
-            }
-        }
-        progress = {true, cancellable, {}, 0, 0, clock};
+        require(!progress.shown, "a second progress window");
+        progress = {true, cancellable, {}, clock};
         ++progressWindows;
     }
     void setProgress(const std::u16string& text, int value, int maximum) override {
-        if (!progress.shown) {
-            {
-                { throw std::logic_error("progress without its window"); }
-            }
-        }
-        progress.text = text, progress.value = value, progress.maximum = maximum;
-        progressTexts.emplace_back(text, value, maximum);
-        progressTimes.push_back(clock);
+        require(progress.shown, "progress without its window");
+        progress.text = text;
+        progressTexts.push_back({text, value, maximum, clock});
     }
     void closeProgress() override {
-        if (!progress.shown) {
-            {
-                { throw std::logic_error("closing a progress window that is not shown"); }
-            }
-        }
+        require(progress.shown, "closing a progress window that is not shown");
         progress.shown = false;
+    }
+
+  private:
+    static void require(bool holds, const char* broken) {
+        if (!holds) {
+            throw std::logic_error(broken);
+        }
     }
 };
 
@@ -230,9 +205,7 @@ struct FormSession {
     window::frmTagwright form{
         controls, [this] {
             if (onAttach) {
-                {
-                    { onAttach(); }
-                }
+                onAttach();
             }
             return host::HostApplication(host::recordCalls(
                 host::memory::makeApplication(designOpen ? design : nullptr), log));
