@@ -91,6 +91,27 @@ bool takesFocus(const ControlDescription& d) {
     return d.kind != ControlKind::Frame && d.kind != ControlKind::Caption;
 }
 
+// The pixels of one tab of the tab control as it draws itself, `inset` pixels in from each edge.
+std::vector<COLORREF> printedTab(HWND tabs, int tab, int inset) {
+    using namespace window::win32;
+    RECT area, item;
+    GetClientRect(tabs, &area);
+    TabCtrl_GetItemRect(tabs, tab, &item);
+    const WindowDc screen(tabs);
+    const UniqueMemoryDc memory(CreateCompatibleDC(screen.get()));
+    const UniqueBitmap bitmap(CreateCompatibleBitmap(screen.get(), area.right, area.bottom));
+    const SelectedObject selected(memory.get(), bitmap.get());
+    SendMessageW(tabs, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory.get()),
+                 PRF_CLIENT | PRF_ERASEBKGND);
+    std::vector<COLORREF> pixels;
+    for (int y = item.top + inset; y < item.bottom - inset; ++y) {
+        for (int x = item.left + inset; x < item.right - inset; ++x) {
+            pixels.push_back(GetPixel(memory.get(), x, y));
+        }
+    }
+    return pixels;
+}
+
 // Every control of the description, and nothing else, in its order (the z-order the dialog
 // manager tabs through): its kind, caption and place, and shown when it is on no page or on
 // the page in front.
@@ -257,26 +278,12 @@ TEST_F(Window, CtrlTabSwitchesPagesAndCtrlASelectsAList) {
 }
 
 TEST_F(Window, AnUnavailablePageCaptionIsGreyed) {
-    using namespace window::win32;
     HWND tabs = control(ControlId::tabObjList);
-    RECT area;
-    GetClientRect(tabs, &area);
-    const WindowDc screen(tabs);
-    const UniqueMemoryDc memory(CreateCompatibleDC(screen.get()));
-    const UniqueBitmap bitmap(CreateCompatibleBitmap(screen.get(), area.right, area.bottom));
-    const SelectedObject selected(memory.get(), bitmap.get());
-    SendMessageW(tabs, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory.get()),
-                 PRF_CLIENT | PRF_ERASEBKGND);
     int darkest[3] = {};
     for (int tab = 0; tab < 3; ++tab) {
-        RECT item;
-        TabCtrl_GetItemRect(tabs, tab, &item);
         darkest[tab] = 255 * 3;
-        for (int y = item.top + 2; y < item.bottom - 2; ++y) {
-            for (int x = item.left + 2; x < item.right - 2; ++x) {
-                const COLORREF c = GetPixel(memory.get(), x, y);
-                darkest[tab] = std::min(darkest[tab], GetRValue(c) + GetGValue(c) + GetBValue(c));
-            }
+        for (const COLORREF c : printedTab(tabs, tab, 2)) {
+            darkest[tab] = std::min(darkest[tab], GetRValue(c) + GetGValue(c) + GetBValue(c));
         }
     }
     EXPECT_LT(darkest[0] + 150, darkest[1]);
@@ -412,25 +419,7 @@ TEST_F(Window, TheFocusedTabShowsTheFocusRectangle) {
                                           : DefSubclassProc(window, message, wParam, lParam);
     };
     SetWindowSubclass(tabs, answerUiState, 99, 0);
-    const auto tabPixels = [&] {
-        using namespace window::win32;
-        RECT area, item;
-        GetClientRect(tabs, &area);
-        TabCtrl_GetItemRect(tabs, TabCtrl_GetCurFocus(tabs), &item);
-        const WindowDc screen(tabs);
-        const UniqueMemoryDc memory(CreateCompatibleDC(screen.get()));
-        const UniqueBitmap bitmap(CreateCompatibleBitmap(screen.get(), area.right, area.bottom));
-        const SelectedObject selected(memory.get(), bitmap.get());
-        SendMessageW(tabs, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory.get()),
-                     PRF_CLIENT | PRF_ERASEBKGND);
-        std::vector<COLORREF> pixels;
-        for (int y = item.top; y < item.bottom; ++y) {
-            for (int x = item.left; x < item.right; ++x) {
-                pixels.push_back(GetPixel(memory.get(), x, y));
-            }
-        }
-        return pixels;
-    };
+    const auto tabPixels = [&] { return printedTab(tabs, TabCtrl_GetCurFocus(tabs), 0); };
     SetFocus(control(ControlId::cmdClose));
     const auto unfocused = tabPixels();
     struct Case {
