@@ -248,6 +248,11 @@ TEST(DispatchObject, FailuresAreNumberedAsAScriptingClientNumbersThem) {
         {"empty exception", raises(0, 0, nullptr), static_cast<std::int32_t>(DISP_E_EXCEPTION),
          systemMessage(DISP_E_EXCEPTION)},
         {"deferred fill-in", raises(0, 0x800A01B8, nullptr, fillInLater), 440, u"described late"},
+        {"our server's failure numbered by an HRESULT",
+         [](DISPPARAMS&, VARIANT*, EXCEPINFO* info) {
+             return exceptionFromFailure(Failure(E_ACCESSDENIED, u"denied"), info);
+         },
+         static_cast<std::int32_t>(E_ACCESSDENIED), u"denied"},
         {"error info",
          [](DISPPARAMS&, VARIANT*, EXCEPINFO*) {
              return failWithErrorInfo(E_FAIL, L"from IErrorInfo");

@@ -27,8 +27,9 @@ inline host::com::ComPtr<ITypeInfo> describeType(const GUID& type) {
 
 // An automation object in this process that counts what it is asked and how many references
 // others hold to it (`references` starts at the test's own one). Members answer through
-// `Behaviour`s; a fake with `items` is a collection.
-class FakeDispatch : public IDispatch, public ISupportErrorInfo {
+// `Behaviour`s; a fake with `items` is a collection, and its own enumerator, so a reference an
+// enumerator keeps shows in the collection's count.
+class FakeDispatch : public IDispatch, public ISupportErrorInfo, public IEnumVARIANT {
   public:
     using Behaviour = std::function<HRESULT(DISPPARAMS& params, VARIANT* result, EXCEPINFO*)>;
     enum class Method { TypeInfo, Lookup, Invoke, Next };
@@ -43,6 +44,7 @@ class FakeDispatch : public IDispatch, public ISupportErrorInfo {
     bool itemsAsUnknown = false;       // as VT_UNKNOWN instead of VT_DISPATCH
     int brokenBatch = -1;              // the IEnumVARIANT::Next call that fails
     bool errorInfo = false;            // answers ISupportErrorInfo for IDispatch
+    bool answersDispatch = true;       // false: an IUnknown that is no automation object
     Method rejected = Method::Invoke;  // rejects the next `rejections` calls of this kind
     int rejections = 0;                // -1: every one
     HRESULT rejection = RPC_E_CALL_REJECTED;
@@ -54,8 +56,10 @@ class FakeDispatch : public IDispatch, public ISupportErrorInfo {
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         *out = nullptr;
-        if (iid == IID_IUnknown || iid == IID_IDispatch) {
+        if (iid == IID_IUnknown || (iid == IID_IDispatch && answersDispatch)) {
             *out = static_cast<IDispatch*>(this);
+        } else if (iid == IID_IEnumVARIANT) {
+            *out = static_cast<IEnumVARIANT*>(this);
         } else if (iid == IID_ISupportErrorInfo && errorInfo) {
             *out = static_cast<ISupportErrorInfo*>(this);
         } else {
@@ -104,8 +108,10 @@ class FakeDispatch : public IDispatch, public ISupportErrorInfo {
         }
         invoked.push_back(id);
         if (id == DISPID_NEWENUM) {
+            position_ = 0;
+            AddRef();
             V_VT(result) = VT_UNKNOWN;
-            V_UNKNOWN(result) = new Enumerator(*this);
+            V_UNKNOWN(result) = static_cast<IEnumVARIANT*>(this);
             return S_OK;
         }
         auto it = members_.find(id);
@@ -133,63 +139,33 @@ class FakeDispatch : public IDispatch, public ISupportErrorInfo {
         return [hr](DISPPARAMS&, VARIANT*, EXCEPINFO*) { return hr; };
     }
 
+    HRESULT STDMETHODCALLTYPE Next(ULONG wanted, VARIANT* out, ULONG* fetched) override {
+        if (reject(Method::Next)) {
+            return rejection;
+        }
+        if (batches_++ == brokenBatch) {
+            return E_FAIL;
+        }
+        ULONG count = 0;
+        for (; count < wanted && position_ < items.size(); ++count) {
+            FakeDispatch* item = items[position_++];
+            item->AddRef();
+            if (itemsAsUnknown) {
+                V_VT(&out[count]) = VT_UNKNOWN;
+                V_UNKNOWN(&out[count]) = static_cast<IDispatch*>(item);
+            } else {
+                V_VT(&out[count]) = VT_DISPATCH;
+                V_DISPATCH(&out[count]) = item;
+            }
+        }
+        *fetched = count;
+        return count == wanted ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE Skip(ULONG) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reset() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT**) override { return E_NOTIMPL; }
+
   private:
-    // A collection's enumerator; holds a reference to its collection while it lives.
-    class Enumerator : public IEnumVARIANT {
-      public:
-        explicit Enumerator(FakeDispatch& collection) : collection_(collection) {
-            collection_.AddRef();
-        }
-        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-            *out = iid == IID_IUnknown || iid == IID_IEnumVARIANT ? this : nullptr;
-            if (!*out) {
-                return E_NOINTERFACE;
-            }
-            AddRef();
-            return S_OK;
-        }
-        ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-        ULONG STDMETHODCALLTYPE Release() override {
-            if (--references_ == 0) {
-                collection_.Release();
-                delete this;
-                return 0;
-            }
-            return references_;
-        }
-        HRESULT STDMETHODCALLTYPE Next(ULONG wanted, VARIANT* out, ULONG* fetched) override {
-            if (collection_.reject(Method::Next)) {
-                return collection_.rejection;
-            }
-            if (collection_.batches_++ == collection_.brokenBatch) {
-                return E_FAIL;
-            }
-            ULONG count = 0;
-            for (; count < wanted && position_ < collection_.items.size(); ++count) {
-                FakeDispatch* item = collection_.items[position_++];
-                item->AddRef();
-                if (collection_.itemsAsUnknown) {
-                    V_VT(&out[count]) = VT_UNKNOWN;
-                    V_UNKNOWN(&out[count]) = static_cast<IDispatch*>(item);
-                } else {
-                    V_VT(&out[count]) = VT_DISPATCH;
-                    V_DISPATCH(&out[count]) = item;
-                }
-            }
-            *fetched = count;
-            return count == wanted ? S_OK : S_FALSE;
-        }
-        HRESULT STDMETHODCALLTYPE Skip(ULONG) override { return E_NOTIMPL; }
-        HRESULT STDMETHODCALLTYPE Reset() override { return E_NOTIMPL; }
-        HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT**) override { return E_NOTIMPL; }
-
-      private:
-        virtual ~Enumerator() = default;
-        FakeDispatch& collection_;
-        ULONG references_ = 1;
-        std::size_t position_ = 0;
-    };
-
     bool reject(Method method) {
         if (method != rejected || rejections == 0) {
             return false;
@@ -203,15 +179,14 @@ class FakeDispatch : public IDispatch, public ISupportErrorInfo {
         return true;
     }
     static std::wstring folded(std::wstring name) {
-        for (wchar_t& c : name) {
-            c = towlower(c);
-        }
+        CharLowerBuffW(name.data(), static_cast<DWORD>(name.size()));
         return name;
     }
 
     std::map<std::wstring, DISPID> ids_;
     std::map<DISPID, Behaviour> members_;
     int batches_ = 0;
+    std::size_t position_ = 0;
 };
 
 } // namespace tagwright::test
