@@ -6,7 +6,6 @@
 #include "support/FailureOf.h"
 
 #include "host/Failure.h"
-#include "host/Text.h"
 #include "host/com/ComFailure.h"
 #include "host/com/DispatchObject.h"
 
@@ -146,12 +145,11 @@ TEST(DispatchObject, RejectedCallsAreMadeAgainUntilThePatienceRunsOut) {
 // and nothing posted: no second handler can start inside the call. Those wait for the window's
 // own loop.
 TEST(DispatchObject, InputWaitsWhileARejectedCallWaits) {
-    std::vector<UINT> seen;
+    static std::vector<UINT> seen;
     WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = [](HWND window, UINT message, WPARAM w, LPARAM l) -> LRESULT {
-        auto* seen = reinterpret_cast<std::vector<UINT>*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-        if (seen && message >= WM_KEYDOWN) {
-            seen->push_back(message);
+        if (message >= WM_KEYDOWN) {
+            seen.push_back(message);
         }
         return DefWindowProcW(window, message, w, l);
     };
@@ -160,7 +158,6 @@ TEST(DispatchObject, InputWaitsWhileARejectedCallWaits) {
     HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
                                   nullptr, nullptr, nullptr);
     ASSERT_TRUE(window);
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&seen));
 
     FakeDispatch root;
     root.add(L"Name", 1, FakeDispatch::returns(L"busy no more"));
