@@ -137,15 +137,7 @@ TEST(CallTrace, TextsStayOnOneLineAndLongOnesAreShortened) {
         {forty, "\"" + std::string(40, 'n') + "\""},
         {forty + u"x", "\"" + std::string(40, 'n') + "\"…"},
         {std::u16string(39, u'n') + u"😀x", "\"" + std::string(39, 'n') + "😀\"…"},
-        {std::u16string(50, u'网'), "\"" +
-                                        [] {
-                                            std::string s;
-                                            for (int i = 0; i < 40; ++i) {
-                                                s += "网";
-                                            }
-                                            return s;
-                                        }() +
-                                        "\"…"},
+        {std::u16string(50, u'网'), "\"" + host::toUtf8(std::u16string(40, u'网')) + "\"…"},
     };
     for (const auto& c : cases) {
         TracedDesign traced;
@@ -178,12 +170,11 @@ TEST(CallTrace, AttachIsTracedWithWhatItReturned) {
 
 // A trace that cannot be written any more costs the run nothing but the trace.
 TEST(CallTrace, CallsGoOnWhenTheTraceCannotBeWritten) {
-    auto design =
-        std::make_shared<host::memory::Design>(host::memory::parseDesign(test::smallBoard, "test"));
     auto closed = std::make_unique<std::ofstream>();
     closed->exceptions(std::ios::badbit | std::ios::failbit);
-    host::HostDocument document(host::traceCalls(host::memory::makeDocument(design),
-                                                 host::traceInto(
+    test::TestHost host;
+    host::HostDocument document(
+        host::traceCalls(host.document.object(), host::traceInto(
                                                      std::move(closed), [] { return 0us; }, 0us)));
     EXPECT_EQ(host::HostComponent(document.components().item(1)).name(), u"U1");
 }
@@ -191,11 +182,10 @@ TEST(CallTrace, CallsGoOnWhenTheTraceCannotBeWritten) {
 // Each line is in the file as soon as its call is over: a crash later keeps it.
 TEST(CallTrace, FileStartsWithMarkAndDateAndHoldsEachLineAtOnce) {
     const auto file = std::filesystem::path(testing::TempDir()) / "tagwright-trace-test.txt";
-    auto design =
-        std::make_shared<host::memory::Design>(host::memory::parseDesign(test::smallBoard, "test"));
+    test::TestHost host;
     {
         host::HostDocument document(
-            host::traceCalls(host::memory::makeDocument(design), host::openTraceFile(file)));
+            host::traceCalls(host.document.object(), host::openTraceFile(file)));
         document.unit();
 
         std::ifstream in(file, std::ios::binary);

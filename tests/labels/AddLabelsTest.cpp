@@ -287,16 +287,4 @@ TEST(AddLabels, LargeDesignsAreNotCapped) {
     EXPECT_EQ(run(request, host).added.size(), 5000u);
 }
 
-TEST(AddLabels, PositionsPastSixteenBitsTravelAsThirtyTwoBit) {
-    test::TestHost host(host::memory::generateBoard({.components = 33000, .pinsPerComponent = 0}));
-    host::HostCollection components = host.document.components();
-    EXPECT_EQ(host::HostComponent(components.item(32767)).name(), u"U32767");
-    EXPECT_EQ(host::HostComponent(components.item(33000)).name(), u"U33000");
-    auto items = std::count_if(host.log->calls.begin(), host.log->calls.end(),
-                               [](const auto& c) { return c.member == u"Item"; });
-    ASSERT_EQ(items, 2);
-    EXPECT_EQ(host.log->calls[1].args[0].type(), host::Value::Type::Int16);
-    EXPECT_EQ(host.log->calls[3].args[0].type(), host::Value::Type::Int32);
-}
-
 } // namespace
