@@ -14,10 +14,10 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// A clock that moves 5 µs at every reading, from 12:00:00: the lines are then exact.
+// A clock that moves 5 µs at every reading, from 12:00:00, makes the lines exact; the host's
+// call log can make a call fail with whatever a test throws.
 struct TracedDesign {
-    std::shared_ptr<host::memory::Design> design =
-        std::make_shared<host::memory::Design>(host::memory::parseDesign(test::smallBoard, "test"));
+    test::TestHost host;
     std::ostringstream* out = nullptr;
     std::shared_ptr<host::CallTrace> trace;
 
@@ -28,7 +28,7 @@ struct TracedDesign {
             std::move(stream), [t = 0us]() mutable { return t += 5us; }, 12h);
     }
     host::HostDocument document() {
-        return host::HostDocument(host::traceCalls(host::memory::makeDocument(design), trace));
+        return host::HostDocument(host::traceCalls(host.document.object(), trace));
     }
     std::vector<std::string> lines() const {
         std::vector<std::string> result;
@@ -38,19 +38,6 @@ struct TracedDesign {
         }
         return result;
     }
-};
-
-// An object that fails every call the way it was made to.
-class FailingObject : public host::HostObject {
-  public:
-    explicit FailingObject(std::function<void()> fail) : fail_(std::move(fail)) {}
-    host::Value invoke(std::u16string_view, host::CallKind, std::span<const host::Value>) override {
-        fail_();
-        return {};
-    }
-
-  private:
-    std::function<void()> fail_;
 };
 
 TEST(CallTrace, CallsShowObjectKindArgumentsResultAndDuration) {
@@ -96,9 +83,8 @@ TEST(CallTrace, FailuresShowNumberDescriptionAndStatusAndStillReachTheCaller) {
     };
     for (const auto& c : cases) {
         TracedDesign traced;
-        host::HostRole failing(
-            host::traceCalls(std::make_shared<FailingObject>(c.fail), traced.trace));
-        EXPECT_ANY_THROW(failing.call(u"Frobnicate"));
+        traced.host.log->beforeCall = [&](const host::RecordedCall&) { c.fail(); };
+        EXPECT_ANY_THROW(traced.document().call(u"Frobnicate"));
         EXPECT_EQ(traced.lines(), std::vector<std::string>({"12:00:00.000005 " + c.line}));
     }
 }
@@ -152,7 +138,7 @@ TEST(CallTrace, TextsStayOnOneLineAndLongOnesAreShortened) {
 TEST(CallTrace, AttachIsTracedWithWhatItReturned) {
     TracedDesign traced;
     auto attach = host::traceAttach(
-        [&] { return host::HostApplication(host::memory::makeApplication(traced.design)); },
+        [&] { return host::HostApplication(host::memory::makeApplication(traced.host.design)); },
         traced.trace);
     attach().activeDocument();
     auto refused = host::traceAttach(

@@ -65,10 +65,10 @@ TEST(DesignFile, FieldOrderInTheFileDoesNotMatter) {
               serializeDesign(parseDesign(forward, "f")));
 }
 
-TEST(DesignFile, BadFilesAreRefusedNamingFileAndField) {
+TEST(DesignFile, BadFilesAreRefusedInShortMessagesNamingFileAndField) {
+    const std::string blankLines = repeated(" \n\t\r", 5 * 1024 * 1024);
     struct Case {
-        std::string json;
-        const char* field;
+        std::string json, field;
     };
     const Case cases[] = {
         {"{", "not valid JSON"},
@@ -117,28 +117,8 @@ TEST(DesignFile, BadFilesAreRefusedNamingFileAndField) {
         {std::string("{\"layers\": [\"Top\"]}\0, \"components\": 3}", 38), "at byte 19: a NUL"},
         {R"({"board": )" + std::string(100000, '[') + std::string(100000, ']') + "}",
          "board[0][0][0]... nests deeper than 128 levels"},
-    };
-    for (const auto& c : cases) {
-        try {
-            parseDesign(c.json, "bad.json");
-            ADD_FAILURE() << "accepted: " << c.json.substr(0, 80);
-        } catch (const DesignFileError& e) {
-            std::string message = e.what();
-            EXPECT_EQ(message.rfind("bad.json: ", 0), 0u) << message;
-            EXPECT_NE(message.find(c.field), std::string::npos) << message;
-        }
-    }
-}
-
-// A refusal quotes only the start of what the parser last read, and says where it stopped,
-// however much that was: messages of megabytes took seconds to make and to show.
-TEST(DesignFile, LongBadTokensAreRefusedWithAShortQuoteAndTheirOffset) {
-    const std::string blankLines = repeated(" \n\t\r", 5 * 1024 * 1024);
-    struct Case {
-        std::string json;
-        std::string says;
-    };
-    const Case cases[] = {
+        // However long a bad token, a refusal quotes only the start of what the parser last
+        // read and says where it stopped: messages of megabytes took seconds to make and show.
         {blankLines + "\x01", "not valid JSON at byte 20971520: "},
         {"{\"layers\": [\"" + std::string(1 << 20, 'A'),
          "not valid JSON at byte 1048589, in layers[0]: syntax error while parsing value - "
@@ -160,7 +140,7 @@ TEST(DesignFile, LongBadTokensAreRefusedWithAShortQuoteAndTheirOffset) {
         } catch (const DesignFileError& e) {
             std::string message = e.what();
             EXPECT_EQ(message.rfind("bad.json: ", 0), 0u) << message.substr(0, 300);
-            EXPECT_NE(message.find(c.says), std::string::npos) << message.substr(0, 300);
+            EXPECT_NE(message.find(c.field), std::string::npos) << message.substr(0, 300);
             EXPECT_LT(message.size(), 300u) << message.substr(0, 300);
         }
     }
