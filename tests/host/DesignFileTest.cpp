@@ -33,6 +33,16 @@ std::string repeated(std::string_view piece, int times) {
     return out;
 }
 
+// What `body` was refused with, or "accepted".
+std::string refusal(const std::function<void()>& body) {
+    try {
+        body();
+        return "accepted";
+    } catch (const DesignFileError& e) {
+        return e.what();
+    }
+}
+
 TEST(DesignFile, RoundTripKeepsEverythingIncludingUnknownFields) {
     const std::string file = R"({
       "unit": 4, "layers": ["Top"], "netClasses": ["P"], "vendor": {"tool": "x"},
@@ -111,7 +121,6 @@ TEST(DesignFile, BadFilesAreRefusedInShortMessagesNamingFileAndField) {
          "components[0].name must not contain a NUL"},
         {"{\"layers\": [\"Top\", \"\\u0000\"]}", "layers[1] must not contain a NUL"},
         {"{\"netClasses\": [\"P\\u0000\"]}", "netClasses[0] must not contain a NUL"},
-        {"{\"texts\": [{\"text\": \"{A}\\u0000\"}]}", "texts[0].text must not contain a NUL"},
         {std::string("{\"unit\": 4}\0{\"unit\": 5}", 23),
          "not valid JSON at byte 11: a NUL byte where the file should end"},
         {std::string("{\"layers\": [\"Top\"]}\0, \"components\": 3}", 38), "at byte 19: a NUL"},
@@ -134,15 +143,10 @@ TEST(DesignFile, BadFilesAreRefusedInShortMessagesNamingFileAndField) {
          "bad.json: " + std::string(40, 'k') + "\u2026[0] must be a number within"},
     };
     for (const auto& c : cases) {
-        try {
-            parseDesign(c.json, "bad.json");
-            ADD_FAILURE() << "accepted: " << c.json.substr(0, 80);
-        } catch (const DesignFileError& e) {
-            std::string message = e.what();
-            EXPECT_EQ(message.rfind("bad.json: ", 0), 0u) << message.substr(0, 300);
-            EXPECT_NE(message.find(c.field), std::string::npos) << message.substr(0, 300);
-            EXPECT_LT(message.size(), 300u) << message.substr(0, 300);
-        }
+        const auto message = refusal([&] { parseDesign(c.json, "bad.json"); });
+        EXPECT_EQ(message.rfind("bad.json: ", 0), 0u) << message.substr(0, 300);
+        EXPECT_NE(message.find(c.field), std::string::npos) << message.substr(0, 300);
+        EXPECT_LT(message.size(), 300u) << message.substr(0, 300);
     }
 }
 
@@ -204,14 +208,8 @@ TEST(DesignFile, OnlyRegularFilesOfBoundedSizeAreRead) {
     cases.emplace_back("/dev/zero", "is not a regular file");
 #endif
     for (const auto& [path, problem] : cases) {
-        auto load = std::async(std::launch::async, [&path = path]() -> std::string {
-            try {
-                loadDesign(path);
-                return "accepted";
-            } catch (const DesignFileError& e) {
-                return e.what();
-            }
-        });
+        auto load = std::async(std::launch::async,
+                               [&path = path] { return refusal([&] { loadDesign(path); }); });
         if (load.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
             ADD_FAILURE() << path << ": still reading after 10 s";
             std::ofstream(path) << "{}"; // a writer lets a waiting pipe go
@@ -308,17 +306,12 @@ TEST(DesignFile, FailedSaveNamesItsRealCauseAndKeepsTheFile) {
     const Design design = parseDesign(tagwright::test::smallBoard, "small");
     // A folder where the file should be cannot be replaced by a file, not even by root.
     fs::create_directories(dir.path / "board.json" / "inside");
-    try {
-        saveDesign(design, dir.path / "board.json");
-        ADD_FAILURE() << "saved over a folder";
-    } catch (const DesignFileError& e) {
-        std::string message = e.what();
-        EXPECT_NE(message.find((dir.path / "board.json").string()), std::string::npos) << message;
-        EXPECT_NE(message.find(std::make_error_code(std::errc::is_a_directory).message()),
-                  std::string::npos)
-            << message;
-        EXPECT_EQ(message.find("Success"), std::string::npos) << message;
-    }
+    const auto message = refusal([&] { saveDesign(design, dir.path / "board.json"); });
+    EXPECT_NE(message.find((dir.path / "board.json").string()), std::string::npos) << message;
+    EXPECT_NE(message.find(std::make_error_code(std::errc::is_a_directory).message()),
+              std::string::npos)
+        << message;
+    EXPECT_EQ(message.find("Success"), std::string::npos) << message;
     EXPECT_EQ(entriesOf(dir.path), (std::vector<std::string>{"board.json", "board.json/inside"}));
 }
 
@@ -347,13 +340,8 @@ TEST(DesignFile, SaveRefusesWhatCouldNotBeReadBack) {
         { std::ofstream(path) << "as it was"; }
         Design design = parseDesign(tagwright::test::smallBoard, "small");
         c.spoil(design);
-        try {
-            saveDesign(design, path);
-            ADD_FAILURE() << c.what << ": saved";
-        } catch (const DesignFileError& e) {
-            EXPECT_NE(std::string(e.what()).find(path.string() + ": " + c.field), std::string::npos)
-                << e.what();
-        }
+        const auto message = refusal([&] { saveDesign(design, path); });
+        EXPECT_NE(message.find(path.string() + ": " + c.field), std::string::npos) << message;
         EXPECT_EQ(contentOf(path), "as it was") << c.what;
         EXPECT_EQ(entriesOf(dir.path), std::vector<std::string>{"board.json"}) << c.what;
     }

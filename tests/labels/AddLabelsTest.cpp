@@ -226,8 +226,7 @@ TEST(AddLabels, FailureMidRunKeepsTheLabelsPlacedSoFar) {
         }
     };
     EXPECT_THROW(run(requestFor(run::NetNameLabel), host), host::Failure);
-    Texts expected = {u"{NOTE}", u"keep", u"{GND}", u"{SDA}"};
-    EXPECT_EQ(host.texts(), expected);
+    EXPECT_EQ(host.texts(), (Texts{u"{NOTE}", u"keep", u"{GND}", u"{SDA}"}));
 }
 
 TEST(AddLabels, ComponentGoneFromTheDesignEndsTheRunThere) {
@@ -235,8 +234,7 @@ TEST(AddLabels, ComponentGoneFromTheDesignEndsTheRunThere) {
     request.components = {{u"R1"}, {u"U9"}, {u"U1"}};
     test::TestHost host;
     EXPECT_THROW(run(request, host), host::Failure);
-    Texts expected = {u"{NOTE}", u"keep", u"{1}", u"{2}"};
-    EXPECT_EQ(host.texts(), expected);
+    EXPECT_EQ(host.texts(), (Texts{u"{NOTE}", u"keep", u"{1}", u"{2}"}));
 }
 
 TEST(AddLabels, LargeDesignsAreNotCapped) {
