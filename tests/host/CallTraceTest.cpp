@@ -159,9 +159,9 @@ TEST(CallTrace, CallsGoOnWhenTheTraceCannotBeWritten) {
     auto closed = std::make_unique<std::ofstream>();
     closed->exceptions(std::ios::badbit | std::ios::failbit);
     test::TestHost host;
-    host::HostDocument document(
-        host::traceCalls(host.document.object(), host::traceInto(
-                                                     std::move(closed), [] { return 0us; }, 0us)));
+    auto trace = host::traceInto(
+        std::move(closed), [] { return 0us; }, 0us);
+    host::HostDocument document(host::traceCalls(host.document.object(), trace));
     EXPECT_EQ(host::HostComponent(document.components().item(1)).name(), u"U1");
 }
 
