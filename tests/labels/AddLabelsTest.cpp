@@ -200,19 +200,15 @@ TEST(AddLabels, PositionBeyondTheRangeOfADoubleOverflowsBeforeAddText) {
         {"y", 0, -1.7e308, u"0", u"-" + big},
     };
     for (const auto& c : cases) {
-        test::TestHost host(
-            R"({"layers": ["Top"], "nets": [{"name": "GND"}], "components": [{"name": "U1", "pins": [
-            {"name": "1", "x": 0, "y": 0, "net": "GND"},
-            {"name": "2", "net": "GND"}, {"name": "3", "net": "GND"}]}]})");
+        test::TestHost host; // the second pin of U1, the first component, moves to the edge
         host.design->components[0].pins[1].x = c.pinX;
         host.design->components[0].pins[1].y = c.pinY;
         LabelRequest request = requestFor(run::PinNumberLabel);
-        request.components = {{u"U1"}};
         request.offsetX = c.offsetX;
         request.offsetY = c.offsetY;
         EXPECT_EQ(test::failureNumber([&] { run(request, host); }), host::Failure::Overflow)
             << c.what;
-        EXPECT_EQ(host.texts(), (Texts{u"{1}"})) << c.what;
+        EXPECT_EQ(host.texts(), (Texts{u"{NOTE}", u"keep", u"{1}"})) << c.what;
         EXPECT_EQ(host.log->count(u"AddText"), 1u) << c.what;
     }
 }
