@@ -14,10 +14,10 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// A clock that moves 5 µs at every reading, from 12:00:00: the lines are then exact.
+// A clock that moves 5 µs at every reading, from 12:00:00, makes the lines exact; the host's
+// call log can make a call fail with whatever a test throws.
 struct TracedDesign {
-    std::shared_ptr<host::memory::Design> design =
-        std::make_shared<host::memory::Design>(host::memory::parseDesign(test::smallBoard, "test"));
+    test::TestHost host;
     std::ostringstream* out = nullptr;
     std::shared_ptr<host::CallTrace> trace;
 
@@ -28,7 +28,7 @@ struct TracedDesign {
             std::move(stream), [t = 0us]() mutable { return t += 5us; }, 12h);
     }
     host::HostDocument document() {
-        return host::HostDocument(host::traceCalls(host::memory::makeDocument(design), trace));
+        return host::HostDocument(host::traceCalls(host.document.object(), trace));
     }
     std::vector<std::string> lines() const {
         std::vector<std::string> result;
@@ -38,19 +38,6 @@ struct TracedDesign {
         }
         return result;
     }
-};
-
-// An object that fails every call the way it was made to.
-class FailingObject : public host::HostObject {
-  public:
-    explicit FailingObject(std::function<void()> fail) : fail_(std::move(fail)) {}
-    host::Value invoke(std::u16string_view, host::CallKind, std::span<const host::Value>) override {
-        fail_();
-        return {};
-    }
-
-  private:
-    std::function<void()> fail_;
 };
 
 TEST(CallTrace, CallsShowObjectKindArgumentsResultAndDuration) {
@@ -96,9 +83,8 @@ TEST(CallTrace, FailuresShowNumberDescriptionAndStatusAndStillReachTheCaller) {
     };
     for (const auto& c : cases) {
         TracedDesign traced;
-        host::HostRole failing(
-            host::traceCalls(std::make_shared<FailingObject>(c.fail), traced.trace));
-        EXPECT_ANY_THROW(failing.call(u"Frobnicate"));
+        traced.host.log->beforeCall = [&](const host::RecordedCall&) { c.fail(); };
+        EXPECT_ANY_THROW(traced.document().call(u"Frobnicate"));
         EXPECT_EQ(traced.lines(), std::vector<std::string>({"12:00:00.000005 " + c.line}));
     }
 }
@@ -137,15 +123,7 @@ TEST(CallTrace, TextsStayOnOneLineAndLongOnesAreShortened) {
         {forty, "\"" + std::string(40, 'n') + "\""},
         {forty + u"x", "\"" + std::string(40, 'n') + "\"…"},
         {std::u16string(39, u'n') + u"😀x", "\"" + std::string(39, 'n') + "😀\"…"},
-        {std::u16string(50, u'网'), "\"" +
-                                        [] {
-                                            std::string s;
-                                            for (int i = 0; i < 40; ++i) {
-                                                s += "网";
-                                            }
-                                            return s;
-                                        }() +
-                                        "\"…"},
+        {std::u16string(50, u'网'), "\"" + host::toUtf8(std::u16string(40, u'网')) + "\"…"},
     };
     for (const auto& c : cases) {
         TracedDesign traced;
@@ -160,7 +138,7 @@ TEST(CallTrace, TextsStayOnOneLineAndLongOnesAreShortened) {
 TEST(CallTrace, AttachIsTracedWithWhatItReturned) {
     TracedDesign traced;
     auto attach = host::traceAttach(
-        [&] { return host::HostApplication(host::memory::makeApplication(traced.design)); },
+        [&] { return host::HostApplication(host::memory::makeApplication(traced.host.design)); },
         traced.trace);
     attach().activeDocument();
     auto refused = host::traceAttach(
@@ -178,24 +156,22 @@ TEST(CallTrace, AttachIsTracedWithWhatItReturned) {
 
 // A trace that cannot be written any more costs the run nothing but the trace.
 TEST(CallTrace, CallsGoOnWhenTheTraceCannotBeWritten) {
-    auto design =
-        std::make_shared<host::memory::Design>(host::memory::parseDesign(test::smallBoard, "test"));
     auto closed = std::make_unique<std::ofstream>();
     closed->exceptions(std::ios::badbit | std::ios::failbit);
-    host::HostDocument document(host::traceCalls(host::memory::makeDocument(design),
-                                                 host::traceInto(
-                                                     std::move(closed), [] { return 0us; }, 0us)));
+    test::TestHost host;
+    auto trace = host::traceInto(
+        std::move(closed), [] { return 0us; }, 0us);
+    host::HostDocument document(host::traceCalls(host.document.object(), trace));
     EXPECT_EQ(host::HostComponent(document.components().item(1)).name(), u"U1");
 }
 
 // Each line is in the file as soon as its call is over: a crash later keeps it.
 TEST(CallTrace, FileStartsWithMarkAndDateAndHoldsEachLineAtOnce) {
     const auto file = std::filesystem::path(testing::TempDir()) / "tagwright-trace-test.txt";
-    auto design =
-        std::make_shared<host::memory::Design>(host::memory::parseDesign(test::smallBoard, "test"));
+    test::TestHost host;
     {
         host::HostDocument document(
-            host::traceCalls(host::memory::makeDocument(design), host::openTraceFile(file)));
+            host::traceCalls(host.document.object(), host::openTraceFile(file)));
         document.unit();
 
         std::ifstream in(file, std::ios::binary);

@@ -1,23 +1,13 @@
 #include "host/Value.h"
-#include "host/Failure.h"
 #include "host/Text.h"
+#include "support/FailureOf.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 using namespace tagwright::host;
+using tagwright::test::failureNumber;
 
 namespace {
-
-std::int32_t failureOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Failure& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 TEST(Value, ConversionsFollowTheEditorsScriptingRules) {
     EXPECT_EQ(Value(std::int16_t{-3}).toInt32(), -3);
@@ -28,11 +18,11 @@ TEST(Value, ConversionsFollowTheEditorsScriptingRules) {
     EXPECT_TRUE(Value(std::int32_t{5}).toBool());
     EXPECT_EQ(Value().toObject(), nullptr);
 
-    EXPECT_EQ(failureOf([] { Value(std::int32_t{40000}).toInt16(); }), Failure::Overflow);
-    EXPECT_EQ(failureOf([] { Value(1e12).toInt32(); }), Failure::Overflow);
-    EXPECT_EQ(failureOf([] { Value(u"12").toInt32(); }), Failure::TypeMismatch);
-    EXPECT_EQ(failureOf([] { Value(1.0).toString(); }), Failure::TypeMismatch);
-    EXPECT_EQ(failureOf([] { Value(u"x").toObject(); }), Failure::TypeMismatch);
+    EXPECT_EQ(failureNumber([] { Value(std::int32_t{32768}).toInt16(); }), Failure::Overflow);
+    EXPECT_EQ(failureNumber([] { Value(1e12).toInt32(); }), Failure::Overflow);
+    EXPECT_EQ(failureNumber([] { Value(u"12").toInt32(); }), Failure::TypeMismatch);
+    EXPECT_EQ(failureNumber([] { Value(1.0).toString(); }), Failure::TypeMismatch);
+    EXPECT_EQ(failureNumber([] { Value(u"x").toObject(); }), Failure::TypeMismatch);
 }
 
 TEST(Text, Utf8RoundTripKeepsEveryCharacter) {

@@ -26,22 +26,12 @@ struct Step {
     }
 };
 
-// Steps written as (stage, done, total, how many such steps in a row).
-std::vector<Step> steps(std::initializer_list<std::tuple<RunStage, int, int, int>> runs) {
+// The steps of one stage, by the count each reports, then the steps of `after`.
+std::vector<Step> steps(RunStage stage, std::size_t total, std::vector<std::size_t> counts,
+                        std::vector<Step> after = {}) {
     std::vector<Step> out;
-    for (const auto& [stage, done, total, times] : runs) {
-        out.insert(out.end(), static_cast<std::size_t>(times),
-                   {stage, static_cast<std::size_t>(done), static_cast<std::size_t>(total)});
-    }
-    return out;
-}
-
-// One step for each count from `first` to `last`, then the steps of `after`.
-std::vector<Step> counting(RunStage stage, int first, int last, int total,
-                           std::vector<Step> after = {}) {
-    std::vector<Step> out;
-    for (int done = first; done <= last; ++done) {
-        out.push_back({stage, static_cast<std::size_t>(done), static_cast<std::size_t>(total)});
+    for (auto done : counts) {
+        out.push_back({stage, done, total});
     }
     out.insert(out.end(), after.begin(), after.end());
     return out;
@@ -104,25 +94,22 @@ const RunCase runCases[] = {
     // Before each component and each of its pins, counting components begun of the three
     // (U1 has 4 pins, R1 2); then before each via, counting via labels placed.
     {"net names with vias", addLabels(run::NetNameLabel, false),
-     steps({{RunStage::Components, 1, 3, 5},
-            {RunStage::Components, 2, 3, 3},
-            {RunStage::Components, 3, 3, 5},
-            {RunStage::Vias, 0, 0, 1},
-            {RunStage::Vias, 1, 0, 2}})},
+     steps(RunStage::Components, 3, {1, 1, 1, 1, 1, 2, 2, 2, 3, 3, 3, 3, 3},
+           steps(RunStage::Vias, 0, {0, 1, 1}))},
     {"pin numbers of the selected component", addLabels(run::PinNumberLabel, true),
-     steps({{RunStage::Components, 1, 1, 3}})},
+     steps(RunStage::Components, 1, {1, 1, 1})},
     // Before each text, counting texts deleted: {NOTE}, keep, then the ten labels.
     {"delete",
      [](test::TestHost& host, run::RunProgress* progress) {
          maintenance::removeLabels(host.document, u"网络名称", quiet, progress);
      },
-     counting(RunStage::Deleting, 0, 1, 0, counting(RunStage::Deleting, 1, 10, 0)), true},
+     steps(RunStage::Deleting, 0, {0, 1, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}), true},
     {"locate",
      [](test::TestHost& host, run::RunProgress* progress) {
          maintenance::locate(host.document, maintenance::LocateTarget::Nets,
                              {{u"GND", true}, {u"SDA"}, {u"NC1", true}}, quiet, progress);
      },
-     counting(RunStage::Locating, 0, 2, 3)},
+     steps(RunStage::Locating, 3, {0, 1, 2})},
 };
 
 // A fresh small board, as the case wants it, with nothing in the call log yet.

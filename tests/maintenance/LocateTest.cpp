@@ -1,3 +1,4 @@
+#include "support/FailureOf.h"
 #include "support/TestDesign.h"
 
 #include "host/Failure.h"
@@ -101,14 +102,12 @@ TEST_P(OtherHostFailures, PropagateAsThemselves) {
         }
     };
     Shown shown;
-    std::int32_t failure = 0;
-    try {
-        maintenance::locate(host.document, maintenance::LocateTarget::Nets,
-                            {{u"GND", true}, {u"SDA", true}, {u"NC1", true}}, shown.callback());
-    } catch (const host::Failure& e) {
-        failure = e.number();
-    }
-    EXPECT_EQ(failure, 462);
+    EXPECT_EQ(test::failureNumber([&] {
+                  maintenance::locate(host.document, maintenance::LocateTarget::Nets,
+                                      {{u"GND", true}, {u"SDA", true}, {u"NC1", true}},
+                                      shown.callback());
+              }),
+              462);
     EXPECT_TRUE(shown.messages.empty());
     EXPECT_FALSE(host.design->nets[1].selected || host.design->nets[2].selected);
     EXPECT_EQ(host.design->showSelectionCalls, 0u);

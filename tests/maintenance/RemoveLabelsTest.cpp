@@ -31,11 +31,9 @@ TEST(RemoveLabels, RemovesMarkedTextsAndReportsEachRefusal) {
                                   EXPECT_EQ(title, u"Tagwright");
                                   messages.push_back(text);
                               });
-    Texts kept = {u"{12}", u"{", u"note", u"{SDA}", u"x{y}"};
-    EXPECT_EQ(host.texts(), kept);
-    Texts expected = {u"删除 管脚号{12} 时发生错误，请手工删除！",
-                      u"删除 管脚号{SDA} 时发生错误，请手工删除！"};
-    EXPECT_EQ(messages, expected);
+    EXPECT_EQ(host.texts(), (Texts{u"{12}", u"{", u"note", u"{SDA}", u"x{y}"}));
+    EXPECT_EQ(messages, (Texts{u"删除 管脚号{12} 时发生错误，请手工删除！",
+                               u"删除 管脚号{SDA} 时发生错误，请手工删除！"}));
     EXPECT_EQ(host.log->count(u"Texts"), 1u);
     EXPECT_EQ(host.log->count(u"_NewEnum"), 1u);
 }
@@ -49,8 +47,7 @@ TEST(RemoveLabels, HostFailureStopsThePassKeepingWhatIsDone) {
         }
     };
     EXPECT_THROW(maintenance::removeLabels(host.document, u"网络名称", nullptr), host::Failure);
-    Texts kept = {u"{B}", u"{C}"};
-    EXPECT_EQ(host.texts(), kept);
+    EXPECT_EQ(host.texts(), (Texts{u"{B}", u"{C}"}));
 }
 
 } // namespace
