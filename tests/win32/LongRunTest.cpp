@@ -106,7 +106,6 @@ TEST(Win32LongRun, AtLoadAloneAndCancelledWithEscape) {
         seen = true;
         EXPECT_EQ(GetWindow(progress, GW_OWNER), nullptr);
         EXPECT_TRUE(IsWindowVisible(GetDlgItem(progress, IDCANCEL)));
-        EXPECT_EQ(textOf(GetDlgItem(progress, IDCANCEL)), L"取消");
         EXPECT_TRUE(textOf(GetDlgItem(progress, window::win32::lblProgress))
                         .starts_with(L"正在读取列表… 元器件 "));
         PostMessageW(progress, WM_KEYDOWN, VK_ESCAPE, 0);
@@ -116,7 +115,6 @@ TEST(Win32LongRun, AtLoadAloneAndCancelledWithEscape) {
     EXPECT_LT(w.controls.listCount(window::ListBox::lstNetList), 100) << "stopped before the end";
     EXPECT_TRUE(w.controls.ended());
     EXPECT_FALSE(IsWindowVisible(w.controls.handle()));
-    EXPECT_EQ(progressWindow(), nullptr);
     // The program's loop would end here; the next test's must not.
     MSG quit;
     EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));

@@ -13,29 +13,17 @@
 
 namespace {
 
-struct ProgramFile : testing::Test {
-    void SetUp() override {
-        module = LoadLibraryExW(tagwright::test::besideThisProgram(L"tagwright.exe").c_str(),
-                                nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-        ASSERT_NE(module, nullptr);
-    }
-    void TearDown() override {
-        if (module) {
-            FreeLibrary(module);
-        }
-    }
-    std::string resource(LPCWSTR name, LPCWSTR type) const {
+TEST(ProgramFile, CarriesItsManifestIconsAndVersion) {
+    // Mapped as data only, and left mapped: the test program ends soon after.
+    const HMODULE module =
+        LoadLibraryExW(tagwright::test::besideThisProgram(L"tagwright.exe").c_str(), nullptr,
+                       LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(module, nullptr);
+    const auto resource = [&](LPCWSTR name, LPCWSTR type) {
         HRSRC found = FindResourceW(module, name, type);
-        if (!found) {
-            return {};
-        }
         const auto* data = static_cast<const char*>(LockResource(LoadResource(module, found)));
-        return std::string(data, SizeofResource(module, found));
-    }
-    HMODULE module = nullptr;
-};
-
-TEST_F(ProgramFile, CarriesItsManifestIconsAndVersion) {
+        return found ? std::string(data, SizeofResource(module, found)) : std::string();
+    };
     // RT_MANIFEST, RT_VERSION, RT_GROUP_ICON, RT_ICON
     constexpr WORD manifestType = 24, versionType = 16, groupIconType = 14, iconType = 3;
     const std::string manifest = resource(MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(manifestType));

@@ -346,21 +346,16 @@ TEST_F(Window, AFixedDialogWithoutTaskbarButton) {
 
 // Every control in a 9-point face that has glyphs for the captions' Chinese.
 TEST_F(Window, EveryControlUsesAFaceThatDrawsChinese) {
-    HFONT font =
-        reinterpret_cast<HFONT>(SendMessageW(control(ControlId::Frame1), WM_GETFONT, 0, 0));
-    ASSERT_NE(font, nullptr);
+    HWND frame = control(ControlId::Frame1);
+    const auto fontOf = [](HWND c) { return SendMessageW(c, WM_GETFONT, 0, 0); };
+    ASSERT_NE(fontOf(frame), 0);
     for (HWND c = GetWindow(w.controls.handle(), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-        EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(c, WM_GETFONT, 0, 0)), font)
-            << GetDlgCtrlID(c);
+        EXPECT_EQ(fontOf(c), fontOf(frame)) << GetDlgCtrlID(c);
     }
-    const LOGFONTW face = faceOf(control(ControlId::Frame1));
+    const LOGFONTW face = faceOf(frame);
     EXPECT_EQ(face.lfHeight, -12);
-    const LOGFONTW chosen = window::win32::DialogFont::chosenFace();
-    EXPECT_STREQ(face.lfFaceName, chosen.lfFaceName);
-
-    EXPECT_EQ(missingGlyphs(face), 0)
-        << "face "
-        << std::string(chosen.lfFaceName, chosen.lfFaceName + wcslen(chosen.lfFaceName)).c_str();
+    EXPECT_STREQ(face.lfFaceName, window::win32::DialogFont::chosenFace().lfFaceName);
+    EXPECT_EQ(missingGlyphs(face), 0) << "face " << face.lfFaceName;
 }
 
 // Without the designed faces, and with a last resort that draws no Chinese, the search still
