@@ -143,6 +143,10 @@ TEST_F(Window, IsBuiltAsDescribed) {
         if (!combo) {
             EXPECT_EQ(test::textOf(c), reinterpret_cast<const wchar_t*>(d.text));
         }
+        // The removal names the label type by its option's caption, as the form reads it back.
+        if (const int option = window::optionIndex(d.id); option >= 0) {
+            EXPECT_EQ(w.controls.optionCaption(option), d.text);
+        }
         EXPECT_EQ(IsWindowVisible(c) != FALSE, d.page < 0 || d.page == page());
 
         const window::TwipRect twips = window::clientTwips(d);
