@@ -1,5 +1,6 @@
 #include "ProgramDriver.h"
 
+#include "host/Text.h"
 #include "window/win32/ProgressWindow.h"
 #include "window/win32/Win32Window.h"
 
@@ -14,9 +15,10 @@ namespace tagwright::test {
 
 namespace {
 
-std::wstring captionOf(HWND window) {
-    wchar_t text[256] = {};
-    GetWindowTextW(window, text, 256);
+// Asked of the window: GetWindowText reads no control of another process.
+std::wstring textOf(HWND control) {
+    wchar_t text[1024] = {};
+    SendMessageW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
     return text;
 }
 
@@ -27,34 +29,17 @@ std::wstring classOf(HWND window) {
 }
 
 std::string utf8(const std::wstring& text) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), size,
-                        nullptr, nullptr);
-    return out;
+    return host::toUtf8({reinterpret_cast<const char16_t*>(text.data()), text.size()});
 }
 
 // The program's visible top-level window of `className` (and `caption`, when given).
 HWND windowOf(DWORD threadId, const wchar_t* className, const wchar_t* caption = nullptr) {
-    struct Search {
-        const wchar_t* className;
-        const wchar_t* caption;
-        HWND found = nullptr;
-    } search{className, caption};
-    EnumThreadWindows(
-        threadId,
-        [](HWND window, LPARAM data) -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(data);
-            if (IsWindowVisible(window) && classOf(window) == s.className &&
-                (!s.caption || captionOf(window) == s.caption)) {
-                s.found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    for (HWND found = nullptr; (found = FindWindowExW(nullptr, found, className, caption));) {
+        if (GetWindowThreadProcessId(found, nullptr) == threadId && IsWindowVisible(found)) {
+            return found;
+        }
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -104,14 +89,10 @@ ProgramUnderTest::~ProgramUnderTest() {
 bool ProgramUnderTest::waitForWindow(DWORD timeoutMs) {
     const ULONGLONG end = GetTickCount64() + timeoutMs;
     while (GetTickCount64() < end) {
-        HWND found = FindWindowW(window::win32::windowClassName, window::win32::windowCaption);
-        DWORD owner = 0;
-        if (found && IsWindowVisible(found)) {
-            GetWindowThreadProcessId(found, &owner);
-            if (owner == process_.dwProcessId) {
-                window_ = found;
-                return true;
-            }
+        window_ = windowOf(process_.dwThreadId, window::win32::windowClassName,
+                           window::win32::windowCaption);
+        if (window_) {
+            return true;
         }
         if (!dismissMessage(messages_)) {
             if (WaitForSingleObject(process_.hProcess, 10) == WAIT_OBJECT_0) {
@@ -127,12 +108,8 @@ bool ProgramUnderTest::dismissMessage(std::vector<ShownMessage>& into) {
     if (!box) {
         return false;
     }
-    ShownMessage message;
-    message.title = captionOf(box);
-    wchar_t text[1024] = {};
-    GetDlgItemTextW(box, 0xFFFF, text, 1024);
-    message.text = text;
-    message.ownedByWindow = window_ && GetWindow(box, GW_OWNER) == window_;
+    ShownMessage message{textOf(GetDlgItem(box, 0xFFFF)), textOf(box),
+                         window_ && GetWindow(box, GW_OWNER) == window_};
     int buttons = 0;
     for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         if (!IsWindowVisible(child)) {
@@ -193,21 +170,11 @@ HWND ProgramUnderTest::progressWindow() const {
 
 std::wstring ProgramUnderTest::progressText() const {
     HWND progress = progressWindow();
-    if (!progress) {
-        return {};
-    }
-    wchar_t text[256] = {};
-    SendMessageW(GetDlgItem(progress, window::win32::lblProgress), WM_GETTEXT, 256,
-                 reinterpret_cast<LPARAM>(text));
-    return text;
+    return progress ? textOf(GetDlgItem(progress, window::win32::lblProgress)) : L"";
 }
 
 void ProgramUnderTest::cancelProgress() const {
     PostMessageW(GetDlgItem(progressWindow(), IDCANCEL), BM_CLICK, 0, 0);
-}
-
-void ProgramUnderTest::select(window::ControlId list, int index) {
-    SendMessageW(control(list), LB_SETSEL, TRUE, index);
 }
 
 void ProgramUnderTest::setText(window::ControlId id, const std::wstring& text) {

@@ -41,8 +41,6 @@ class ProgramUnderTest {
     // run's progress window is cancelled once its text holds those words.
     std::vector<ShownMessage> click(window::ControlId id,
                                     const std::wstring& cancelWhenProgressSays = {});
-    // Selects entry `index` of a list box, as a Ctrl+click would.
-    void select(window::ControlId list, int index);
     void setText(window::ControlId id, const std::wstring& text);
     // Picks entry `index` of a combo box.
     void pick(window::ControlId combo, int index);

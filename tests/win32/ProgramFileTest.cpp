@@ -8,34 +8,22 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <utility>
-#include <vector>
 
 namespace {
 
-struct ProgramFile : testing::Test {
-    void SetUp() override {
-        module = LoadLibraryExW(tagwright::test::besideThisProgram(L"tagwright.exe").c_str(),
-                                nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-        ASSERT_NE(module, nullptr);
-    }
-    void TearDown() override {
-        if (module) {
-            FreeLibrary(module);
-        }
-    }
-    std::string resource(LPCWSTR name, LPCWSTR type) const {
+TEST(ProgramFile, CarriesItsManifestIconsAndVersion) {
+    // Mapped as data only, and left mapped: the test program ends soon after.
+    const HMODULE module =
+        LoadLibraryExW(tagwright::test::besideThisProgram(L"tagwright.exe").c_str(), nullptr,
+                       LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(module, nullptr);
+    const auto resource = [&](LPCWSTR name, LPCWSTR type) {
         HRSRC found = FindResourceW(module, name, type);
-        if (!found) {
-            return {};
-        }
         const auto* data = static_cast<const char*>(LockResource(LoadResource(module, found)));
-        return std::string(data, SizeofResource(module, found));
-    }
-    HMODULE module = nullptr;
-};
-
-TEST_F(ProgramFile, CarriesItsManifestIconsAndVersion) {
+        return found ? std::string(data, SizeofResource(module, found)) : std::string();
+    };
     // RT_MANIFEST, RT_VERSION, RT_GROUP_ICON, RT_ICON
     constexpr WORD manifestType = 24, versionType = 16, groupIconType = 14, iconType = 3;
     const std::string manifest = resource(MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(manifestType));
@@ -48,30 +36,21 @@ TEST_F(ProgramFile, CarriesItsManifestIconsAndVersion) {
         EXPECT_NE(manifest.find(part), std::string::npos) << part;
     }
 
-    // The icon directory as the resource compiler wrote it (GRPICONDIR): one entry for each
-    // size, each naming the image (RT_ICON) of that size; Windows picks among them by size.
-    const std::string directory =
+    // Windows picks an image of each size from the icon directory: one of 32 pixels and one of
+    // 16, each a bitmap header of that width and twice the height (colour and mask).
+    std::string directory =
         resource(MAKEINTRESOURCEW(TAGWRIGHT_ICON), MAKEINTRESOURCEW(groupIconType));
-    ASSERT_GE(directory.size(), 6u);
-    const auto word = [](const std::string& data, std::size_t at) {
-        return static_cast<unsigned>(static_cast<unsigned char>(data.at(at)) |
-                                     static_cast<unsigned char>(data.at(at + 1)) << 8);
-    };
-    std::vector<std::pair<unsigned, unsigned>> sizes;
-    for (unsigned entry = 0; entry < word(directory, 4); ++entry) {
-        const std::size_t at = 6 + 14 * entry;
-        sizes.emplace_back(static_cast<unsigned char>(directory.at(at)),
-                           static_cast<unsigned char>(directory.at(at + 1)));
-        // The image itself: a bitmap header of that width, twice the height (colour and mask).
-        const std::string image =
-            resource(MAKEINTRESOURCEW(word(directory, at + 12)), MAKEINTRESOURCEW(iconType));
-        ASSERT_GE(image.size(), sizeof(BITMAPINFOHEADER)) << entry;
+    ASSERT_FALSE(directory.empty());
+    for (const int size : {32, 16}) {
+        const int image = LookupIconIdFromDirectoryEx(reinterpret_cast<BYTE*>(directory.data()),
+                                                      TRUE, size, size, LR_DEFAULTCOLOR);
+        const std::string bitmap = resource(MAKEINTRESOURCEW(image), MAKEINTRESOURCEW(iconType));
+        ASSERT_GE(bitmap.size(), sizeof(BITMAPINFOHEADER)) << size;
         BITMAPINFOHEADER header{};
-        image.copy(reinterpret_cast<char*>(&header), sizeof header);
+        bitmap.copy(reinterpret_cast<char*>(&header), sizeof header);
         EXPECT_EQ(std::pair(header.biWidth, header.biHeight),
-                  std::pair(LONG(sizes.back().first), LONG(2 * sizes.back().second)));
+                  std::pair(LONG(size), LONG(2 * size)));
     }
-    EXPECT_EQ(sizes, (std::vector<std::pair<unsigned, unsigned>>{{32, 32}, {16, 16}}));
 
     const std::string version =
         resource(MAKEINTRESOURCEW(VS_VERSION_INFO), MAKEINTRESOURCEW(versionType));
@@ -80,10 +59,9 @@ TEST_F(ProgramFile, CarriesItsManifestIconsAndVersion) {
     ASSERT_NE(found, std::string::npos);
     VS_FIXEDFILEINFO fixed{};
     version.copy(reinterpret_cast<char*>(&fixed), sizeof fixed, found);
-    EXPECT_EQ(fixed.dwFileVersionMS,
-              DWORD{TAGWRIGHT_VERSION_MAJOR << 16 | TAGWRIGHT_VERSION_MINOR});
-    EXPECT_EQ(fixed.dwFileVersionLS, DWORD{TAGWRIGHT_VERSION_PATCH << 16});
-    EXPECT_EQ(fixed.dwFileType, static_cast<DWORD>(VFT_APP));
+    EXPECT_EQ(std::tuple(fixed.dwFileVersionMS, fixed.dwFileVersionLS, fixed.dwFileType),
+              std::tuple(DWORD{TAGWRIGHT_VERSION_MAJOR << 16 | TAGWRIGHT_VERSION_MINOR},
+                         DWORD{TAGWRIGHT_VERSION_PATCH << 16}, DWORD{VFT_APP}));
 }
 
 } // namespace

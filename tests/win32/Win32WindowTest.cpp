@@ -26,6 +26,13 @@ struct Window : testing::Test {
     void SetUp() override { ASSERT_TRUE(w.loadAndShow()); }
     HWND control(ControlId id) const { return w.controls.control(id); }
     int page() const { return w.controls.currentPage(); }
+    // The window moved to a monitor of `dpi`, taking the size Windows suggests.
+    void setDpi(UINT dpi) const {
+        RECT suggested;
+        GetWindowRect(w.controls.handle(), &suggested);
+        SendMessageW(w.controls.handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                     reinterpret_cast<LPARAM>(&suggested));
+    }
     test::NativeWindow w;
 };
 
@@ -38,6 +45,13 @@ RECT inClient(HWND window, HWND control) {
 
 int px(int twips) {
     return MulDiv(twips, 96, 1440);
+}
+
+LOGFONTW faceOf(HWND control) {
+    LOGFONTW face{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof face,
+               &face);
+    return face;
 }
 
 // What each kind of control is natively: its class, and the style bits that make the kind
@@ -87,10 +101,6 @@ int textWidth(HFONT font, const std::wstring& text) {
     return size.cx;
 }
 
-bool takesFocus(const ControlDescription& d) {
-    return d.kind != ControlKind::Frame && d.kind != ControlKind::Caption;
-}
-
 // The pixels of one tab of the tab control as it draws itself, `inset` pixels in from each edge.
 std::vector<COLORREF> printedTab(HWND tabs, int tab, int inset) {
     using namespace window::win32;
@@ -133,13 +143,16 @@ TEST_F(Window, IsBuiltAsDescribed) {
         if (!combo) {
             EXPECT_EQ(test::textOf(c), reinterpret_cast<const wchar_t*>(d.text));
         }
+        // The removal names the label type by its option's caption, as the form reads it back.
+        if (const int option = window::optionIndex(d.id); option >= 0) {
+            EXPECT_EQ(w.controls.optionCaption(option), d.text);
+        }
         EXPECT_EQ(IsWindowVisible(c) != FALSE, d.page < 0 || d.page == page());
 
         const window::TwipRect twips = window::clientTwips(d);
         const RECT r = inClient(w.controls.handle(), c);
-        EXPECT_EQ(r.left, px(twips.left));
-        EXPECT_EQ(r.top, px(twips.top));
-        EXPECT_EQ(r.right - r.left, px(twips.width));
+        EXPECT_EQ(std::tuple(r.left, r.top, r.right - r.left),
+                  std::tuple(px(twips.left), px(twips.top), px(twips.width)));
         const int height = r.bottom - r.top;
         if (d.kind == ControlKind::Caption || d.kind == ControlKind::TextBox || combo) {
             // As designed where the face leaves room for a line, else just tall enough.
@@ -187,7 +200,8 @@ TEST_F(Window, TabKeyFollowsTheTabIndexes) {
         for (const ControlDescription& d : window::windowDescription()) {
             HWND h = control(d.id);
             const bool otherOption = window::optionIndex(d.id) >= 0 && d.id != c.option;
-            if (takesFocus(d) && IsWindowVisible(h) && IsWindowEnabled(h) && !otherOption) {
+            const bool takesFocus = d.kind != ControlKind::Frame && d.kind != ControlKind::Caption;
+            if (takesFocus && IsWindowVisible(h) && IsWindowEnabled(h) && !otherOption) {
                 expected.push_back(h);
             }
         }
@@ -253,9 +267,9 @@ TEST_F(Window, TheUserCannotBringAnUnavailablePageToTheFront) {
     EXPECT_FALSE(IsWindowVisible(control(ControlId::lstNetClassList)));
 }
 
-// The darkest pixel of each tab's caption: an unavailable one is drawn lighter.
 // Ctrl+Tab and Ctrl+Shift+Tab reach the form from a control outside the tab control too, and
-// pass the page a click is refused; Ctrl+A selects the whole list with the focus.
+// pass the page a click is refused; Ctrl+A selects the whole list with the focus, as the form
+// reads it.
 TEST_F(Window, CtrlTabSwitchesPagesAndCtrlASelectsAList) {
     w.click(ControlId::optLabelType_2);
     HWND field = control(ControlId::txtLabelOffsetX);
@@ -271,52 +285,46 @@ TEST_F(Window, CtrlTabSwitchesPagesAndCtrlASelectsAList) {
         EXPECT_EQ(GetFocus(), field) << "the key stayed away from the dialog manager";
     }
     HWND list = control(ControlId::lstNetClassList);
+    const auto selection = [&] {
+        using window::ListBox;
+        return std::pair(w.controls.listSelected(ListBox::lstNetClassList, 0),
+                         w.controls.listSelected(ListBox::lstNetClassList, 1));
+    };
     SetFocus(list);
+    SendMessageW(list, LB_SETSEL, TRUE, 1);
+    EXPECT_EQ(selection(), std::pair(false, true));
     w.press('A', {VK_CONTROL});
-    EXPECT_GT(SendMessageW(list, LB_GETCOUNT, 0, 0), 0);
-    EXPECT_EQ(SendMessageW(list, LB_GETSELCOUNT, 0, 0), SendMessageW(list, LB_GETCOUNT, 0, 0));
+    EXPECT_EQ(selection(), std::pair(true, true));
 }
 
-TEST_F(Window, AnUnavailablePageCaptionIsGreyed) {
-    HWND tabs = control(ControlId::tabObjList);
-    int darkest[3] = {};
-    for (int tab = 0; tab < 3; ++tab) {
-        darkest[tab] = 255 * 3;
-        for (const COLORREF c : printedTab(tabs, tab, 2)) {
-            darkest[tab] = std::min(darkest[tab], GetRValue(c) + GetGValue(c) + GetBValue(c));
+// The fields that take numbers filter each typed character before the field sees it (the
+// rotation takes no sign), and have no input method; every other control keeps its own.
+TEST_F(Window, NumberFieldsFilterTypedCharactersAndTakeNoInputMethod) {
+    for (const ControlDescription& d : window::windowDescription()) {
+        SCOPED_TRACE(d.name);
+        HWND field = control(d.id);
+        COMBOBOXINFO combo{};
+        combo.cbSize = sizeof combo;
+        if (d.kind == ControlKind::EditableCombo && GetComboBoxInfo(field, &combo)) {
+            field = combo.hwndItem;
+        }
+        HIMC context = ImmGetContext(field);
+        EXPECT_EQ(context == nullptr, d.keyPress != nullptr);
+        ImmReleaseContext(field, context);
+        if (d.keyPress) {
+            SetWindowTextW(field, L"");
+            SetFocus(field);
+            w.type(field, L"-1a2.,e E+3\x4E2D\r\x1B\x01");
+            SendMessageW(field, EM_SETSEL, 0, 0); // Ctrl+A may have selected it all
+            EXPECT_EQ(test::textOf(field),
+                      d.kind == ControlKind::EditableCombo ? L"12.3" : L"-12.3");
         }
     }
-    EXPECT_LT(darkest[0] + 150, darkest[1]);
-    EXPECT_LT(darkest[0] + 150, darkest[2]);
-}
-
-// Each field's filter sees the typed characters before the field does.
-TEST_F(Window, TypedCharactersPassTheFieldsFilters) {
-    COMBOBOXINFO combo{};
-    combo.cbSize = sizeof combo;
-    GetComboBoxInfo(control(ControlId::cboLabelRotation), &combo);
-    struct Case {
-        HWND field;
-        std::wstring typed, kept;
-    };
-    const std::wstring typed = L"-1a2.,e E+3\x4E2D\r\x1B\x01";
-    const Case cases[] = {
-        {control(ControlId::txtLabelFontH), typed, L"-12.3"},
-        {control(ControlId::txtLabelFontW), typed, L"-12.3"},
-        {control(ControlId::txtLabelOffsetX), typed, L"-12.3"},
-        {control(ControlId::txtLabelOffsetY), typed, L"-12.3"},
-        {combo.hwndItem, typed, L"12.3"},
-        {control(ControlId::txtLabelOffsetX), L"45\b", L"4"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "field " << GetDlgCtrlID(c.field));
-        SetWindowTextW(c.field, L"");
-        SetFocus(c.field);
-        w.type(c.field, c.typed);
-        SendMessageW(c.field, EM_SETSEL, 0, 0); // Ctrl+A may have selected it all
-        EXPECT_EQ(test::textOf(c.field), c.kept);
-    }
     EXPECT_EQ(w.controls.rotationText(), u"12.3");
+    HWND field = control(ControlId::txtLabelOffsetX);
+    SetWindowTextW(field, L"");
+    w.type(field, L"45\b");
+    EXPECT_EQ(test::textOf(field), L"4");
 }
 
 TEST_F(Window, AFixedDialogWithoutTaskbarButton) {
@@ -342,22 +350,16 @@ TEST_F(Window, AFixedDialogWithoutTaskbarButton) {
 
 // Every control in a 9-point face that has glyphs for the captions' Chinese.
 TEST_F(Window, EveryControlUsesAFaceThatDrawsChinese) {
-    HFONT font =
-        reinterpret_cast<HFONT>(SendMessageW(control(ControlId::Frame1), WM_GETFONT, 0, 0));
-    ASSERT_NE(font, nullptr);
+    HWND frame = control(ControlId::Frame1);
+    const auto fontOf = [](HWND c) { return SendMessageW(c, WM_GETFONT, 0, 0); };
+    ASSERT_NE(fontOf(frame), 0);
     for (HWND c = GetWindow(w.controls.handle(), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-        EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(c, WM_GETFONT, 0, 0)), font)
-            << GetDlgCtrlID(c);
+        EXPECT_EQ(fontOf(c), fontOf(frame)) << GetDlgCtrlID(c);
     }
-    LOGFONTW face{};
-    GetObjectW(font, sizeof face, &face);
+    const LOGFONTW face = faceOf(frame);
     EXPECT_EQ(face.lfHeight, -12);
-    const LOGFONTW chosen = window::win32::DialogFont::chosenFace();
-    EXPECT_STREQ(face.lfFaceName, chosen.lfFaceName);
-
-    EXPECT_EQ(missingGlyphs(face), 0)
-        << "face "
-        << std::string(chosen.lfFaceName, chosen.lfFaceName + wcslen(chosen.lfFaceName)).c_str();
+    EXPECT_STREQ(face.lfFaceName, window::win32::DialogFont::chosenFace().lfFaceName);
+    EXPECT_EQ(missingGlyphs(face), 0) << "face " << face.lfFaceName;
 }
 
 // Without the designed faces, and with a last resort that draws no Chinese, the search still
@@ -380,38 +382,38 @@ TEST(DialogFontFallback, FindsAChineseFaceWithoutTheDesignedOnes) {
 // The client area as designed at 96 dpi, and a monitor of 144 dpi: places, sizes and the font
 // scale by 1.5.
 TEST_F(Window, ScalesWithTheMonitorDpi) {
-    HWND window = w.controls.handle();
-    const auto clientAt = [&](UINT dpi) {
-        RECT suggested;
-        GetWindowRect(window, &suggested);
-        SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
-                     reinterpret_cast<LPARAM>(&suggested));
-        RECT client;
-        GetClientRect(window, &client);
-        return std::pair(client.right, client.bottom);
+    const auto client = [&] {
+        RECT r;
+        GetClientRect(w.controls.handle(), &r);
+        return std::pair(r.right, r.bottom);
     };
-    RECT client;
-    GetClientRect(window, &client);
-    EXPECT_EQ(std::pair(client.right, client.bottom), std::pair(353L, 310L));
-    EXPECT_EQ(clientAt(144), std::pair(530L, 465L));
-    const RECT add = inClient(window, control(ControlId::cmdAddLabel));
-    EXPECT_EQ(add.left, 408);
-    EXPECT_EQ(add.top, 228);
-    EXPECT_EQ(add.right - add.left, 110);
-    EXPECT_EQ(add.bottom - add.top, 38);
-    LOGFONTW face{};
-    GetObjectW(
-        reinterpret_cast<HFONT>(SendMessageW(control(ControlId::cmdAddLabel), WM_GETFONT, 0, 0)),
-        sizeof face, &face);
-    EXPECT_EQ(face.lfHeight, -18);
-    EXPECT_EQ(clientAt(96), std::pair(353L, 310L));
+    EXPECT_EQ(client(), std::pair(353L, 310L));
+    setDpi(144);
+    EXPECT_EQ(client(), std::pair(530L, 465L));
+    const RECT add = inClient(w.controls.handle(), control(ControlId::cmdAddLabel));
+    EXPECT_EQ(std::tuple(add.left, add.top, add.right - add.left, add.bottom - add.top),
+              std::tuple(408L, 228L, 110L, 38L));
+    EXPECT_EQ(faceOf(control(ControlId::cmdAddLabel)).lfHeight, -18);
+    setDpi(96);
+    EXPECT_EQ(client(), std::pair(353L, 310L));
 }
 
-// The dotted frame inside the focused tab, only while the tab control has the focus and the
-// system shows focus cues (asked with WM_QUERYUISTATE; Wine keeps no such state, so the
-// answer is put in front of the control's own).
-TEST_F(Window, TheFocusedTabShowsTheFocusRectangle) {
+// The tabs as the tab control draws them. The darkest pixel of each caption: an unavailable
+// one is drawn lighter. The dotted frame inside the focused tab, only while the tab control
+// has the focus and the system shows focus cues (asked with WM_QUERYUISTATE; Wine keeps no
+// such state, so the answer is put in front of the control's own).
+TEST_F(Window, TabsDrawUnavailableCaptionsGreyAndTheFocusRectangle) {
     HWND tabs = control(ControlId::tabObjList);
+    int darkest[3] = {};
+    for (int tab = 0; tab < 3; ++tab) {
+        darkest[tab] = 255 * 3;
+        for (const COLORREF c : printedTab(tabs, tab, 2)) {
+            darkest[tab] = std::min(darkest[tab], GetRValue(c) + GetGValue(c) + GetBValue(c));
+        }
+    }
+    EXPECT_LT(darkest[0] + 150, darkest[1]);
+    EXPECT_LT(darkest[0] + 150, darkest[2]);
+
     static LRESULT uiState = 0;
     const auto answerUiState = [](HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                   DWORD_PTR) -> LRESULT {
@@ -442,35 +444,27 @@ TEST_F(Window, TheFocusedTabShowsTheFocusRectangle) {
 // entry, and the layer list drops down as wide as its widest name, in the font of each dpi.
 TEST_F(Window, ListsReachTheirWidestEntryAtEveryDpi) {
     using window::ListBox;
-    const std::wstring longest = L"U1234_THE_WIDEST_PART_NAME_ON_THE_BOARD_电源";
-    const auto u16 = [](const std::wstring& text) {
-        return std::u16string(text.begin(), text.end());
-    };
+    const std::u16string longest = u"U1234_THE_WIDEST_PART_NAME_ON_THE_BOARD_电源";
     auto& c = w.controls;
-    const auto setDpi = [&](UINT dpi) {
-        RECT suggested;
-        GetWindowRect(c.handle(), &suggested);
-        SendMessageW(c.handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
-                     reinterpret_cast<LPARAM>(&suggested));
-    };
     c.listFillBegin(ListBox::lstCompList);
     c.listAppend(ListBox::lstCompList, u"R1");
     setDpi(144);
-    c.listAppend(ListBox::lstCompList, u16(longest));
+    c.listAppend(ListBox::lstCompList, longest);
     c.listFillEnd(ListBox::lstCompList);
     c.listClear(ListBox::lstNetList);
     c.listAppend(ListBox::lstNetList, u"GND");
-    c.listAppend(ListBox::lstNetList, u16(longest));
+    c.listAppend(ListBox::lstNetList, longest);
     c.layerClear();
     c.layerAppend(u"Top");
-    c.layerAppend(u16(longest));
+    c.layerAppend(longest);
     HWND layers = control(ControlId::cboLabelLayer);
     for (const UINT dpi : {144u, 96u, 144u}) {
         SCOPED_TRACE(dpi);
         if (dpi != c.dpi()) {
             setDpi(dpi);
         }
-        const int width = textWidth(c.font().handle(), longest);
+        const int width =
+            textWidth(c.font().handle(), reinterpret_cast<const wchar_t*>(longest.c_str()));
         const int slack = MulDiv(40, static_cast<int>(dpi), 96);
         for (const ControlId id : {ControlId::lstCompList, ControlId::lstNetList}) {
             HWND list = control(id);
@@ -485,22 +479,6 @@ TEST_F(Window, ListsReachTheirWidestEntryAtEveryDpi) {
     }
     c.listClear(ListBox::lstCompList);
     EXPECT_EQ(SendMessageW(control(ControlId::lstCompList), LB_GETHORIZONTALEXTENT, 0, 0), 0);
-}
-
-// The fields that take numbers only have no input method; every other one keeps its own.
-TEST_F(Window, OnlyTheNumberFieldsTakeNoInputMethod) {
-    for (const ControlDescription& d : window::windowDescription()) {
-        SCOPED_TRACE(d.name);
-        HWND field = control(d.id);
-        COMBOBOXINFO combo{};
-        combo.cbSize = sizeof combo;
-        if (d.kind == ControlKind::EditableCombo && GetComboBoxInfo(field, &combo)) {
-            field = combo.hwndItem;
-        }
-        HIMC context = ImmGetContext(field);
-        EXPECT_EQ(context == nullptr, d.keyPress != nullptr);
-        ImmReleaseContext(field, context);
-    }
 }
 
 TEST_F(Window, BusyCursorWhileARunWorks) {
