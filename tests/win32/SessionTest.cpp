@@ -306,7 +306,9 @@ TEST_P(StartUpWithStalledEditor, CancellingEndsTheProgramQuietly) {
         return shown();
     };
     ASSERT_TRUE(waitFor([&] { return program.progressWindow() != nullptr; }, 10s));
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 2s);
+    // Long before the 25 s the link would wait; most of this is Wine starting the program on a
+    // loaded machine (the half second before the window shows is timed in-process).
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 3s);
     ASSERT_TRUE(waitFor(
         [&] { return program.progressText().find(stall.progressSays) != std::wstring::npos; }, 9s))
         << testing::PrintToString(program.progressText());
