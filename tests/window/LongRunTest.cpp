@@ -4,9 +4,6 @@
 #include "host/EditorWait.h"
 #include "host/Failure.h"
 #include "host/memory/BoardGenerator.h"
-#include "host/memory/MemoryHost.h"
-#include "support/CallRecorder.h"
-#include "window/frmTagwright.h"
 #include "window/support/FakeControls.h"
 
 #include <gtest/gtest.h>
@@ -112,26 +109,6 @@ const RunCase runCases[] = {
     {"Load", Job::Load, {"正在读取列表… 元器件 (\\d+)  网络 (\\d+)  网络类型 (\\d+)"}},
 };
 
-// One progress window, shown at the first turn of the event loop after half a second, not one
-// later, gone at the end; a turn at least every 25 ms plus one step (a label is at most a
-// dozen calls) from `start` to the end.
-void expectAnsweringThroughout(const SlowSession& s, Clock::time_point start) {
-    const auto& controls = s.controls;
-    ASSERT_EQ(controls.progressWindows, 1);
-    EXPECT_TRUE(controls.progress.cancellable);
-    EXPECT_FALSE(controls.progress.shown || controls.inputBlocked) << "all over at the end";
-    const auto firstLate = std::ranges::find_if(
-        controls.eventTurns, [&](Clock::time_point turn) { return turn - start >= 500ms; });
-    ASSERT_NE(firstLate, controls.eventTurns.end());
-    EXPECT_EQ(*firstLate, controls.progress.shownAt);
-    auto last = start;
-    for (const Clock::time_point turn : controls.eventTurns) {
-        EXPECT_LE(turn - last, 25ms + 12 * s.perCall);
-        last = turn;
-    }
-    EXPECT_LE(controls.clock - last, 25ms + 12 * s.perCall);
-}
-
 // Every event a user can raise, as the toolkit raises it.
 const std::pair<const char*, std::function<void(Form&)>> everyHandler[] = {
     {"add", &Form::cmdAddLabel_Click},
@@ -201,23 +178,38 @@ TEST_P(LongRuns, ShowTheirProgressAfterHalfASecondAndNeverStopAnswering) {
         }
         EXPECT_EQ(host::EditorWaitScope::current(), nullptr) << "watched only while it works";
         EXPECT_TRUE(controls.messages.empty());
-        expectAnsweringThroughout(s, start);
+        // One progress window, shown at the first turn of the event loop after half a second,
+        // not one later, gone at the end; a turn at least every 25 ms plus one step (a label is
+        // at most a dozen calls) from the start to the end.
+        ASSERT_EQ(controls.progressWindows, 1);
+        EXPECT_TRUE(controls.progress.cancellable);
+        EXPECT_FALSE(controls.progress.shown || controls.inputBlocked) << "all over at the end";
+        const auto firstLate = std::ranges::find_if(
+            controls.eventTurns, [&](Clock::time_point turn) { return turn - start >= 500ms; });
+        ASSERT_NE(firstLate, controls.eventTurns.end());
+        EXPECT_EQ(*firstLate, controls.progress.shownAt);
+        auto last = start;
+        for (const Clock::time_point turn : controls.eventTurns) {
+            EXPECT_LE(turn - last, 25ms + 12 * s.perCall);
+            last = turn;
+        }
+        EXPECT_LE(controls.clock - last, 25ms + 12 * s.perCall);
 
         std::size_t stage = 0;
         int lastValue = 0;
         std::vector<int> secondsSaid;
-        std::optional<std::size_t> lastWaitText;
+        bool waitTextBefore = false;
         std::optional<Clock::time_point> firstStepAfterWait;
-        for (std::size_t k = 0; k < controls.progressTexts.size(); ++k) {
-            const auto& [text, value, maximum, at] = controls.progressTexts[k];
+        for (const auto& [text, value, maximum, at] : controls.progressTexts) {
             const std::string shown = host::toUtf8(text);
             std::smatch numbers;
+            const bool afterWaitText = std::exchange(waitTextBefore, false);
             if (std::regex_match(shown, numbers, waitWords)) {
                 EXPECT_EQ(numbers[1].str(), said);
                 if (secondsSaid.empty() || secondsSaid.back() != std::stoi(numbers[2].str())) {
                     secondsSaid.push_back(std::stoi(numbers[2].str()));
                 }
-                lastWaitText = k;
+                waitTextBefore = true;
                 continue;
             }
             if (reason && shown == "正在等待编辑器…") {
@@ -235,7 +227,7 @@ TEST_P(LongRuns, ShowTheirProgressAfterHalfASecondAndNeverStopAnswering) {
             EXPECT_EQ(maximum, counted ? std::stoi(numbers[2].str()) : 0) << shown;
             EXPECT_GE(count, lastValue) << shown;
             lastValue = count;
-            if (lastWaitText && *lastWaitText + 1 == k) {
+            if (afterWaitText) {
                 firstStepAfterWait = at;
             }
         }
@@ -338,19 +330,17 @@ INSTANTIATE_TEST_SUITE_P(Runs, CancelledRun, testing::ValuesIn(cancelCases()),
 struct CloseCase {
     const char* name;
     Job run;
-    bool cancelled, failing;
+    bool cancelled = false, failing = false;
     friend void PrintTo(const CloseCase& c, std::ostream* out) { *out << c.name; }
 };
 
-const CloseCase closeCases[] = {
-    {"Load", Job::Load, false, false},
-    {"Refresh", Job::Refresh, false, false},
-    {"Add", Job::Add, false, false},
-    {"Delete", Job::Delete, false, false},
-    {"LocateNets", Job::LocateNets, false, false},
-    {"CancelledRefresh", Job::Refresh, true, false},
-    {"FailingAdd", Job::Add, false, true},
-};
+const CloseCase closeCases[] = {{"Load", Job::Load},
+                                {"Refresh", Job::Refresh},
+                                {"Add", Job::Add},
+                                {"Delete", Job::Delete},
+                                {"LocateNets", Job::LocateNets},
+                                {"CancelledRefresh", Job::Refresh, true},
+                                {"FailingAdd", Job::Add, false, true}};
 
 class ClosedDuringRun : public testing::TestWithParam<CloseCase> {};
 
