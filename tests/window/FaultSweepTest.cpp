@@ -43,10 +43,14 @@ std::shared_ptr<host::memory::Design> copyOf(const host::memory::Design& design)
     return copy;
 }
 
-// The form over fake controls, loaded with a design, its calls forgotten.
+// The form over fake controls, loaded with a design and set up as the user leaves it before the
+// run, its calls and messages forgotten.
 struct Session : test::FormSession {
-    explicit Session(const host::memory::Design& d) : FormSession(copyOf(d)) {
+    Session(const host::memory::Design& d, const std::function<void(Session&)>& setUp)
+        : FormSession(copyOf(d)) {
         EXPECT_TRUE(form.Form_Load());
+        setUp(*this);
+        controls.messages.clear();
         log->clear();
     }
     DesignState state() const {
@@ -110,31 +114,14 @@ class FaultSweep : public ::testing::TestWithParam<Handler> {};
 TEST_P(FaultSweep, EveryHostCallOfTheRunFailedInTurn) {
     const Handler& handler = GetParam();
     const host::memory::Design board = host::memory::loadDesign(DEMO_BOARD);
-    // A clean run, call by call: the design after its first j calls, and each message with
-    // the number of calls made before it.
-    std::vector<DesignState> stateAfter;
-    std::vector<std::pair<std::size_t, test::FormMessage>> cleanMessages;
     Messages shown;
+    std::size_t calls = 0;
     {
-        Session s(board);
-        handler.setUp(s);
-        s.controls.messages.clear();
-        s.log->clear();
-        const auto note = [&](std::size_t calls) {
-            for (std::size_t i = cleanMessages.size(); i < s.controls.messages.size(); ++i) {
-                cleanMessages.emplace_back(calls, s.controls.messages[i]);
-            }
-        };
-        s.log->beforeCall = [&](const host::RecordedCall&) {
-            stateAfter.push_back(s.state());
-            note(s.log->calls.size() - 1);
-        };
+        Session s(board, handler.setUp);
         handler.run(s);
-        stateAfter.push_back(s.state());
-        note(s.log->calls.size());
+        calls = s.log->calls.size();
         shown = s.controls.messages;
     }
-    const std::size_t calls = stateAfter.size() - 1;
     ASSERT_GT(calls, 5u);
     std::printf("%s: %zu host calls, each failed in turn\n", handler.name, calls);
     for (const test::FormMessage& message : shown) {
@@ -146,31 +133,26 @@ TEST_P(FaultSweep, EveryHostCallOfTheRunFailedInTurn) {
         SCOPED_TRACE(testing::Message() << "call " << k << " of " << calls << " fails");
         std::weak_ptr<host::memory::Design> design;
         {
-            Session s(board);
+            Session s(board, handler.setUp);
             design = s.design;
-            handler.setUp(s);
-            s.controls.messages.clear();
-            s.log->clear();
             const auto number = static_cast<std::int32_t>(70'000 + k);
+            // The run is the clean one up to the failure: what it had made and shown by then.
+            DesignState madeBefore;
+            Messages expected;
             s.log->beforeCall = [&](const host::RecordedCall&) {
                 if (s.log->calls.size() == k) {
+                    madeBefore = s.state();
+                    expected = s.controls.messages;
                     throw host::Failure(number, u"injected");
                 }
             };
             handler.run(s);
-
-            Messages expected;
-            for (const auto& [after, message] : cleanMessages) {
-                if (after < k) {
-                    expected.push_back(message);
-                }
-            }
             expected.push_back(
                 {u"运行时错误 '" + host::fromUtf8(std::to_string(number)) + u"':\ninjected"});
             ASSERT_EQ(s.controls.messages, expected);
             ASSERT_EQ(s.controls.programEnds, 0);
             ASSERT_FALSE(s.controls.busy);
-            ASSERT_TRUE(s.state() == stateAfter[k - 1])
+            ASSERT_TRUE(s.state() == madeBefore)
                 << "the design differs from what the first " << k - 1 << " calls made";
 
             s.log->beforeCall = nullptr;
