@@ -409,14 +409,18 @@ TEST(Form, UncaughtFailuresAreReportedAndTheProgramLivesOn) {
         EXPECT_EQ(s.addedTexts().size(), labelsLeft);
         EXPECT_EQ(s.controls.programEnds, 0);
 
-        // With the cause gone the same window labels the board, busy all along.
+        // With the cause gone the same window labels the board, busy and taking no input all
+        // along though the run is too quick for any turn of the event loop.
         bool busyAtEveryCall = true;
-        s.log->beforeCall = [&](const host::RecordedCall&) { busyAtEveryCall &= s.controls.busy; };
+        s.log->beforeCall = [&](const host::RecordedCall&) {
+            busyAtEveryCall &= s.controls.busy && s.controls.inputBlocked;
+        };
         s.controls.field(TextBox::txtLabelOffsetY).clear();
         s.form.cmdAddLabel_Click();
         EXPECT_EQ(s.addedTexts().size(), labelsLeft + 5);
         EXPECT_TRUE(busyAtEveryCall);
-        EXPECT_FALSE(s.controls.busy);
+        EXPECT_FALSE(s.controls.busy || s.controls.inputBlocked);
+        EXPECT_TRUE(s.controls.eventTurns.empty());
     }
 }
 
