@@ -36,11 +36,6 @@ struct Session : test::FormSession {
     }
     void tick(CheckBox box) { controls.box(box).ticked = true; }
     void select(ListBox list, int row) { controls.list(list).at(row).selected = true; }
-    void pickPage(int page) {
-        if (controls.available.at(page)) {
-            controls.page = page;
-        }
-    }
     Messages takeMessages() { return std::exchange(controls.messages, {}); }
     // The design's live texts after the two it starts with.
     Texts addedTexts() const {
@@ -77,7 +72,7 @@ TEST(Form, LoadSetsTheStartStateAndRefreshKeepsIt) {
 
     // A refresh rebuilds the lists and keeps everything else but the layer.
     s.choose(2);
-    s.pickPage(0);
+    s.controls.page = 0;
     s.controls.rotation = u"180";
     s.controls.field(TextBox::txtLabelOffsetX) = u"10";
     s.controls.layer = 2;
@@ -187,11 +182,11 @@ TEST(Form, AboutAndClose) {
 
 // What choosing each label type leaves behind, whatever type and page came before.
 TEST(Form, LabelTypeFromEveryTypeAndPage) {
-    // Page in front; nets page, classes page, unused pins, vias enabled.
-    using Effect = std::tuple<int, bool, bool, bool, bool>;
-    const Effect effectOf[] = {{1, true, true, false, true},
-                               {0, false, false, true, false},
-                               {2, false, true, false, true}};
+    // Page in front, pages available, unused pins and vias enabled.
+    using Effect = std::tuple<int, std::array<bool, 3>, bool, bool>;
+    const Effect effectOf[] = {{1, {true, true, true}, false, true},
+                               {0, {true, false, false}, true, false},
+                               {2, {true, false, true}, false, true}};
     Session s;
     auto& c = s.controls;
     for (std::int16_t from = 0; from < 3; ++from) {
@@ -203,17 +198,15 @@ TEST(Form, LabelTypeFromEveryTypeAndPage) {
                 }
                 SCOPED_TRACE(testing::Message()
                              << "type " << from << ", page " << page << ", then type " << chosen);
-                s.pickPage(page);
+                c.page = page;
                 s.tick(CheckBox::chkUnUsedPins);
                 s.tick(CheckBox::chkVias);
                 s.select(ListBox::lstNetList, 1);
 
                 s.choose(chosen);
-                EXPECT_EQ(Effect(c.page, c.available[1], c.available[2],
-                                 c.box(CheckBox::chkUnUsedPins).enabled,
+                EXPECT_EQ(Effect(c.page, c.available, c.box(CheckBox::chkUnUsedPins).enabled,
                                  c.box(CheckBox::chkVias).enabled),
                           effectOf[chosen]);
-                EXPECT_TRUE(c.available[0]);
                 EXPECT_EQ(s.form.labelTypeIndex(), chosen);
                 // Disabling never clears a tick or a list's choice.
                 EXPECT_TRUE(c.box(CheckBox::chkUnUsedPins).ticked &&
@@ -264,8 +257,7 @@ TEST(Form, CtrlTabSwitchesToTheNextAvailablePage) {
         SCOPED_TRACE(testing::Message() << "type " << c.labelType << ", page " << c.from << ", key "
                                         << c.key << ", shift " << c.shift);
         s.choose(c.labelType);
-        s.pickPage(c.from);
-        ASSERT_EQ(s.controls.page, c.from);
+        s.controls.page = c.from;
         std::int16_t key = c.key;
         s.form.Form_KeyDown(key, c.shift);
         EXPECT_EQ(s.controls.page, c.page < 0 ? c.from : c.page);
