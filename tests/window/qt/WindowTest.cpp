@@ -1,6 +1,5 @@
 #include "WindowHarness.h"
 
-#include "maintenance/Locate.h"
 #include "window/qt/TaskbarHint.h"
 
 #include <QApplication>
@@ -160,8 +159,10 @@ TEST_F(Window, TabKeyFollowsTheDescribedOrder) {
     EXPECT_EQ(tabCycle(harness.control("optLabelType_1")), pinNumbers);
 }
 
-// The tab control refuses the user an unavailable page, but not the program.
-TEST_F(Window, UnavailablePagesRefuseOnlyTheUser) {
+// The tab control refuses the user an unavailable page, but not the program. Ctrl+Tab and
+// Ctrl+Shift+Tab reach the form from a control outside the tab control too, and pass the page a
+// click is refused; Ctrl+A selects the whole list with the focus.
+TEST_F(Window, PagesAndListKeys) {
     auto* tabs = harness.control<QTabWidget>("tabObjList");
     QTabBar* bar = tabs->tabBar();
     const auto clickPage = [bar](int page) {
@@ -178,12 +179,7 @@ TEST_F(Window, UnavailablePagesRefuseOnlyTheUser) {
         clickPage(page);
         EXPECT_EQ(tabs->currentIndex(), page);
     }
-}
 
-// Ctrl+Tab and Ctrl+Shift+Tab reach the form from a control outside the tab control too, and
-// pass the page a click is refused; Ctrl+A selects the whole list with the focus.
-TEST_F(Window, CtrlTabSwitchesPagesAndCtrlASelectsAList) {
-    auto* tabs = harness.control<QTabWidget>("tabObjList");
     harness.click("optLabelType_2");
     QWidget* field = harness.control("txtLabelOffsetX");
     const std::pair<Qt::Key, int> presses[] = {
