@@ -34,20 +34,11 @@ struct DesignState {
     friend bool operator==(const DesignState&, const DesignState&) = default;
 };
 
-// A design of its own, texts included, so that runs on copies never meet.
-std::shared_ptr<host::memory::Design> copyOf(const host::memory::Design& design) {
-    auto copy = std::make_shared<host::memory::Design>(design);
-    for (auto& text : copy->texts) {
-        text = std::make_shared<host::memory::TextData>(*text);
-    }
-    return copy;
-}
-
 // The form over fake controls, loaded with a design and set up as the user leaves it before the
 // run, its calls and messages forgotten.
 struct Session : test::FormSession {
     Session(const host::memory::Design& d, const std::function<void(Session&)>& setUp)
-        : FormSession(copyOf(d)) {
+        : FormSession(d) {
         EXPECT_TRUE(form.Form_Load());
         setUp(*this);
         controls.messages.clear();

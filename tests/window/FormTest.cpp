@@ -30,8 +30,7 @@ struct Session : test::FormSession {
     bool loaded = false;
 
     explicit Session(bool load = true)
-        : FormSession(std::make_shared<host::memory::Design>(
-              host::memory::parseDesign(test::smallBoard, "test"))) {
+        : FormSession(host::memory::parseDesign(test::smallBoard, "test")) {
         loaded = load && form.Form_Load();
     }
     void tick(CheckBox box) { controls.box(box).ticked = true; }
@@ -98,11 +97,12 @@ struct AttachFailure {
     friend void PrintTo(const AttachFailure& failure, std::ostream* out) { *out << failure.name; }
 };
 
-auto failingAt(const char16_t* member, const host::Failure& failure) {
-    return [member, failure](Session& s) {
-        s.log->beforeCall = [=](const host::RecordedCall& call) {
-            if (call.member == member) {
-                throw failure;
+// The `nth` call of `member` throws `thrown`.
+template <class Thrown> auto failingAt(const char16_t* member, Thrown thrown, int nth = 1) {
+    return [=](Session& s) {
+        s.log->beforeCall = [=, seen = 0](const host::RecordedCall& call) mutable {
+            if (call.member == member && ++seen == nth) {
+                throw thrown;
             }
         };
     };
@@ -367,15 +367,6 @@ TEST(Form, DeleteAndLocatePassOnWhatTheyReport) {
 // A failure no handler expects is reported with its number and description under the
 // ordinary cursor; what was done stays done and the window goes on working.
 TEST(Form, UncaughtFailuresAreReportedAndTheProgramLivesOn) {
-    const auto atSecondLabel = [](auto fail) {
-        return [fail](Session& s) {
-            s.log->beforeCall = [fail, seen = 0](const host::RecordedCall& call) mutable {
-                if (call.member == u"AddText" && ++seen == 2) {
-                    fail();
-                }
-            };
-        };
-    };
     const std::tuple<const char*, std::function<void(Session&)>, std::u16string, std::size_t>
         cases[] = {
             {"a lone minus sign",
@@ -384,11 +375,11 @@ TEST(Form, UncaughtFailuresAreReportedAndTheProgramLivesOn) {
              u"运行时错误 '13':\n类型不匹配", 0},
             // Said once, by the run that met it; only a cancelled run keeps quiet about it.
             {"the editor is gone",
-             atSecondLabel([] { throw host::Failure::editorGone(u"进程已结束"); }),
+             failingAt(u"AddText", host::Failure::editorGone(u"进程已结束"), 2),
              u"运行时错误 '462':\n" + host::Failure::editorGone(u"进程已结束").description(), 1},
-            {"an internal error", atSecondLabel([] { throw std::logic_error("步骤 2"); }),
+            {"an internal error", failingAt(u"AddText", std::logic_error("步骤 2"), 2),
              u"运行时错误 '51':\n内部错误: 步骤 2", 1},
-            {"out of memory", atSecondLabel([] { throw std::bad_alloc(); }),
+            {"out of memory", failingAt(u"AddText", std::bad_alloc(), 2),
              u"运行时错误 '7':\n内存溢出", 1},
         };
     for (const auto& [what, arrange, report, labelsLeft] : cases) {

@@ -34,13 +34,12 @@ struct SlowSession : test::FormSession {
     std::function<void(const host::RecordedCall&)> atCall;
 
     explicit SlowSession(Job run = Job::Refresh)
-        : FormSession(std::make_shared<host::memory::Design>(
-              host::memory::generateBoard({.components = 60,
-                                           .pinsPerComponent = 4,
-                                           .nets = 130,
-                                           .netClasses = 3,
-                                           .vias = 40,
-                                           .texts = 200}))) {
+        : FormSession(host::memory::generateBoard({.components = 60,
+                                                   .pinsPerComponent = 4,
+                                                   .nets = 130,
+                                                   .netClasses = 3,
+                                                   .vias = 40,
+                                                   .texts = 200})) {
         log->beforeCall = [this](const host::RecordedCall& call) {
             controls.clock += perCall;
             if (atCall) {

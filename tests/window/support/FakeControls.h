@@ -207,7 +207,13 @@ struct FormSession {
                 host::memory::makeApplication(designOpen ? design : nullptr), log));
         }};
 
-    explicit FormSession(std::shared_ptr<host::memory::Design> d) : design(std::move(d)) {}
+    // On a design of its own, texts included, so that sessions on one design never meet.
+    explicit FormSession(const host::memory::Design& d)
+        : design(std::make_shared<host::memory::Design>(d)) {
+        for (auto& text : design->texts) {
+            text = std::make_shared<host::memory::TextData>(*text);
+        }
+    }
     // What a user does: the toolkit changes the control, then raises the event.
     void choose(std::int16_t option) {
         controls.chooseOption(option);
