@@ -3,7 +3,6 @@
 // with its own number, the window lives on, the design holds exactly what the calls before the
 // failure made of it, and the same handler then works.
 #include "host/Failure.h"
-#include "host/Text.h"
 #include "host/memory/DesignFile.h"
 #include "window/support/FakeControls.h"
 

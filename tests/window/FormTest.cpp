@@ -4,7 +4,6 @@
 #include "maintenance/Locate.h"
 #include "support/TestDesign.h"
 #include "window/Version.h"
-#include "window/frmTagwright.h"
 #include "window/support/FakeControls.h"
 
 #include <gtest/gtest.h>
@@ -27,11 +26,11 @@ namespace {
 
 // The form over fake controls, attached to the small board.
 struct Session : test::FormSession {
-    bool loaded = false;
-
     explicit Session(bool load = true)
         : FormSession(host::memory::parseDesign(test::smallBoard, "test")) {
-        loaded = load && form.Form_Load();
+        if (load) {
+            EXPECT_TRUE(form.Form_Load());
+        }
     }
     void tick(CheckBox box) { controls.box(box).ticked = true; }
     void select(ListBox list, int row) { controls.list(list).at(row).selected = true; }
@@ -50,7 +49,6 @@ struct Session : test::FormSession {
 
 TEST(Form, LoadSetsTheStartStateAndRefreshKeepsIt) {
     Session s;
-    ASSERT_TRUE(s.loaded);
     EXPECT_EQ(s.controls.listTexts(ListBox::lstCompList), Texts({u"U1", u"R1"}));
     EXPECT_EQ(s.controls.listTexts(ListBox::lstNetList), Texts({u"GND", u"SDA", u"NC1"}));
     EXPECT_EQ(s.controls.listTexts(ListBox::lstNetClassList), Texts({u"POWER", u"SIGNAL"}));

@@ -46,8 +46,7 @@ class FakeControls : public window::FormControls {
     std::u16string rotation;
     std::array<Box, 5> boxes;
     std::array<std::u16string, 4> texts{u"", u"", u"15", u"1"};
-    int chosenOption = -1;
-    int focusedOption = -1;
+    int chosenOption = -1, focusedOption = -1;
     int page = window::netsPage;
     std::array<bool, 3> available{true, true, true};
     // Lists between listFillBegin and listFillEnd, and entries appended outside such a fill.
