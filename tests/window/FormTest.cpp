@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <new>
 #include <ranges>
@@ -110,10 +111,7 @@ const AttachFailure attachFailures[] = {
     {"NoEditorRunning",
      [](Session& s) {
          s.onAttach = [&c = s.controls] {
-             for (const auto& list : c.lists) {
-                 EXPECT_TRUE(list.empty());
-             }
-             EXPECT_TRUE(c.layers.empty());
+             EXPECT_TRUE(std::ranges::all_of(c.lists, std::ranges::empty) && c.layers.empty());
              throw std::runtime_error("no bus");
          };
      }},

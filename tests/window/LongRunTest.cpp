@@ -291,10 +291,8 @@ TEST_P(CancelledRun, StopsAtOnceKeepingWhatWasDone) {
                   ? Messages({{u"已取消读取列表，列表为空。请点击“更新列表”重新读取。", u"提示"}})
                   : Messages());
     if (run == Job::Refresh) {
-        for (const auto& list : s.controls.lists) {
-            EXPECT_TRUE(list.empty());
-        }
-        EXPECT_TRUE(s.controls.layers.empty());
+        EXPECT_TRUE(std::ranges::all_of(s.controls.lists, std::ranges::empty) &&
+                    s.controls.layers.empty());
     }
     if (run == Job::Load) {
         return;
