@@ -226,13 +226,8 @@ TEST(Form, LabelTypeFromEveryTypeAndPage) {
 // other key, or Tab with other modifiers, is left to the control.
 TEST(Form, CtrlTabSwitchesToTheNextAvailablePage) {
     using window::ctrlMask, window::shiftMask, window::altMask, window::keyTab;
-    struct Case {
-        std::int16_t labelType;
-        int from;
-        std::int16_t key, shift;
-        int page; // -1: the key is not the form's
-    };
-    const Case cases[] = {
+    // Label type, page in front, key and shift state, page then (-1: the key is not the form's).
+    const std::tuple<std::int16_t, int, std::int16_t, std::int16_t, int> cases[] = {
         {0, 0, keyTab, ctrlMask, 1},
         {0, 2, keyTab, ctrlMask, 0},
         {0, 0, keyTab, ctrlMask | shiftMask, 2},
@@ -249,15 +244,15 @@ TEST(Form, CtrlTabSwitchesToTheNextAvailablePage) {
         {0, 0, 'A', ctrlMask, -1},
     };
     Session s;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "type " << c.labelType << ", page " << c.from << ", key "
-                                        << c.key << ", shift " << c.shift);
-        s.choose(c.labelType);
-        s.controls.page = c.from;
-        std::int16_t key = c.key;
-        s.form.Form_KeyDown(key, c.shift);
-        EXPECT_EQ(s.controls.page, c.page < 0 ? c.from : c.page);
-        EXPECT_EQ(key, c.page < 0 ? c.key : 0);
+    for (const auto& [labelType, from, key, shift, page] : cases) {
+        SCOPED_TRACE(testing::Message() << "type " << labelType << ", page " << from << ", key "
+                                        << key << ", shift " << shift);
+        s.choose(labelType);
+        s.controls.page = from;
+        std::int16_t code = key;
+        s.form.Form_KeyDown(code, shift);
+        EXPECT_EQ(s.controls.page, page < 0 ? from : page);
+        EXPECT_EQ(code, page < 0 ? key : 0);
     }
 }
 
