@@ -29,9 +29,7 @@ namespace {
 struct Session : test::FormSession {
     explicit Session(bool load = true)
         : FormSession(host::memory::parseDesign(test::smallBoard, "test")) {
-        if (load) {
-            EXPECT_TRUE(form.Form_Load());
-        }
+        EXPECT_TRUE(!load || form.Form_Load());
     }
     void tick(CheckBox box) { controls.box(box).ticked = true; }
     void select(ListBox list, int row) { controls.list(list).at(row).selected = true; }
