@@ -3,11 +3,7 @@
 // with its own number, the window lives on, the design holds exactly what the calls before the
 // failure made of it, and the same handler then works.
 #include "host/Failure.h"
-#include "host/Text.h"
 #include "host/memory/DesignFile.h"
-#include "host/memory/MemoryHost.h"
-#include "support/CallRecorder.h"
-#include "window/frmTagwright.h"
 #include "window/support/FakeControls.h"
 
 #include <gtest/gtest.h>
@@ -37,19 +33,14 @@ struct DesignState {
     friend bool operator==(const DesignState&, const DesignState&) = default;
 };
 
-// A design of its own, texts included, so that runs on copies never meet.
-std::shared_ptr<host::memory::Design> copyOf(const host::memory::Design& design) {
-    auto copy = std::make_shared<host::memory::Design>(design);
-    for (auto& text : copy->texts) {
-        text = std::make_shared<host::memory::TextData>(*text);
-    }
-    return copy;
-}
-
-// The form over fake controls, loaded with a design, its calls forgotten.
+// The form over fake controls, loaded with a design and set up as the user leaves it before the
+// run, its calls and messages forgotten.
 struct Session : test::FormSession {
-    explicit Session(const host::memory::Design& d) : FormSession(copyOf(d)) {
+    Session(const host::memory::Design& d, const std::function<void(Session&)>& setUp)
+        : FormSession(d) {
         EXPECT_TRUE(form.Form_Load());
+        setUp(*this);
+        controls.messages.clear();
         log->clear();
     }
     DesignState state() const {
@@ -87,66 +78,40 @@ void selectEveryOther(Session& s, ListBox list) {
 
 struct Handler {
     const char* name;
-    std::function<void(Session&)> setUp; // in every session: what the user does first
     std::function<void(Session&)> run;
-    std::function<void(Session&)> prepare = [](Session&) {}; // once: what the design holds
+    // What the user does first in every session, its calls never failed.
+    std::function<void(Session&)> setUp = [](Session&) {};
     friend void PrintTo(const Handler& handler, std::ostream* out) { *out << handler.name; }
 };
 
-const auto nothing = [](Session&) {};
-
 const Handler handlers[] = {
-    {"NetNameLabelsWithVias", nothing, [](Session& s) { addLabels(s, 0); }},
-    {"PinNumberLabels", nothing, [](Session& s) { addLabels(s, 1); }},
-    {"NetClassLabelsWithVias", nothing, [](Session& s) { addLabels(s, 2); }},
-    {"DeleteBesideALockedText", nothing, [](Session& s) { s.form.cmdDeleteLabel_Click(); },
+    {"NetNameLabelsWithVias", [](Session& s) { addLabels(s, 0); }},
+    {"PinNumberLabels", [](Session& s) { addLabels(s, 1); }},
+    {"NetClassLabelsWithVias", [](Session& s) { addLabels(s, 2); }},
+    {"DeleteBesideALockedText", [](Session& s) { s.form.cmdDeleteLabel_Click(); },
      [](Session& s) { addLabels(s, 0); }},
-    {"LocateComponents", [](Session& s) { selectEveryOther(s, ListBox::lstCompList); },
-     [](Session& s) { s.form.cmdLocateComp_Click(); }},
-    {"LocateNets",
+    {"LocateComponents", [](Session& s) { s.form.cmdLocateComp_Click(); },
+     [](Session& s) { selectEveryOther(s, ListBox::lstCompList); }},
+    {"LocateNets", [](Session& s) { s.form.cmdLocateNet_Click(); },
      [](Session& s) {
          s.choose(0);
          selectEveryOther(s, ListBox::lstNetList);
-     },
-     [](Session& s) { s.form.cmdLocateNet_Click(); }},
+     }},
 };
 
 class FaultSweep : public ::testing::TestWithParam<Handler> {};
 
 TEST_P(FaultSweep, EveryHostCallOfTheRunFailedInTurn) {
     const Handler& handler = GetParam();
-    host::memory::Design prepared;
-    {
-        Session s(host::memory::loadDesign(DEMO_BOARD));
-        handler.prepare(s);
-        s.design->sweepDeletedTexts();
-        prepared = *copyOf(*s.design);
-    }
-    // A clean run, call by call: the design after its first j calls, and each message with
-    // the number of calls made before it.
-    std::vector<DesignState> stateAfter;
-    std::vector<std::pair<std::size_t, test::FormMessage>> cleanMessages;
+    const host::memory::Design board = host::memory::loadDesign(DEMO_BOARD);
     Messages shown;
+    std::size_t calls = 0;
     {
-        Session s(prepared);
-        handler.setUp(s);
-        s.controls.messages.clear();
-        s.log->clear();
-        const auto note = [&](std::size_t calls) {
-            for (std::size_t i = cleanMessages.size(); i < s.controls.messages.size(); ++i) {
-                cleanMessages.emplace_back(calls, s.controls.messages[i]);
-            }
-        };
-        s.log->beforeCall = [&](const host::RecordedCall&) {
-            stateAfter.push_back(s.state());
-            note(s.log->calls.size() - 1);
-        };
+        Session s(board, handler.setUp);
         handler.run(s);
-        stateAfter.push_back(s.state());
-        note(s.log->calls.size());
+        calls = s.log->calls.size();
         shown = s.controls.messages;
     }
-    const std::size_t calls = stateAfter.size() - 1;
     ASSERT_GT(calls, 5u);
     std::printf("%s: %zu host calls, each failed in turn\n", handler.name, calls);
     for (const test::FormMessage& message : shown) {
@@ -158,31 +123,26 @@ TEST_P(FaultSweep, EveryHostCallOfTheRunFailedInTurn) {
         SCOPED_TRACE(testing::Message() << "call " << k << " of " << calls << " fails");
         std::weak_ptr<host::memory::Design> design;
         {
-            Session s(prepared);
+            Session s(board, handler.setUp);
             design = s.design;
-            handler.setUp(s);
-            s.controls.messages.clear();
-            s.log->clear();
             const auto number = static_cast<std::int32_t>(70'000 + k);
+            // The run is the clean one up to the failure: what it had made and shown by then.
+            DesignState madeBefore;
+            Messages expected;
             s.log->beforeCall = [&](const host::RecordedCall&) {
                 if (s.log->calls.size() == k) {
+                    madeBefore = s.state();
+                    expected = s.controls.messages;
                     throw host::Failure(number, u"injected");
                 }
             };
             handler.run(s);
-
-            Messages expected;
-            for (const auto& [after, message] : cleanMessages) {
-                if (after < k) {
-                    expected.push_back(message);
-                }
-            }
             expected.push_back(
                 {u"运行时错误 '" + host::fromUtf8(std::to_string(number)) + u"':\ninjected"});
             ASSERT_EQ(s.controls.messages, expected);
             ASSERT_EQ(s.controls.programEnds, 0);
             ASSERT_FALSE(s.controls.busy);
-            ASSERT_TRUE(s.state() == stateAfter[k - 1])
+            ASSERT_TRUE(s.state() == madeBefore)
                 << "the design differs from what the first " << k - 1 << " calls made";
 
             s.log->beforeCall = nullptr;

@@ -4,11 +4,11 @@
 #include "maintenance/Locate.h"
 #include "support/TestDesign.h"
 #include "window/Version.h"
-#include "window/frmTagwright.h"
 #include "window/support/FakeControls.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <new>
 #include <ranges>
@@ -27,20 +27,12 @@ namespace {
 
 // The form over fake controls, attached to the small board.
 struct Session : test::FormSession {
-    bool loaded = false;
-
     explicit Session(bool load = true)
-        : FormSession(std::make_shared<host::memory::Design>(
-              host::memory::parseDesign(test::smallBoard, "test"))) {
-        loaded = load && form.Form_Load();
+        : FormSession(host::memory::parseDesign(test::smallBoard, "test")) {
+        EXPECT_TRUE(!load || form.Form_Load());
     }
     void tick(CheckBox box) { controls.box(box).ticked = true; }
     void select(ListBox list, int row) { controls.list(list).at(row).selected = true; }
-    void pickPage(int page) {
-        if (controls.available.at(page)) {
-            controls.page = page;
-        }
-    }
     Messages takeMessages() { return std::exchange(controls.messages, {}); }
     // The design's live texts after the two it starts with.
     Texts addedTexts() const {
@@ -56,13 +48,9 @@ struct Session : test::FormSession {
 
 TEST(Form, LoadSetsTheStartStateAndRefreshKeepsIt) {
     Session s;
-    ASSERT_TRUE(s.loaded);
-    const std::pair<ListBox, Texts> lists[] = {{ListBox::lstCompList, {u"U1", u"R1"}},
-                                               {ListBox::lstNetList, {u"GND", u"SDA", u"NC1"}},
-                                               {ListBox::lstNetClassList, {u"POWER", u"SIGNAL"}}};
-    for (const auto& [list, expected] : lists) {
-        EXPECT_EQ(s.controls.listTexts(list), expected);
-    }
+    EXPECT_EQ(s.controls.listTexts(ListBox::lstCompList), Texts({u"U1", u"R1"}));
+    EXPECT_EQ(s.controls.listTexts(ListBox::lstNetList), Texts({u"GND", u"SDA", u"NC1"}));
+    EXPECT_EQ(s.controls.listTexts(ListBox::lstNetClassList), Texts({u"POWER", u"SIGNAL"}));
     EXPECT_EQ(s.controls.layers, Texts({u"Top", u"Bottom", u"Silkscreen Top"}));
     EXPECT_EQ(s.log->count(u"Name"), 7u) << "one name read per member, nothing cached";
     EXPECT_EQ(s.controls.appendsOutsideFill, 0);
@@ -80,7 +68,7 @@ TEST(Form, LoadSetsTheStartStateAndRefreshKeepsIt) {
 
     // A refresh rebuilds the lists and keeps everything else but the layer.
     s.choose(2);
-    s.pickPage(0);
+    s.controls.page = 0;
     s.controls.rotation = u"180";
     s.controls.field(TextBox::txtLabelOffsetX) = u"10";
     s.controls.layer = 2;
@@ -106,11 +94,12 @@ struct AttachFailure {
     friend void PrintTo(const AttachFailure& failure, std::ostream* out) { *out << failure.name; }
 };
 
-auto failingAt(const char16_t* member, const host::Failure& failure) {
-    return [member, failure](Session& s) {
-        s.log->beforeCall = [=](const host::RecordedCall& call) {
-            if (call.member == member) {
-                throw failure;
+// The `nth` call of `member` throws `thrown`.
+template <class Thrown> auto failingAt(const char16_t* member, Thrown thrown, int nth = 1) {
+    return [=](Session& s) {
+        s.log->beforeCall = [=, seen = 0](const host::RecordedCall& call) mutable {
+            if (call.member == member && ++seen == nth) {
+                throw thrown;
             }
         };
     };
@@ -120,10 +109,7 @@ const AttachFailure attachFailures[] = {
     {"NoEditorRunning",
      [](Session& s) {
          s.onAttach = [&c = s.controls] {
-             for (const auto& list : c.lists) {
-                 EXPECT_TRUE(list.empty());
-             }
-             EXPECT_TRUE(c.layers.empty());
+             EXPECT_TRUE(std::ranges::all_of(c.lists, std::ranges::empty) && c.layers.empty());
              throw std::runtime_error("no bus");
          };
      }},
@@ -177,13 +163,12 @@ TEST(Form, AboutAndClose) {
     Session s;
     s.log->calls.clear();
     s.form.cmdHelp_Click();
-    s.form.cmdHelp_Click();
-    const test::FormMessage about{
-        u"版本：" TAGWRIGHT_VERSION_TEXT u"       \r\n\r\n运行错误或改进建议请联系：  "
-        u"\r\n\r\nsupport@tagwright.invalid"};
-    EXPECT_EQ(s.takeMessages(), Messages({about, about}));
+    EXPECT_EQ(
+        s.takeMessages(),
+        Messages({{u"版本：" TAGWRIGHT_VERSION_TEXT u"       \r\n\r\n运行错误或改进建议请联系：  "
+                   u"\r\n\r\nsupport@tagwright.invalid"}}));
     EXPECT_TRUE(s.log->calls.empty());
-    EXPECT_EQ(s.controls.trace, std::vector<std::string>({"message", "message"}));
+    EXPECT_EQ(s.controls.trace, std::vector<std::string>({"message"}));
     s.form.cmdClose_Click();
     s.form.Form_Close();
     EXPECT_EQ(s.controls.programEnds, 2);
@@ -191,11 +176,11 @@ TEST(Form, AboutAndClose) {
 
 // What choosing each label type leaves behind, whatever type and page came before.
 TEST(Form, LabelTypeFromEveryTypeAndPage) {
-    // Page in front; nets page, classes page, unused pins, vias enabled.
-    using Effect = std::tuple<int, bool, bool, bool, bool>;
-    const Effect effectOf[] = {{1, true, true, false, true},
-                               {0, false, false, true, false},
-                               {2, false, true, false, true}};
+    // Page in front, pages available, unused pins and vias enabled.
+    using Effect = std::tuple<int, std::array<bool, 3>, bool, bool>;
+    const Effect effectOf[] = {{1, {true, true, true}, false, true},
+                               {0, {true, false, false}, true, false},
+                               {2, {true, false, true}, false, true}};
     Session s;
     auto& c = s.controls;
     for (std::int16_t from = 0; from < 3; ++from) {
@@ -207,17 +192,15 @@ TEST(Form, LabelTypeFromEveryTypeAndPage) {
                 }
                 SCOPED_TRACE(testing::Message()
                              << "type " << from << ", page " << page << ", then type " << chosen);
-                s.pickPage(page);
+                c.page = page;
                 s.tick(CheckBox::chkUnUsedPins);
                 s.tick(CheckBox::chkVias);
                 s.select(ListBox::lstNetList, 1);
 
                 s.choose(chosen);
-                EXPECT_EQ(Effect(c.page, c.available[1], c.available[2],
-                                 c.box(CheckBox::chkUnUsedPins).enabled,
+                EXPECT_EQ(Effect(c.page, c.available, c.box(CheckBox::chkUnUsedPins).enabled,
                                  c.box(CheckBox::chkVias).enabled),
                           effectOf[chosen]);
-                EXPECT_TRUE(c.available[0]);
                 EXPECT_EQ(s.form.labelTypeIndex(), chosen);
                 // Disabling never clears a tick or a list's choice.
                 EXPECT_TRUE(c.box(CheckBox::chkUnUsedPins).ticked &&
@@ -241,13 +224,8 @@ TEST(Form, LabelTypeFromEveryTypeAndPage) {
 // other key, or Tab with other modifiers, is left to the control.
 TEST(Form, CtrlTabSwitchesToTheNextAvailablePage) {
     using window::ctrlMask, window::shiftMask, window::altMask, window::keyTab;
-    struct Case {
-        std::int16_t labelType;
-        int from;
-        std::int16_t key, shift;
-        int page; // -1: the key is not the form's
-    };
-    const Case cases[] = {
+    // Label type, page in front, key and shift state, page then (-1: the key is not the form's).
+    const std::tuple<std::int16_t, int, std::int16_t, std::int16_t, int> cases[] = {
         {0, 0, keyTab, ctrlMask, 1},
         {0, 2, keyTab, ctrlMask, 0},
         {0, 0, keyTab, ctrlMask | shiftMask, 2},
@@ -264,16 +242,15 @@ TEST(Form, CtrlTabSwitchesToTheNextAvailablePage) {
         {0, 0, 'A', ctrlMask, -1},
     };
     Session s;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "type " << c.labelType << ", page " << c.from << ", key "
-                                        << c.key << ", shift " << c.shift);
-        s.choose(c.labelType);
-        s.pickPage(c.from);
-        ASSERT_EQ(s.controls.page, c.from);
-        std::int16_t key = c.key;
-        s.form.Form_KeyDown(key, c.shift);
-        EXPECT_EQ(s.controls.page, c.page < 0 ? c.from : c.page);
-        EXPECT_EQ(key, c.page < 0 ? c.key : 0);
+    for (const auto& [labelType, from, key, shift, page] : cases) {
+        SCOPED_TRACE(testing::Message() << "type " << labelType << ", page " << from << ", key "
+                                        << key << ", shift " << shift);
+        s.choose(labelType);
+        s.controls.page = from;
+        std::int16_t code = key;
+        s.form.Form_KeyDown(code, shift);
+        EXPECT_EQ(s.controls.page, page < 0 ? from : page);
+        EXPECT_EQ(code, page < 0 ? key : 0);
     }
 }
 
@@ -342,12 +319,7 @@ TEST(Form, AddLabelsFromWhatTheWindowShows) {
     }
 
     Session s;
-    for (const auto& [field, text] : {std::pair{TextBox::txtLabelOffsetX, u"10"},
-                                      {TextBox::txtLabelOffsetY, u"-5"},
-                                      {TextBox::txtLabelFontH, u"20"},
-                                      {TextBox::txtLabelFontW, u"2"}}) {
-        s.controls.field(field) = text;
-    }
+    s.controls.texts = {u"10", u"-5", u"20", u"2"}; // offset x and y, height, line width
     s.controls.rotation = u"90";
     s.controls.layer = 1;
     s.form.cmdAddLabel_Click();
@@ -384,15 +356,6 @@ TEST(Form, DeleteAndLocatePassOnWhatTheyReport) {
 // A failure no handler expects is reported with its number and description under the
 // ordinary cursor; what was done stays done and the window goes on working.
 TEST(Form, UncaughtFailuresAreReportedAndTheProgramLivesOn) {
-    const auto atSecondLabel = [](auto fail) {
-        return [fail](Session& s) {
-            s.log->beforeCall = [fail, seen = 0](const host::RecordedCall& call) mutable {
-                if (call.member == u"AddText" && ++seen == 2) {
-                    fail();
-                }
-            };
-        };
-    };
     const std::tuple<const char*, std::function<void(Session&)>, std::u16string, std::size_t>
         cases[] = {
             {"a lone minus sign",
@@ -401,11 +364,11 @@ TEST(Form, UncaughtFailuresAreReportedAndTheProgramLivesOn) {
              u"运行时错误 '13':\n类型不匹配", 0},
             // Said once, by the run that met it; only a cancelled run keeps quiet about it.
             {"the editor is gone",
-             atSecondLabel([] { throw host::Failure::editorGone(u"进程已结束"); }),
+             failingAt(u"AddText", host::Failure::editorGone(u"进程已结束"), 2),
              u"运行时错误 '462':\n" + host::Failure::editorGone(u"进程已结束").description(), 1},
-            {"an internal error", atSecondLabel([] { throw std::logic_error("步骤 2"); }),
+            {"an internal error", failingAt(u"AddText", std::logic_error("步骤 2"), 2),
              u"运行时错误 '51':\n内部错误: 步骤 2", 1},
-            {"out of memory", atSecondLabel([] { throw std::bad_alloc(); }),
+            {"out of memory", failingAt(u"AddText", std::bad_alloc(), 2),
              u"运行时错误 '7':\n内存溢出", 1},
         };
     for (const auto& [what, arrange, report, labelsLeft] : cases) {
@@ -418,14 +381,18 @@ TEST(Form, UncaughtFailuresAreReportedAndTheProgramLivesOn) {
         EXPECT_EQ(s.addedTexts().size(), labelsLeft);
         EXPECT_EQ(s.controls.programEnds, 0);
 
-        // With the cause gone the same window labels the board, busy all along.
+        // With the cause gone the same window labels the board, busy and taking no input all
+        // along though the run is too quick for any turn of the event loop.
         bool busyAtEveryCall = true;
-        s.log->beforeCall = [&](const host::RecordedCall&) { busyAtEveryCall &= s.controls.busy; };
+        s.log->beforeCall = [&](const host::RecordedCall&) {
+            busyAtEveryCall &= s.controls.busy && s.controls.inputBlocked;
+        };
         s.controls.field(TextBox::txtLabelOffsetY).clear();
         s.form.cmdAddLabel_Click();
         EXPECT_EQ(s.addedTexts().size(), labelsLeft + 5);
         EXPECT_TRUE(busyAtEveryCall);
-        EXPECT_FALSE(s.controls.busy);
+        EXPECT_FALSE(s.controls.busy || s.controls.inputBlocked);
+        EXPECT_TRUE(s.controls.eventTurns.empty());
     }
 }
 

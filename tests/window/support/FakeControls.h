@@ -46,8 +46,7 @@ class FakeControls : public window::FormControls {
     std::u16string rotation;
     std::array<Box, 5> boxes;
     std::array<std::u16string, 4> texts{u"", u"", u"15", u"1"};
-    int chosenOption = -1;
-    int focusedOption = -1;
+    int chosenOption = -1, focusedOption = -1;
     int page = window::netsPage;
     std::array<bool, 3> available{true, true, true};
     // Lists between listFillBegin and listFillEnd, and entries appended outside such a fill.
@@ -115,12 +114,8 @@ class FakeControls : public window::FormControls {
     void layerAppend(const std::u16string& text) override { layers.push_back(text); }
     int layerCount() const override { return int(layers.size()); }
     int layerIndex() const override { return layer; }
-    void setLayerIndex(int index) override {
-        if (index < -1 || index >= layerCount()) {
-            throw std::out_of_range("layer index");
-        }
-        layer = index;
-    }
+    // As a toolkit does, an index past the end picks nothing and says nothing.
+    void setLayerIndex(int index) override { layer = index < layerCount() ? index : -1; }
 
     std::u16string rotationText() const override { return rotation; }
     void setRotationIndex(int index) override {
@@ -211,7 +206,13 @@ struct FormSession {
                 host::memory::makeApplication(designOpen ? design : nullptr), log));
         }};
 
-    explicit FormSession(std::shared_ptr<host::memory::Design> d) : design(std::move(d)) {}
+    // On a design of its own, texts included, so that sessions on one design never meet.
+    explicit FormSession(const host::memory::Design& d)
+        : design(std::make_shared<host::memory::Design>(d)) {
+        for (auto& text : design->texts) {
+            text = std::make_shared<host::memory::TextData>(*text);
+        }
+    }
     // What a user does: the toolkit changes the control, then raises the event.
     void choose(std::int16_t option) {
         controls.chooseOption(option);
