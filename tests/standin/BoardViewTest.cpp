@@ -1,20 +1,16 @@
-#include "host/Attach.h"
 #include "host/Failure.h"
-#include "host/dbus/BusServer.h"
-#include "host/dbus/Protocol.h"
 #include "standin/BoardWindow.h"
 #include "support/TestDesign.h"
 
 #include <QApplication>
-#include <QDBusConnection>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include <future>
 #include <set>
+#include <tuple>
 
 using namespace tagwright;
 using standin::BoardScene;
@@ -110,10 +106,9 @@ TEST(BoardScene, FindsEachThingOnceWhereItLies) {
     BoardScene::InView found;
     for (const Case& c : cases) {
         scene.query(c.area, found);
-        EXPECT_EQ(found.pins.size(), c.pins);
-        EXPECT_EQ(found.vias.size(), c.vias);
-        EXPECT_EQ(found.components.size(), c.components);
-        EXPECT_EQ(found.texts.size(), c.texts);
+        EXPECT_EQ((std::vector{found.pins.size(), found.vias.size(), found.components.size(),
+                               found.texts.size()}),
+                  (std::vector{c.pins, c.vias, c.components, c.texts}));
         EXPECT_EQ(std::set(found.components.begin(), found.components.end()).size(),
                   found.components.size());
     }
@@ -187,48 +182,27 @@ TEST_F(BoardViewTest, TextsTooLargeToDrawLeaveTheBoardDrawable) {
 
 TEST_F(BoardViewTest, DrawsEveryPinViaAndText) {
     const auto& drawn = view().lastDrawn();
-    EXPECT_EQ(drawn.pins.size(), 6u);
-    EXPECT_EQ(drawn.vias.size(), 3u);
-    EXPECT_EQ(drawn.components.size(), 2u);
-    EXPECT_EQ(drawn.texts.size(), 3u);
+    EXPECT_EQ((std::vector{drawn.pins.size(), drawn.vias.size(), drawn.components.size(),
+                           drawn.texts.size()}),
+              (std::vector<std::size_t>{6, 3, 2, 3}));
 }
 
-TEST_F(BoardViewTest, ALabelAddedOverTheBusAppearsAndGoesWhenDeleted) {
-    host::dbus::BusServer server(host::memory::makeApplication(design));
-    // A connection of the editor's own, as the stand-in has in its process.
-    QDBusConnection bus =
-        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("editor"));
-    ASSERT_TRUE(server.serveOn(bus));
-    ASSERT_TRUE(bus.registerService(QLatin1String(host::dbus::serviceName)));
-    const auto overTheBus = [](auto call) {
-        auto done = std::async(std::launch::async,
-                               [&] { call(host::attachRunningEditor().activeDocument()); });
-        while (done.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready) {
-            QApplication::processEvents(QEventLoop::AllEvents, 5);
-        }
-        done.get();
-        pumpFor(2 * BoardView::minRepaintGapMs);
-    };
+// A client's label appears as it is added and goes as it is deleted, without a click.
+TEST_F(BoardViewTest, AClientsLabelAppearsAndGoesWhenDeleted) {
     view().zoomTo({150, 100, 250, 150});
     pumpFor(50);
     const Box where{170, 115, 240, 140};
     const QColor bottom = BoardView::layerColour(2);
     ASSERT_EQ(pixelsOf(view(), bottom, where), 0);
 
-    overTheBus([](const host::HostDocument& d) { d.addText({u"{SDA}", 2, 175, 120, 15, 1, 0}); });
+    document().addText({u"{SDA}", 2, 175, 120, 15, 1, 0});
+    pumpFor(2 * BoardView::minRepaintGapMs);
     EXPECT_GT(pixelsOf(view(), bottom, where), 20);
     EXPECT_TRUE(window.isWindowModified() == session.dirty);
 
-    overTheBus([](const host::HostDocument& d) {
-        d.texts().forEach([](const host::ObjectRef& t) {
-            host::HostText text(t);
-            if (text.textString() == u"{SDA}") {
-                text.remove();
-            }
-        });
-    });
+    host::HostText(document().texts().item(4)).remove();
+    pumpFor(2 * BoardView::minRepaintGapMs);
     EXPECT_EQ(pixelsOf(view(), bottom, where), 0);
-    bus.unregisterService(QLatin1String(host::dbus::serviceName));
 }
 
 TEST_F(BoardViewTest, SelectionIsHighlightedAndShownWhole) {
@@ -255,24 +229,26 @@ TEST_F(BoardViewTest, SelectionIsHighlightedAndShownWhole) {
 }
 
 TEST_F(BoardViewTest, UnsavedEditsAreAskedAboutBeforeQuitting) {
+    using A = BoardWindow::Answer;
     struct Case {
-        BoardWindow::Answer answer;
+        bool unsaved;
+        A answer;
         bool failSave;
-        int saves, ends;
+        int asks, saves, ends;
         bool editWhileAsked = false;
-        int asks = 1;
     };
     const Case cases[] = {
-        {BoardWindow::Answer::Cancel, false, 0, 0},
-        {BoardWindow::Answer::Discard, false, 0, 1},
-        {BoardWindow::Answer::Save, false, 1, 1},
-        {BoardWindow::Answer::Save, true, 1, 0}, // a save that fails keeps the editor open
+        {false, A::Cancel, false, 0, 0, 1}, // nothing to save, nothing to ask
+        {true, A::Cancel, false, 1, 0, 0},
+        {true, A::Discard, false, 1, 0, 1},
+        {true, A::Save, false, 1, 1, 1},
+        {true, A::Save, true, 1, 1, 0}, // a save that fails keeps the editor open
         // A client's edit that came while the question was up was not what the user dropped.
-        {BoardWindow::Answer::Discard, false, 0, 1, true, 2},
+        {true, A::Discard, false, 2, 0, 1, true},
     };
     for (const Case& c : cases) {
         session = FakeSession();
-        session.dirty = true;
+        session.dirty = c.unsaved;
         session.failSave = c.failSave;
         int asked = 0;
         window.setQuestion([&] {
@@ -289,18 +265,10 @@ TEST_F(BoardViewTest, UnsavedEditsAreAskedAboutBeforeQuitting) {
             }
         });
         window.close();
-        EXPECT_EQ(asked, c.asks);
-        EXPECT_EQ(session.saves, c.saves);
-        EXPECT_EQ(session.ends, c.ends);
+        EXPECT_EQ(std::tuple(asked, session.saves, session.ends),
+                  std::tuple(c.asks, c.saves, c.ends));
         window.show();
     }
-    session = FakeSession();
-    window.setQuestion([] {
-        ADD_FAILURE() << "nothing to save, nothing to ask";
-        return BoardWindow::Answer::Cancel;
-    });
-    window.close();
-    EXPECT_EQ(session.ends, 1);
 }
 
 // A client's edits that arrive while Open's question or file dialog is up are asked about
@@ -342,9 +310,8 @@ TEST_F(BoardViewTest, OpenAsksAgainAboutEditsMadeWhileChoosingTheFile) {
             return QStringLiteral("other.json");
         });
         window.open();
-        EXPECT_EQ(asked, c.answers.size());
-        EXPECT_EQ(session.saves, c.saves);
-        EXPECT_EQ(session.opens, c.opens);
+        EXPECT_EQ(std::tuple(asked, session.saves, session.opens),
+                  std::tuple(c.answers.size(), c.saves, c.opens));
     }
 }
 
