@@ -84,59 +84,43 @@ double someNumber(fuzz::FuzzInput& in) {
                                               : in.real();
 }
 
-QVariant someValue(fuzz::FuzzInput& in, int depth = 0) {
-    const std::uint8_t type = in.byte();
-    QVariant value;
-    switch (type % 14) {
-    case 0:
-        value = QVariant::fromValue(uchar(0)); // the protocol's "empty"
-        break;
-    case 1:
-        value = QVariant::fromValue(uchar(in.byte() | 1));
-        break;
-    case 2:
-        value = QVariant::fromValue(bool(in.byte() & 1));
-        break;
-    case 3:
-        value = QVariant::fromValue(in.integral<short>());
-        break;
-    case 4:
-        value = QVariant::fromValue(in.byte() < 128 ? int(in.byte()) : in.integral<int>());
-        break;
-    case 5:
-        value = QVariant::fromValue(someNumber(in));
-        break;
-    case 6:
-        value = QVariant::fromValue(someText(in));
-        break;
-    case 7:
-        value = QVariant::fromValue(host::dbus::ObjectHandle{someId(in)});
-        break;
-    case 8:
-        value = QVariant::fromValue(in.integral<uint>());
-        break;
-    case 9:
-        value = QVariant::fromValue(qulonglong(someId(in)));
-        break;
-    case 10:
-        value =
-            depth < 40 ? QVariant::fromValue(QDBusVariant(someValue(in, depth + 1))) : QVariant();
-        break;
-    case 11: {
+QVariant someValue(fuzz::FuzzInput& in, int depth = 0);
+
+using In = fuzz::FuzzInput;
+// What a value's type byte picks, modulo their count; each reads the bytes it needs.
+QVariant (*const valueMakers[])(In&, int depth) = {
+    [](In&, int) { return QVariant::fromValue(uchar(0)); }, // the protocol's "empty"
+    [](In& in, int) { return QVariant::fromValue(uchar(in.byte() | 1)); },
+    [](In& in, int) { return QVariant::fromValue(bool(in.byte() & 1)); },
+    [](In& in, int) { return QVariant::fromValue(in.integral<short>()); },
+    [](In& in, int) {
+        return QVariant::fromValue(in.byte() < 128 ? int(in.byte()) : in.integral<int>());
+    },
+    [](In& in, int) { return QVariant::fromValue(someNumber(in)); },
+    [](In& in, int) { return QVariant::fromValue(someText(in)); },
+    [](In& in, int) { return QVariant::fromValue(host::dbus::ObjectHandle{someId(in)}); },
+    [](In& in, int) { return QVariant::fromValue(in.integral<uint>()); },
+    [](In& in, int) { return QVariant::fromValue(qulonglong(someId(in))); },
+    [](In& in, int depth) {
+        return depth < 40 ? QVariant::fromValue(QDBusVariant(someValue(in, depth + 1)))
+                          : QVariant();
+    },
+    [](In& in, int depth) {
         QVariantList list;
         for (std::size_t n = in.below(4); n > 0 && depth < 40; --n) {
             list.append(someValue(in, depth + 1));
         }
-        value = list;
-        break;
-    }
-    case 12:
-        value = QByteArray::fromStdString(in.text(16));
-        break;
-    case 13:
-        value = QVariant::fromValue(QDBusObjectPath(QStringLiteral("/PowerPCB/Application")));
-        break;
-    }
+        return QVariant(list);
+    },
+    [](In& in, int) { return QVariant(QByteArray::fromStdString(in.text(16))); },
+    [](In&, int) {
+        return QVariant::fromValue(QDBusObjectPath(QStringLiteral("/PowerPCB/Application")));
+    },
+};
+
+QVariant someValue(fuzz::FuzzInput& in, int depth) {
+    const std::uint8_t type = in.byte();
+    const QVariant value = valueMakers[type % std::size(valueMakers)](in, depth);
     // What arrives in an "av" is wrapped in a variant each; sometimes it is not.
     return type & 0x80 ? value : QVariant::fromValue(QDBusVariant(value));
 }
