@@ -7,7 +7,6 @@
 #include "support/BusHarness.h"
 #include "support/FailureOf.h"
 
-#include <QDBusConnectionInterface>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -16,7 +15,6 @@
 
 #include <atomic>
 #include <csignal>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>

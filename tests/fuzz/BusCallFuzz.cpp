@@ -50,18 +50,9 @@ const char16_t* const members[] = {
 
 const char* const methods[] = {"Invoke", "Enumerate", "Next", "Release", "Introspect", "Ping"};
 
-const double specialNumbers[] = {0.0,
-                                 -0.0,
-                                 1.0,
-                                 -1.0,
-                                 2.0,
-                                 65536.0,
-                                 1e308,
-                                 1.7e308,
-                                 std::numeric_limits<double>::denorm_min(),
-                                 std::numeric_limits<double>::infinity(),
-                                 -std::numeric_limits<double>::infinity(),
-                                 std::numeric_limits<double>::quiet_NaN()};
+constexpr double inf = std::numeric_limits<double>::infinity();
+const double specialNumbers[] = {0.0,   -0.0,    1.0,    -1.0, 2.0,  65536.0,
+                                 1e308, 1.7e308, 5e-324, inf,  -inf, std::nan("")};
 
 // Over the bus every string is valid UTF-8; the same holds for what the fuzzer sends.
 QString someText(fuzz::FuzzInput& in) {

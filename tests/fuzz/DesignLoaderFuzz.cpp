@@ -68,20 +68,17 @@ class Expectation {
             fuzz::fault("accepted a file whose design ends at a NUL byte before the file does");
         }
         integer("unit", root, "unit", design_.unit, 2);
-        const json& layers = array(root, "layers");
-        count("layers", layers, design_.layers.size());
+        const json& layers = list(root, "layers", design_.layers.size());
         for (std::size_t i = 0; i < layers.size(); ++i) {
             same("layers", layers[i].get<std::string>(), design_.layers[i]);
         }
-        const json& classes = array(root, "netClasses");
-        count("netClasses", classes, design_.netClasses.size());
+        const json& classes = list(root, "netClasses", design_.netClasses.size());
         for (std::size_t i = 0; i < classes.size(); ++i) {
             const json& c = classes[i];
             same("netClasses[].name", c.is_string() ? c.get<std::string>() : name(c, "name"),
                  design_.netClasses[i].name);
         }
-        const json& nets = array(root, "nets");
-        count("nets", nets, design_.nets.size());
+        const json& nets = list(root, "nets", design_.nets.size());
         for (std::size_t i = 0; i < nets.size(); ++i) {
             const auto& net = design_.nets[i];
             same("nets[].name", name(nets[i], "name"), net.name);
@@ -89,15 +86,13 @@ class Expectation {
                  net.netClass < 0 ? u"" : design_.netClasses[net.netClass].name);
             flag("nets[].selected", nets[i], "selected", net.selected);
         }
-        const json& components = array(root, "components");
-        count("components", components, design_.components.size());
+        const json& components = list(root, "components", design_.components.size());
         for (std::size_t i = 0; i < components.size(); ++i) {
             const json& c = components[i];
             const auto& component = design_.components[i];
             same("components[].name", name(c, "name"), component.name);
             flag("components[].selected", c, "selected", component.selected);
-            const json& pins = array(c, "pins");
-            count("components[].pins", pins, component.pins.size());
+            const json& pins = list(c, "pins", component.pins.size());
             for (std::size_t k = 0; k < pins.size(); ++k) {
                 const auto& pin = component.pins[k];
                 same("pins[].name", name(pins[k], "name"), pin.name);
@@ -107,15 +102,13 @@ class Expectation {
                 same("pins[].net", name(pins[k], "net"), netName(pin.net));
             }
         }
-        const json& vias = array(root, "vias");
-        count("vias", vias, design_.vias.size());
+        const json& vias = list(root, "vias", design_.vias.size());
         for (std::size_t i = 0; i < vias.size(); ++i) {
             number("vias[].x", vias[i], "x", design_.vias[i].x);
             number("vias[].y", vias[i], "y", design_.vias[i].y);
             same("vias[].net", name(vias[i], "net"), netName(design_.vias[i].net));
         }
-        const json& texts = array(root, "texts");
-        count("texts", texts, design_.texts.size());
+        const json& texts = list(root, "texts", design_.texts.size());
         for (std::size_t i = 0; i < texts.size(); ++i) {
             const json& t = texts[i];
             const auto& text = *design_.texts[i];
@@ -131,10 +124,16 @@ class Expectation {
     }
 
   private:
-    static const json& array(const json& object, const char* key) {
-        static const json empty = json::array();
+    // The array at `key` (none: an empty one), which holds as many members as the design does.
+    static const json& list(const json& object, const char* key, std::size_t read) {
+        static const json none = json::array();
         auto found = object.find(key);
-        return found == object.end() ? empty : *found;
+        const json& array = found == object.end() ? none : *found;
+        if (array.size() != read) {
+            fuzz::fault(std::string(key) + ": the file has " + std::to_string(array.size()) +
+                        ", the design " + std::to_string(read));
+        }
+        return array;
     }
     static std::string name(const json& object, const char* key) {
         auto found = object.find(key);
@@ -144,12 +143,6 @@ class Expectation {
         return net < 0 ? u"" : design_.nets[static_cast<std::size_t>(net)].name;
     }
 
-    static void count(const char* what, const json& array, std::size_t read) {
-        if (array.size() != read) {
-            fuzz::fault(std::string(what) + ": the file has " + std::to_string(array.size()) +
-                        ", the design " + std::to_string(read));
-        }
-    }
     static void same(const char* what, const std::string& inFile, const std::u16string& read) {
         if (host::fromUtf8(inFile) != read) {
             fuzz::fault(std::string(what) + ": the file says \"" + inFile + "\", the design \"" +
