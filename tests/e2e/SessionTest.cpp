@@ -15,9 +15,7 @@ using SessionTest = test::EditorSessionTest;
 // Over the bus each label type places what it places on the same board held in memory, whose
 // rules are tested on their own.
 TEST_F(SessionTest, EachLabelTypeLandsInTheSavedDesign) {
-    QFile board(DEMO_BOARD);
-    ASSERT_TRUE(board.open(QIODevice::ReadOnly));
-    const std::string json = board.readAll().toStdString();
+    const std::string json = tagwright::testing::contentOf(DEMO_BOARD).toStdString();
     for (const char* option : {"optLabelType_0", "optLabelType_1", "optLabelType_2"}) {
         SCOPED_TRACE(option);
         const auto addLabels = [option](test::WindowUnderTest& w) {

@@ -150,22 +150,16 @@ QDBusMessage someCall(fuzz::FuzzInput& in) {
         call.setArguments(someValues(in)); // any signature at all
         return call;
     }
-    switch (shape % 8) {
-    case 1:
-    case 2:
+    if (shape % 8 == 1 || shape % 8 == 2) {
         call << QVariant::fromValue(qulonglong(someId(in)))
              << QVariant::fromValue(uint(in.byte() < 200 ? in.byte() : in.integral<uint>()));
-        break;
-    case 3:
+    } else if (shape % 8 == 3) {
         call << QVariant::fromValue(someIds(in));
-        break;
-    default: {
+    } else {
         const std::uint8_t kind = in.byte();
         call << QVariant::fromValue(qulonglong(someId(in))) << someText(in)
              << (kind < 240 ? int(kind % 3) : in.integral<int>()) << someValues(in)
              << QVariant::fromValue(someIds(in));
-        break;
-    }
     }
     return call;
 }

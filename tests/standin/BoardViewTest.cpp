@@ -3,7 +3,6 @@
 #include "support/TestDesign.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QTest>
 #include <QTimer>
@@ -13,6 +12,7 @@
 #include <tuple>
 
 using namespace tagwright;
+using host::memory::TextData;
 using standin::BoardScene;
 using standin::BoardView;
 using standin::BoardWindow;
@@ -23,17 +23,9 @@ namespace {
 // The small board plus a text far off it, which the grid must still find.
 std::shared_ptr<host::memory::Design> smallDesign() {
     auto design = test::TestHost().design;
-    design->texts.push_back(std::make_shared<host::memory::TextData>(host::memory::TextData{
-        .text = u"{FAR}", .layer = 2, .x = 5000, .y = -4000, .height = 15, .extra = {}}));
+    design->texts.push_back(std::make_shared<TextData>(
+        TextData{.text = u"{FAR}", .layer = 2, .x = 5000, .y = -4000, .height = 15, .extra = {}}));
     return design;
-}
-
-void pumpFor(int ms) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms) {
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
 }
 
 // Counts the window's pixels of one colour inside a box of the design, as a user would look.
@@ -78,7 +70,7 @@ class BoardViewTest : public ::testing::Test {
         window.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
         view().fit();
-        pumpFor(50);
+        QTest::qWait(50);
     }
     BoardView& view() { return window.view(); }
     host::HostDocument document() const {
@@ -135,13 +127,12 @@ TEST(BoardScene, TextsTooLargeForTheGridAreKeptAndFoundWherePlaceable) {
     for (const HugeText& t : hugeTexts) {
         SCOPED_TRACE(t.what);
         auto design = smallDesign();
-        const auto text =
-            std::make_shared<host::memory::TextData>(host::memory::TextData{.text = u"{HUGE}",
-                                                                            .x = t.x,
-                                                                            .y = t.y,
-                                                                            .height = t.height,
-                                                                            .rotation = t.rotation,
-                                                                            .extra = {}});
+        const auto text = std::make_shared<TextData>(TextData{.text = u"{HUGE}",
+                                                              .x = t.x,
+                                                              .y = t.y,
+                                                              .height = t.height,
+                                                              .rotation = t.rotation,
+                                                              .extra = {}});
         design->texts.push_back(text);
         for (const bool fromFile : {true, false}) {
             BoardScene scene(fromFile ? design : smallDesign());
@@ -166,7 +157,7 @@ TEST_F(BoardViewTest, TextsTooLargeToDrawLeaveTheBoardDrawable) {
     for (const HugeText& t : hugeTexts) {
         SCOPED_TRACE(t.what);
         document().addText({u"{HUGE}", 1, t.x, t.y, t.height, 1, t.rotation});
-        pumpFor(2 * BoardView::minRepaintGapMs);
+        QTest::qWait(2 * BoardView::minRepaintGapMs);
         for (const double zoom : {1.0, 1e6, 1e-6}) {
             view().zoomAt({400, 300}, zoom);
             view().grab();
@@ -190,25 +181,25 @@ TEST_F(BoardViewTest, DrawsEveryPinViaAndText) {
 // A client's label appears as it is added and goes as it is deleted, without a click.
 TEST_F(BoardViewTest, AClientsLabelAppearsAndGoesWhenDeleted) {
     view().zoomTo({150, 100, 250, 150});
-    pumpFor(50);
+    QTest::qWait(50);
     const Box where{170, 115, 240, 140};
     const QColor bottom = BoardView::layerColour(2);
     ASSERT_EQ(pixelsOf(view(), bottom, where), 0);
 
     document().addText({u"{SDA}", 2, 175, 120, 15, 1, 0});
-    pumpFor(2 * BoardView::minRepaintGapMs);
+    QTest::qWait(2 * BoardView::minRepaintGapMs);
     EXPECT_GT(pixelsOf(view(), bottom, where), 20);
     EXPECT_TRUE(window.isWindowModified() == session.dirty);
 
     host::HostText(document().texts().item(4)).remove();
-    pumpFor(2 * BoardView::minRepaintGapMs);
+    QTest::qWait(2 * BoardView::minRepaintGapMs);
     EXPECT_EQ(pixelsOf(view(), bottom, where), 0);
 }
 
 TEST_F(BoardViewTest, SelectionIsHighlightedAndShownWhole) {
     const Box r1{5, 15, 35, 25};
     const auto highlighted = [&] {
-        pumpFor(2 * BoardView::minRepaintGapMs);
+        QTest::qWait(2 * BoardView::minRepaintGapMs);
         return pixelsOf(view(), BoardView::selectionColour, r1);
     };
     ASSERT_EQ(highlighted(), 0);

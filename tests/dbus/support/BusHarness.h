@@ -122,8 +122,7 @@ class StandinProcess {
         const QDir tasks(QStringLiteral("/proc/%1/task").arg(processId()));
         const auto allStopped = [&] {
             for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-                QFile stat(tasks.filePath(task + QStringLiteral("/stat")));
-                const QByteArray line = stat.open(QIODevice::ReadOnly) ? stat.readAll() : "";
+                const QByteArray line = contentOf(tasks.filePath(task + QStringLiteral("/stat")));
                 if (line.mid(line.lastIndexOf(')') + 2, 1) != "T") {
                     return false;
                 }
