@@ -88,8 +88,8 @@ std::vector<const TextData*> liveTexts(const Design& design) {
     return live;
 }
 
-} // namespace
-
+// Empty when the two designs hold the same content (live texts only, numbers to the bit);
+// otherwise the first difference, in words.
 std::string differenceBetween(const Design& a, const Design& b) {
     if (a.unit != b.unit || a.extra != b.extra) {
         return "unit or extra differs";
@@ -107,6 +107,8 @@ std::string differenceBetween(const Design& a, const Design& b) {
     }
     return {};
 }
+
+} // namespace
 
 void checkSavesAndReloads(const Design& design) {
     const std::string saved = serializeDesign(design);
