@@ -76,13 +76,4 @@ TEST_F(SessionTest, LocateWritesTheSelectionIntoTheDesign) {
     }
 }
 
-TEST_F(SessionTest, RefreshAfterTheEditorQuitTakesTheFixedWayOut) {
-    startSession();
-    host::attachRunningEditor().call(u"Quit");
-    EXPECT_EQ(editor->waitForExit(), 0) << editor->errors().toStdString();
-    window->click("cmdUpdateList");
-    EXPECT_EQ(window->takeMessages(), Messages({{"请先打开一个PCB设计文件!", "提示"}}));
-    EXPECT_EQ(window->programEnds, 1);
-}
-
 } // namespace
