@@ -23,6 +23,8 @@
 
 using namespace tagwright::host;
 using namespace tagwright::host::dbus;
+using tagwright::test::failureNumber;
+using tagwright::test::failureOf;
 
 namespace {
 
@@ -52,11 +54,10 @@ class Echo : public HostObject {
         if (member == u"Index") {
             return std::int32_t{index_};
         }
-        if (member == u"Child") {
-            return std::make_shared<Echo>(index_ + 1);
-        }
         if (member == u"Hang") {
             hanging.wait(true);
+        }
+        if (member == u"Child" || member == u"Hang") {
             return std::make_shared<Echo>(index_ + 1);
         }
         if (member == u"IsSelf") {
@@ -88,14 +89,6 @@ class Echo : public HostObject {
 
 Value call(const ObjectRef& object, std::u16string_view member, std::vector<Value> args = {}) {
     return object->invoke(member, CallKind::Method, args);
-}
-
-// The number and description of the failure `body` ends with, or none.
-std::optional<std::pair<std::int32_t, std::u16string>>
-failureOf(const std::function<void()>& body) {
-    const auto failure = tagwright::test::failureOf(body);
-    return failure ? std::optional(std::pair(failure->number(), failure->description()))
-                   : std::nullopt;
 }
 
 // The server in a thread and on a connection of its own, as another process would be.
@@ -168,7 +161,9 @@ TEST_F(BusLinkTest, ValuesAndFailuresCrossWithTheirTypes) {
         {u"Crash", {}, {440, u"自动化错误: vector::at"}},
     };
     for (const auto& [member, args, expected] : failures) {
-        EXPECT_EQ(failureOf([&] { call(application, member, args); }),
+        const auto failure = failureOf([&] { call(application, member, args); });
+        ASSERT_TRUE(failure);
+        EXPECT_EQ(std::pair(failure->number(), failure->description()),
                   std::pair(expected.number(), expected.description()));
     }
 }
@@ -224,8 +219,8 @@ TEST_F(BusLinkTest, HungEditorCostsOneTimeoutAndLeavesNothingHeld) {
     // From the hang on, every call through the link fails as the editor not answering.
     const auto notAnswering = [](const std::function<void()>& body) {
         const auto failure = failureOf(body);
-        return failure && failure->first == 462 &&
-               failure->second.find(u"没有响应") != std::u16string::npos;
+        return failure && failure->number() == 462 &&
+               failure->description().find(u"没有响应") != std::u16string::npos;
     };
     EXPECT_TRUE(notAnswering([&] { call(impatient, u"Hang"); }));
     EXPECT_GE(timer.elapsed(), 240); // the bus times calls coarsely
@@ -336,8 +331,8 @@ TEST_F(BusLinkTest, MalformedCallsAreRefusedAndTheServerGoesOn) {
 TEST(AttachTest, FailsAtOnceWhenNoEditorOwnsTheName) {
     QElapsedTimer timer;
     timer.start();
-    const auto failure = failureOf([] { connectToEditor(QDBusConnection::sessionBus()); });
-    EXPECT_EQ(failure ? failure->first : 0, 429) << "attached to nobody";
+    EXPECT_EQ(failureNumber([] { connectToEditor(QDBusConnection::sessionBus()); }), 429)
+        << "attached to nobody";
     EXPECT_LT(timer.elapsed(), 1000);
 }
 

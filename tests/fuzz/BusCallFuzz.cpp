@@ -32,14 +32,6 @@ namespace {
 // The sample board, read once; each input is served a copy of its own.
 host::memory::Design board;
 
-std::shared_ptr<host::memory::Design> copyOfBoard() {
-    auto copy = std::make_shared<host::memory::Design>(board);
-    for (auto& text : copy->texts) {
-        text = std::make_shared<host::memory::TextData>(*text);
-    }
-    return copy;
-}
-
 // Every member the served objects answer, and the two the stand-in adds.
 const char16_t* const members[] = {
     u"ActiveDocument", u"Components",    u"Nets",     u"NetClasses", u"Vias",       u"Texts",
@@ -198,7 +190,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Served exactly as the stand-in serves it; Save checks the design instead of writing it.
     // The board as read saves and reloads (the loader's target sees to that), so only a
     // design that calls have changed is worth the check.
-    const auto design = copyOfBoard();
+    const auto design = std::make_shared<host::memory::Design>(board);
+    // Texts are held by pointer, so each is copied on its own.
+    for (auto& text : design->texts) {
+        text = std::make_shared<host::memory::TextData>(*text);
+    }
     bool changed = false;
     design->onChange = [&](const host::memory::DesignChange&) { changed = true; };
     const auto check = [&] {
