@@ -17,7 +17,6 @@
 #include <functional>
 #include <future>
 #include <numeric>
-#include <optional>
 #include <stdexcept>
 #include <vector>
 
