@@ -12,7 +12,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
-#include <regex>
 #include <string>
 
 using namespace tagwright;
@@ -33,16 +32,30 @@ std::u16string fieldText(fuzz::FuzzInput& in) {
 // The grammar on its own: blanks around "-"? digits with at most one "." and at least one
 // digit. Returns the number's ASCII text, or nothing when the grammar refuses the field.
 std::optional<std::string> grammar(std::u16string_view text) {
+    const auto isBlank = [](char16_t c) { return c == u' ' || c == u'\t'; };
+    while (!text.empty() && isBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && isBlank(text.back())) {
+        text.remove_suffix(1);
+    }
     std::string ascii;
-    for (const char16_t c : text) {
-        if (c > 0x7F) {
+    int digits = 0, points = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (c >= u'0' && c <= u'9') {
+            ++digits;
+        } else if (c == u'.') {
+            ++points;
+        } else if (c != u'-' || i != 0) {
             return std::nullopt;
         }
         ascii.push_back(static_cast<char>(c));
     }
-    static const std::regex number(R"([ \t]*(-?([0-9]+\.?[0-9]*|\.[0-9]+))[ \t]*)");
-    std::smatch match;
-    return std::regex_match(ascii, match, number) ? std::optional(match[1].str()) : std::nullopt;
+    if (digits == 0 || points > 1) {
+        return std::nullopt;
+    }
+    return ascii;
 }
 
 std::string show(std::u16string_view text) {
