@@ -8,8 +8,8 @@
 #include "host/memory/MemoryHost.h"
 #include "labels/AddLabels.h"
 #include "support/BusHarness.h"
+#include "support/FailureOf.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -18,16 +18,16 @@
 #include <filesystem>
 #include <future>
 #include <system_error>
-#include <thread>
 #include <unistd.h>
 
 using namespace tagwright;
 using namespace tagwright::host;
+using tagwright::testing::contentOf;
 using tagwright::testing::StandinProcess;
 
 namespace {
 
-constexpr int hammerCalls = 300;
+constexpr std::size_t hammerCalls = 300;
 
 std::vector<std::u16string> liveTexts(const memory::Design& design) {
     std::vector<std::u16string> texts;
@@ -78,9 +78,8 @@ class StandinAbuseTest : public ::testing::Test {
 // finish, and the design holds exactly what each of them placed.
 TEST_F(StandinAbuseTest, ASecondClientHammeringDuringARunLeavesBothCountsRight) {
     start();
-    const memory::Design board = memory::loadDesign(path.toStdString());
-    const run::LabelRequest request = everyNet(board);
     auto inMemory = std::make_shared<memory::Design>(memory::loadDesign(path.toStdString()));
+    const run::LabelRequest request = everyNet(*inMemory);
     labels::ComponentMask mask;
     const auto noMessage = [](const std::u16string&, const std::u16string&) {};
     labels::addLabels(HostApplication(memory::makeApplication(inMemory)).activeDocument(), request,
@@ -89,13 +88,13 @@ TEST_F(StandinAbuseTest, ASecondClientHammeringDuringARunLeavesBothCountsRight) 
     std::atomic<bool> runDone{false}, hammering{false};
     auto hammer = std::async(std::launch::async, [&] {
         auto connection = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "hammer");
-        int placed = 0;
+        std::vector<std::u16string> placed;
         {
             const HostDocument document =
                 HostApplication(dbus::connectToEditor(connection)).activeDocument();
-            for (; placed < hammerCalls || !runDone; ++placed) {
-                document.addText(
-                    {u"hammer " + host::fromUtf8(std::to_string(placed)), 1, 0, 0, 1, 1, 0});
+            while (placed.size() < hammerCalls || !runDone) {
+                placed.push_back(u"hammer " + host::fromUtf8(std::to_string(placed.size())));
+                document.addText({placed.back(), 1, 0, 0, 1, 1, 0});
                 (void)document.texts().item(1);
                 hammering = true;
             }
@@ -110,7 +109,7 @@ TEST_F(StandinAbuseTest, ASecondClientHammeringDuringARunLeavesBothCountsRight) 
     labels::ComponentMask runMask;
     labels::addLabels(attachRunningEditor().activeDocument(), request, runMask, noMessage);
     runDone = true;
-    const int placed = hammer.get();
+    const std::vector<std::u16string> placed = hammer.get();
     attachRunningEditor().call(u"Save");
 
     std::vector<std::u16string> labelsPlaced, hammered;
@@ -118,10 +117,7 @@ TEST_F(StandinAbuseTest, ASecondClientHammeringDuringARunLeavesBothCountsRight) 
         (text.starts_with(u"hammer ") ? hammered : labelsPlaced).push_back(text);
     }
     EXPECT_EQ(labelsPlaced, liveTexts(*inMemory));
-    ASSERT_EQ(hammered.size(), std::size_t(placed));
-    for (int i = 0; i < placed; ++i) {
-        EXPECT_EQ(hammered[std::size_t(i)], u"hammer " + host::fromUtf8(std::to_string(i)));
-    }
+    EXPECT_EQ(hammered, placed);
 }
 
 // A design folder that has become read-only: Save fails with 75 and says why, the file keeps
@@ -131,28 +127,20 @@ TEST_F(StandinAbuseTest, SaveIntoAReadOnlyFolderFailsAndLosesNothing) {
     const HostDocument document = attachRunningEditor().activeDocument();
     document.addText({u"{SAVED}", 1, 0, 0, 1, 1, 0});
     attachRunningEditor().call(u"Save");
-    QFile saved(path);
-    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-    const QByteArray lastSaved = saved.readAll();
-    saved.close();
+    const QByteArray lastSaved = contentOf(path);
 
     namespace fs = std::filesystem;
     const fs::path folder = dir.path().toStdString();
     fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
     document.addText({u"{UNSAVED}", 1, 0, 0, 1, 1, 0});
-    try {
-        attachRunningEditor().call(u"Save");
-        ADD_FAILURE() << "saved into a read-only folder";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.number(), 75);
-        const std::string said = host::toUtf8(failure.description());
-        EXPECT_NE(said.find(path.toStdString()), std::string::npos) << said;
-        EXPECT_NE(said.find(std::generic_category().message(EACCES)), std::string::npos) << said;
-    }
+    const auto failure = test::failureOf([] { attachRunningEditor().call(u"Save"); });
     fs::permissions(folder, fs::perms::owner_all);
-    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-    EXPECT_EQ(saved.readAll(), lastSaved);
-    saved.close();
+    ASSERT_TRUE(failure) << "saved into a read-only folder";
+    EXPECT_EQ(failure->number(), 75);
+    const std::string said = host::toUtf8(failure->description());
+    EXPECT_NE(said.find(path.toStdString()), std::string::npos) << said;
+    EXPECT_NE(said.find(std::generic_category().message(EACCES)), std::string::npos) << said;
+    EXPECT_EQ(contentOf(path), lastSaved);
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1)
         << "a temporary file was left behind";
 

@@ -7,7 +7,6 @@
 #include "support/BusHarness.h"
 #include "support/FailureOf.h"
 
-#include <QDBusConnectionInterface>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -16,13 +15,14 @@
 
 #include <atomic>
 #include <csignal>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <thread>
 #include <tuple>
 #include <vector>
+
+#include <unistd.h>
 
 using namespace tagwright::host;
 using tagwright::testing::contentOf;
@@ -34,18 +34,10 @@ const char design[] = R"({ "unit": 2, "layers": ["Top"], "board": { "kept": "as 
   "texts": [ { "text": "{OLD}", "layer": 1, "x": 0, "y": 0, "height": 15, "lineWidth": 1,
                "rotation": 0, "locked": true } ] })";
 
-// The resident memory of a process in kB, or -1.
-int residentKb(qint64 process) {
-    QFile status(QStringLiteral("/proc/%1/status").arg(process));
-    if (!status.open(QIODevice::ReadOnly)) {
-        return -1;
-    }
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:")) {
-            return line.mid(6).trimmed().split(' ').value(0).toInt();
-        }
-    }
-    return -1;
+// The resident memory of a process in kB.
+long residentKb(qint64 process) {
+    const QByteArray pages = contentOf(QStringLiteral("/proc/%1/statm").arg(process));
+    return pages.split(' ').value(1).toLong() * (::sysconf(_SC_PAGESIZE) / 1024);
 }
 
 class StandinTest : public ::testing::Test {
@@ -153,16 +145,12 @@ TEST_F(StandinTest, EndingMidRunReadsAsAnEditorThatIsGone) {
             std::atomic<int> calls{0};
             std::atomic<std::int32_t> failure{0};
             std::thread run([&] {
-                try {
+                failure = tagwright::test::failureNumber([&] {
                     const HostDocument document = application.activeDocument();
                     for (;; ++calls) {
                         document.unit();
                     }
-                } catch (const Failure& e) {
-                    failure = e.number();
-                } catch (...) {
-                    failure = -1;
-                }
+                });
             });
             while (calls < 50 * (round + 1)) {
                 QThread::msleep(1);
@@ -191,7 +179,7 @@ TEST_F(StandinTest, WhatOneClientHoldsIsBoundedInBytes) {
                        path.toStdString());
     StandinProcess standin({path});
     ASSERT_TRUE(standin.waitUntilServing()) << standin.errors().toStdString();
-    const int before = residentKb(standin.processId());
+    const long before = residentKb(standin.processId());
     auto greedy = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "greedy");
     {
         const HostDocument document =
@@ -211,7 +199,7 @@ TEST_F(StandinTest, WhatOneClientHoldsIsBoundedInBytes) {
                 refused = failure;
             }
         }
-        const int after = residentKb(standin.processId());
+        const long after = residentKb(standin.processId());
         EXPECT_LT(after - before, 100 * 1024) << before << " kB before, " << after << " kB after";
         ASSERT_TRUE(refused) << "1,000 walks held";
         EXPECT_NE(toUtf8(refused->description()).find("release"), std::string::npos)

@@ -15,20 +15,13 @@
 #include <csignal>
 #include <memory>
 #include <optional>
-#include <ostream>
+#include <tuple>
 #include <vector>
 
 namespace tagwright::test {
 
-struct Label {
-    std::u16string text;
-    double x, y;
-    friend bool operator==(const Label&, const Label&) = default;
-    friend void PrintTo(const Label& l, std::ostream* out) {
-        *out << QString::fromStdU16String(l.text).toStdString() << " (" << l.x << ", " << l.y
-             << ")";
-    }
-};
+// A marked text: what it says and where it lies.
+using Label = std::tuple<std::u16string, double, double>;
 
 // The marked texts of a design, in its order.
 inline std::vector<Label> marked(const host::memory::Design& design) {

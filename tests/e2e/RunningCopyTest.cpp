@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 using tagwright::app::RunningCopy;
@@ -33,10 +35,9 @@ class RunningCopyTest : public ::testing::Test {
             program.waitForFinished(10);
         }
     }
-    static void expectEndedQuietly(QProcess& program) {
-        ASSERT_EQ(program.state(), QProcess::NotRunning) << "still running";
-        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(program.exitCode(), 0);
+    static void expectEndedQuietly(const QProcess& program) {
+        EXPECT_EQ(std::tuple(program.state(), program.exitStatus(), program.exitCode()),
+                  std::tuple(QProcess::NotRunning, QProcess::NormalExit, 0));
     }
 };
 

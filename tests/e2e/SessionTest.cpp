@@ -15,9 +15,7 @@ using SessionTest = test::EditorSessionTest;
 // Over the bus each label type places what it places on the same board held in memory, whose
 // rules are tested on their own.
 TEST_F(SessionTest, EachLabelTypeLandsInTheSavedDesign) {
-    QFile board(DEMO_BOARD);
-    ASSERT_TRUE(board.open(QIODevice::ReadOnly));
-    const std::string json = board.readAll().toStdString();
+    const std::string json = tagwright::testing::contentOf(DEMO_BOARD).toStdString();
     for (const char* option : {"optLabelType_0", "optLabelType_1", "optLabelType_2"}) {
         SCOPED_TRACE(option);
         const auto addLabels = [option](test::WindowUnderTest& w) {
@@ -76,15 +74,6 @@ TEST_F(SessionTest, LocateWritesTheSelectionIntoTheDesign) {
     for (std::size_t i = 0; i < saved.nets.size(); ++i) {
         EXPECT_EQ(saved.nets[i].selected, i == 4) << i;
     }
-}
-
-TEST_F(SessionTest, RefreshAfterTheEditorQuitTakesTheFixedWayOut) {
-    startSession();
-    host::attachRunningEditor().call(u"Quit");
-    EXPECT_EQ(editor->waitForExit(), 0) << editor->errors().toStdString();
-    window->click("cmdUpdateList");
-    EXPECT_EQ(window->takeMessages(), Messages({{"请先打开一个PCB设计文件!", "提示"}}));
-    EXPECT_EQ(window->programEnds, 1);
 }
 
 } // namespace

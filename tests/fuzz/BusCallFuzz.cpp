@@ -32,14 +32,6 @@ namespace {
 // The sample board, read once; each input is served a copy of its own.
 host::memory::Design board;
 
-std::shared_ptr<host::memory::Design> copyOfBoard() {
-    auto copy = std::make_shared<host::memory::Design>(board);
-    for (auto& text : copy->texts) {
-        text = std::make_shared<host::memory::TextData>(*text);
-    }
-    return copy;
-}
-
 // Every member the served objects answer, and the two the stand-in adds.
 const char16_t* const members[] = {
     u"ActiveDocument", u"Components",    u"Nets",     u"NetClasses", u"Vias",       u"Texts",
@@ -50,18 +42,9 @@ const char16_t* const members[] = {
 
 const char* const methods[] = {"Invoke", "Enumerate", "Next", "Release", "Introspect", "Ping"};
 
-const double specialNumbers[] = {0.0,
-                                 -0.0,
-                                 1.0,
-                                 -1.0,
-                                 2.0,
-                                 65536.0,
-                                 1e308,
-                                 1.7e308,
-                                 std::numeric_limits<double>::denorm_min(),
-                                 std::numeric_limits<double>::infinity(),
-                                 -std::numeric_limits<double>::infinity(),
-                                 std::numeric_limits<double>::quiet_NaN()};
+constexpr double inf = std::numeric_limits<double>::infinity();
+const double specialNumbers[] = {0.0,   -0.0,    1.0,    -1.0, 2.0,  65536.0,
+                                 1e308, 1.7e308, 5e-324, inf,  -inf, std::nan("")};
 
 // Over the bus every string is valid UTF-8; the same holds for what the fuzzer sends.
 QString someText(fuzz::FuzzInput& in) {
@@ -84,59 +67,43 @@ double someNumber(fuzz::FuzzInput& in) {
                                               : in.real();
 }
 
-QVariant someValue(fuzz::FuzzInput& in, int depth = 0) {
-    const std::uint8_t type = in.byte();
-    QVariant value;
-    switch (type % 14) {
-    case 0:
-        value = QVariant::fromValue(uchar(0)); // the protocol's "empty"
-        break;
-    case 1:
-        value = QVariant::fromValue(uchar(in.byte() | 1));
-        break;
-    case 2:
-        value = QVariant::fromValue(bool(in.byte() & 1));
-        break;
-    case 3:
-        value = QVariant::fromValue(in.integral<short>());
-        break;
-    case 4:
-        value = QVariant::fromValue(in.byte() < 128 ? int(in.byte()) : in.integral<int>());
-        break;
-    case 5:
-        value = QVariant::fromValue(someNumber(in));
-        break;
-    case 6:
-        value = QVariant::fromValue(someText(in));
-        break;
-    case 7:
-        value = QVariant::fromValue(host::dbus::ObjectHandle{someId(in)});
-        break;
-    case 8:
-        value = QVariant::fromValue(in.integral<uint>());
-        break;
-    case 9:
-        value = QVariant::fromValue(qulonglong(someId(in)));
-        break;
-    case 10:
-        value =
-            depth < 40 ? QVariant::fromValue(QDBusVariant(someValue(in, depth + 1))) : QVariant();
-        break;
-    case 11: {
+QVariant someValue(fuzz::FuzzInput& in, int depth = 0);
+
+using In = fuzz::FuzzInput;
+// What a value's type byte picks, modulo their count; each reads the bytes it needs.
+QVariant (*const valueMakers[])(In&, int depth) = {
+    [](In&, int) { return QVariant::fromValue(uchar(0)); }, // the protocol's "empty"
+    [](In& in, int) { return QVariant::fromValue(uchar(in.byte() | 1)); },
+    [](In& in, int) { return QVariant::fromValue(bool(in.byte() & 1)); },
+    [](In& in, int) { return QVariant::fromValue(in.integral<short>()); },
+    [](In& in, int) {
+        return QVariant::fromValue(in.byte() < 128 ? int(in.byte()) : in.integral<int>());
+    },
+    [](In& in, int) { return QVariant::fromValue(someNumber(in)); },
+    [](In& in, int) { return QVariant::fromValue(someText(in)); },
+    [](In& in, int) { return QVariant::fromValue(host::dbus::ObjectHandle{someId(in)}); },
+    [](In& in, int) { return QVariant::fromValue(in.integral<uint>()); },
+    [](In& in, int) { return QVariant::fromValue(qulonglong(someId(in))); },
+    [](In& in, int depth) {
+        return depth < 40 ? QVariant::fromValue(QDBusVariant(someValue(in, depth + 1)))
+                          : QVariant();
+    },
+    [](In& in, int depth) {
         QVariantList list;
         for (std::size_t n = in.below(4); n > 0 && depth < 40; --n) {
             list.append(someValue(in, depth + 1));
         }
-        value = list;
-        break;
-    }
-    case 12:
-        value = QByteArray::fromStdString(in.text(16));
-        break;
-    case 13:
-        value = QVariant::fromValue(QDBusObjectPath(QStringLiteral("/PowerPCB/Application")));
-        break;
-    }
+        return QVariant(list);
+    },
+    [](In& in, int) { return QVariant(QByteArray::fromStdString(in.text(16))); },
+    [](In&, int) {
+        return QVariant::fromValue(QDBusObjectPath(QStringLiteral("/PowerPCB/Application")));
+    },
+};
+
+QVariant someValue(fuzz::FuzzInput& in, int depth) {
+    const std::uint8_t type = in.byte();
+    const QVariant value = valueMakers[type % std::size(valueMakers)](in, depth);
     // What arrives in an "av" is wrapped in a variant each; sometimes it is not.
     return type & 0x80 ? value : QVariant::fromValue(QDBusVariant(value));
 }
@@ -175,22 +142,16 @@ QDBusMessage someCall(fuzz::FuzzInput& in) {
         call.setArguments(someValues(in)); // any signature at all
         return call;
     }
-    switch (shape % 8) {
-    case 1:
-    case 2:
+    if (shape % 8 == 1 || shape % 8 == 2) {
         call << QVariant::fromValue(qulonglong(someId(in)))
              << QVariant::fromValue(uint(in.byte() < 200 ? in.byte() : in.integral<uint>()));
-        break;
-    case 3:
+    } else if (shape % 8 == 3) {
         call << QVariant::fromValue(someIds(in));
-        break;
-    default: {
+    } else {
         const std::uint8_t kind = in.byte();
         call << QVariant::fromValue(qulonglong(someId(in))) << someText(in)
              << (kind < 240 ? int(kind % 3) : in.integral<int>()) << someValues(in)
              << QVariant::fromValue(someIds(in));
-        break;
-    }
     }
     return call;
 }
@@ -229,7 +190,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Served exactly as the stand-in serves it; Save checks the design instead of writing it.
     // The board as read saves and reloads (the loader's target sees to that), so only a
     // design that calls have changed is worth the check.
-    const auto design = copyOfBoard();
+    const auto design = std::make_shared<host::memory::Design>(board);
+    // Texts are held by pointer, so each is copied on its own.
+    for (auto& text : design->texts) {
+        text = std::make_shared<host::memory::TextData>(*text);
+    }
     bool changed = false;
     design->onChange = [&](const host::memory::DesignChange&) { changed = true; };
     const auto check = [&] {

@@ -29,15 +29,10 @@ std::u16string fieldText(fuzz::FuzzInput& in) {
     return text;
 }
 
-bool isBlank(char16_t c) {
-    return c == u' ' || c == u'\t';
-}
-
 // The grammar on its own: blanks around "-"? digits with at most one "." and at least one
-// digit; the empty text alone stands for 0. Returns the number's ASCII text, or nothing when
-// the grammar refuses the field.
-std::optional<std::string> grammar(std::u16string_view text, bool& empty) {
-    empty = text.empty();
+// digit. Returns the number's ASCII text, or nothing when the grammar refuses the field.
+std::optional<std::string> grammar(std::u16string_view text) {
+    const auto isBlank = [](char16_t c) { return c == u' ' || c == u'\t'; };
     while (!text.empty() && isBlank(text.front())) {
         text.remove_prefix(1);
     }
@@ -80,8 +75,7 @@ std::string show(std::u16string_view text) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::FuzzInput in(data, size);
     const std::u16string text = fieldText(in);
-    bool empty = false;
-    const std::optional<std::string> accepted = grammar(text, empty);
+    const std::optional<std::string> accepted = grammar(text);
 
     std::optional<double> got;
     std::int32_t refusal = 0;
@@ -91,16 +85,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         refusal = failure.number();
     }
 
-    if (empty) {
+    // The empty field alone stands for 0.
+    if (text.empty()) {
         if (!got || std::bit_cast<std::uint64_t>(*got) != 0) {
             fuzz::fault("the empty field is not 0");
         }
         return 0;
     }
+    const auto gave = [&] {
+        return got ? std::to_string(*got) : "failure " + std::to_string(refusal);
+    };
     if (!accepted) {
         if (refusal != host::Failure::TypeMismatch) {
-            fuzz::fault(show(text) + " is not a number, yet gave " +
-                        (got ? std::to_string(*got) : "failure " + std::to_string(refusal)));
+            fuzz::fault(show(text) + " is not a number, yet gave " + gave());
         }
         return 0;
     }
@@ -108,8 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const double expected = std::strtod(accepted->c_str(), nullptr);
     if (std::isinf(expected)) {
         if (refusal != host::Failure::Overflow) {
-            fuzz::fault(show(text) + " is too large, yet gave " +
-                        (got ? std::to_string(*got) : "failure " + std::to_string(refusal)));
+            fuzz::fault(show(text) + " is too large, yet gave " + gave());
         }
         return 0;
     }

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -10,6 +8,7 @@
 
 #include <signal.h>
 #include <stdexcept>
+#include <sys/wait.h>
 
 namespace tagwright::testing {
 
@@ -115,29 +114,12 @@ class StandinProcess {
         }
     }
     // Stops it as a debugger or a wedged machine would. A stop reaches each thread only when
-    // that thread next runs, and until then its bus thread could still answer calls; so this
-    // returns once every thread is stopped.
+    // that thread next runs, and until then its bus thread could still answer calls; the parent
+    // hears of the stop once every thread has stopped, so this returns then.
     bool stop() {
         sendSignal(SIGSTOP);
-        const QDir tasks(QStringLiteral("/proc/%1/task").arg(processId()));
-        const auto allStopped = [&] {
-            for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-                QFile stat(tasks.filePath(task + QStringLiteral("/stat")));
-                const QByteArray line = stat.open(QIODevice::ReadOnly) ? stat.readAll() : "";
-                if (line.mid(line.lastIndexOf(')') + 2, 1) != "T") {
-                    return false;
-                }
-            }
-            return true;
-        };
-        QElapsedTimer waited;
-        waited.start();
-        while (!allStopped()) {
-            if (waited.elapsed() > patienceMs) {
-                return false;
-            }
-        }
-        return true;
+        siginfo_t stopped{};
+        return ::waitid(P_PID, static_cast<id_t>(processId()), &stopped, WSTOPPED | WNOWAIT) == 0;
     }
     // Everything it wrote to its standard error so far.
     QString errors() { return errors_ += QString::fromUtf8(process_.readAllStandardError()); }

@@ -1,8 +1,8 @@
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <string>
 
 namespace tagwright::fuzz {
@@ -33,12 +33,7 @@ class FuzzInput {
         return count <= 256 ? byte() % count : integral<std::uint32_t>() % count;
     }
 
-    double real() {
-        const auto bits = integral<std::uint64_t>();
-        double value;
-        std::memcpy(&value, &bits, sizeof value);
-        return value;
-    }
+    double real() { return std::bit_cast<double>(integral<std::uint64_t>()); }
 
     // A length byte, then that many bytes (fewer at the end of the input).
     std::string text(std::size_t maxLength = 255) {
