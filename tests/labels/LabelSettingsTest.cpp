@@ -8,6 +8,7 @@
 #include <tuple>
 
 using namespace tagwright;
+using namespace std::string_literals;
 using labels::parseNumber;
 
 namespace {
@@ -49,7 +50,7 @@ TEST(LabelSettings, ConvertsMilsIntoTheDesignUnit) {
     request.offsetX = u"10";
     request.offsetY = u"-5";
     request.fontHeight = u"15";
-    request.fontWidth = u"1";
+    request.fontWidth = u"1"s; // a string, not a pointer: GCC 12 warns falsely on the other
     request.rotation = u"90";
     // Exact, one division with no rounding; the rotation is never converted.
     const std::pair<std::int32_t, std::tuple<double, double, double, double, double>> cases[] = {
