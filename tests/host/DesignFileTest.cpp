@@ -62,6 +62,10 @@ TEST(DesignFile, RoundTripKeepsEverythingIncludingUnknownFields) {
         EXPECT_EQ(flat.value(field, nlohmann::json()), value) << field;
     }
     EXPECT_FALSE(flat.contains("/vias/0/net"));
+    // A deleted text is gone from the saved file, or a removed label would come back.
+    Design removed = parseDesign(file, "board.json");
+    removed.texts[0]->deleted = true;
+    EXPECT_EQ(nlohmann::json::parse(serializeDesign(removed))["texts"].size(), 0u);
 }
 
 TEST(DesignFile, FieldOrderInTheFileDoesNotMatter) {

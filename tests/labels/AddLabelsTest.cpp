@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 using namespace tagwright;
 using run::LabelRequest;
 using run::ListEntry;
@@ -185,6 +187,15 @@ TEST(AddLabels, BadNumberStopsBeforeAnythingIsPlaced) {
         EXPECT_EQ(test::failureNumber([&] { run(request, host); }), host::Failure::TypeMismatch);
         EXPECT_EQ(host.log->members(), std::vector<std::u16string>{u"Unit"});
     }
+}
+
+// The editor takes the layer as a 16-bit integer: one past it must not wrap onto another layer.
+TEST(AddLabels, ALayerPastSixteenBitsOverflowsBeforeAddText) {
+    test::TestHost host;
+    LabelRequest request = requestFor(run::PinNumberLabel);
+    request.layerIndex = std::numeric_limits<std::int16_t>::max();
+    EXPECT_EQ(test::failureNumber([&] { run(request, host); }), host::Failure::Overflow);
+    EXPECT_EQ(host.log->count(u"AddText"), 0u);
 }
 
 // A label past the range of a double could be placed but never saved.
