@@ -244,11 +244,7 @@ void removeLabels(benchmark::State& state) {
     auto labelled = host::memory::generateBoard({.components = 10, .texts = 100000});
     for (auto _ : state) {
         state.PauseTiming();
-        auto design = std::make_shared<host::memory::Design>(labelled);
-        // Copies share the text records; give this run its own.
-        for (auto& text : design->texts) {
-            text = std::make_shared<host::memory::TextData>(*text);
-        }
+        auto design = host::memory::separateCopy(labelled);
         host::HostDocument document(host::memory::makeDocument(design));
         state.ResumeTiming();
         maintenance::removeLabels(document, u"网络名称", nullptr);

@@ -190,11 +190,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Served exactly as the stand-in serves it; Save checks the design instead of writing it.
     // The board as read saves and reloads (the loader's target sees to that), so only a
     // design that calls have changed is worth the check.
-    const auto design = std::make_shared<host::memory::Design>(board);
-    // Texts are held by pointer, so each is copied on its own.
-    for (auto& text : design->texts) {
-        text = std::make_shared<host::memory::TextData>(*text);
-    }
+    const auto design = host::memory::separateCopy(board);
     bool changed = false;
     design->onChange = [&](const host::memory::DesignChange&) { changed = true; };
     const auto check = [&] {

@@ -22,4 +22,12 @@ std::shared_ptr<const Design::TextList> Design::textSnapshot() {
     return textSnapshot_;
 }
 
+std::shared_ptr<Design> separateCopy(const Design& design) {
+    auto copy = std::make_shared<Design>(design);
+    for (auto& text : copy->texts) {
+        text = std::make_shared<TextData>(*text);
+    }
+    return copy;
+}
+
 } // namespace tagwright::host::memory

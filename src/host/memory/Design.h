@@ -85,4 +85,8 @@ struct Design {
     std::shared_ptr<const TextList> textSnapshot_;
 };
 
+// A plain copy shares the text records, so a label deleted or moved in one would be in both;
+// this copy holds texts of its own.
+std::shared_ptr<Design> separateCopy(const Design& design);
+
 } // namespace tagwright::host::memory

@@ -207,12 +207,7 @@ struct FormSession {
         }};
 
     // On a design of its own, texts included, so that sessions on one design never meet.
-    explicit FormSession(const host::memory::Design& d)
-        : design(std::make_shared<host::memory::Design>(d)) {
-        for (auto& text : design->texts) {
-            text = std::make_shared<host::memory::TextData>(*text);
-        }
-    }
+    explicit FormSession(const host::memory::Design& d) : design(host::memory::separateCopy(d)) {}
     // What a user does: the toolkit changes the control, then raises the event.
     void choose(std::int16_t option) {
         controls.chooseOption(option);
